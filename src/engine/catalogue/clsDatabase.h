@@ -1,0 +1,108 @@
+// clsDatabase: the per-run catalogue of files (one record per file, a cursor over them) and
+// the three passes of a dedupe run that work on it.
+#pragma once
+
+#include "common/DedupeSettings.h"
+#include "common/Hooks.h"
+#include "common/Types.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace corvelle {
+
+class GridModel;
+
+/// A failure of the store other than a refused record: the message names the catalogue file
+/// and the SQLite error.
+class StoreError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+/// One catalogue record as the store holds it. Texts are the exact bytes of the names.
+struct CatalogueRecord {
+    RecordId id = 0;
+    std::string path;
+    std::string file;
+    std::string extension;
+    FileSize size = 0;
+    Checksum crc;
+};
+
+class clsDatabase {
+public:
+    clsDatabase();
+    ~clsDatabase();
+    clsDatabase(const clsDatabase&) = delete;
+    clsDatabase& operator=(const clsDatabase&) = delete;
+
+    /// Opens the catalogue file, creating it (with its table and unique key) when it does not
+    /// exist. An existing file opens with its first record current.
+    void OpenProject(const std::filesystem::path& strFileName);
+    void CloseProject();
+    [[nodiscard]] bool isOpen() const;
+
+    /// The number of records in the cursor (exact; not limited to 16 bits).
+    std::int32_t RecordCount();
+    /// Cursor past the last record. (EOF and BOF are C macros, hence the spelling.)
+    bool Eof();
+    /// Cursor before the first record.
+    bool Bof();
+    void MoveFirst();
+    void MoveNext();
+    void MoveLast();
+
+    /// Fields of the current record; reading them with no current record raises StoreError.
+    std::string ID();
+    std::string Path();
+    std::string File();
+    std::string Extension();
+    FileSize Size();
+    CrcValue CRC();
+    /// Whether the current record's checksum failed (its CRC is then -1).
+    bool CrcFailed();
+    /// The whole current record.
+    const CatalogueRecord& currentRecord();
+
+    /// Makes the record with this ID current; false (cursor unspecified) when there is none.
+    bool FindID(RecordId ID);
+
+    /// Adds a record and makes it current. Returns its new ID, or 0 when the store refuses it
+    /// (a record with the same path, name, extension, size and checksum exists, or the save
+    /// failed); the catalogue is then unchanged.
+    RecordId AddRecord(std::string_view strPath, std::string_view strFile,
+                       std::string_view strExtension, FileSize lngSize, Checksum lngCRC);
+    RecordId AddRecord(std::string_view strPath, std::string_view strFile,
+                       std::string_view strExtension, FileSize lngSize, CrcValue lngCRC)
+    {
+        return AddRecord(strPath, strFile, strExtension, lngSize, Checksum{lngCRC, false});
+    }
+
+    /// Deletes the record (no error when there is none), then puts the cursor on the first
+    /// record.
+    void DeleteRecord(RecordId intID);
+    /// Deletes every record, then puts the cursor on the first record (BOF and EOF).
+    void DeleteRecords();
+
+    /// Writes the catalogue in cursor order to the fixed-record export file.
+    Outcome ExportRecordset(const std::filesystem::path& strFileName, const WorkHooks& hooks);
+    /// Compares every exported record with every later one and writes the duplicate pairs.
+    /// hooks.caption receives the running count ("N Duplicate(s) Found").
+    Outcome FindDupes(const std::filesystem::path& strFileName1,
+                      const std::filesystem::path& strFileName2, const DedupeSettings& settings,
+                      const WorkHooks& hooks);
+    /// Fills the grid with the numbered, shaded duplicate groups of the pair file.
+    Outcome AddDupes(const std::filesystem::path& strFileName, GridModel& objVsg,
+                     const WorkHooks& hooks);
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace corvelle

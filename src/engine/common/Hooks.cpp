@@ -1,0 +1,23 @@
+#include "common/Hooks.h"
+
+#include <cstdio>
+
+namespace corvelle {
+
+MessageAnswer StderrMessageSink::show(const Message& message)
+{
+    std::fprintf(stderr, "%s\n", message.text.c_str());
+    std::fflush(stderr);
+    return message.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+}
+
+MessageAnswer WorkHooks::report(const Message& message) const
+{
+    if (messages != nullptr) {
+        return messages->show(message);
+    }
+    StderrMessageSink fallback;
+    return fallback.show(message);
+}
+
+} // namespace corvelle

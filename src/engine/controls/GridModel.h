@@ -1,0 +1,113 @@
+// GridModel: the plain model of a list (the file list and the duplicate list). A table of text
+// cells whose row 0 is the header; the views draw it, the engine writes rows into it.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvelle {
+
+/// A colour as 0x00BBGGRR.
+using Color = std::uint32_t;
+
+/// Told about every change, so that a view can follow the model. The "about to" calls come
+/// before the model changes, the others after.
+class GridObserver {
+public:
+    virtual ~GridObserver() = default;
+    virtual void rowsAboutToBeInserted(int first, int last) = 0;
+    virtual void rowsInserted() = 0;
+    virtual void rowsAboutToBeRemoved(int first, int last) = 0;
+    virtual void rowsRemoved() = 0;
+    virtual void aboutToReset() = 0;
+    virtual void reset() = 0;
+    virtual void cellsChanged(int row1, int col1, int row2, int col2) = 0;
+    virtual void currentRowChanged() {}
+    virtual void selectionChanged() {}
+};
+
+class GridModel {
+public:
+    GridModel() = default;
+
+    /// Rows including the header row. Setting 1 removes every data row.
+    [[nodiscard]] int RowCount() const { return static_cast<int>(m_rows.size()); }
+    void RowCount(int rows);
+    [[nodiscard]] int ColCount() const { return m_colCount; }
+    void ColCount(int cols);
+    [[nodiscard]] int HeaderRows() const { return 1; }
+    [[nodiscard]] int HeaderCols() const { return 0; }
+
+    /// "<ID|<Path|...": "|" separates columns, "<" makes a column left-aligned. Sets the column
+    /// count and the header texts.
+    void ColumnFormat(std::string_view format);
+    [[nodiscard]] bool ColumnHidden(int col) const;
+    void ColumnHidden(int col, bool hidden);
+    [[nodiscard]] int ColumnWidth(int col) const;
+    void ColumnWidth(int col, int twips);
+    [[nodiscard]] bool ColumnLeftAligned(int col) const;
+
+    /// Index of the current row; -1 when there is none.
+    [[nodiscard]] int CurrentRow() const { return m_currentRow; }
+    void CurrentRow(int row);
+
+    /// Adds a row at the end with these cells, from column 0 on. A cell may hold any bytes
+    /// (tabs and newlines included): nothing is split.
+    void AppendRow(std::span<const std::string> cells);
+    void AppendRow(std::initializer_list<std::string> cells);
+    /// Adds a row given as one text with the cells separated by tab characters.
+    void AppendRowText(std::string_view tabSeparated);
+    /// Removes a data row; the rows below move up and stay selected if they were.
+    void RemoveRow(int row);
+
+    [[nodiscard]] const std::string& CellText(int row, int col) const;
+    /// Sets the background colour of every cell of the rectangle.
+    void CellBackColor(int row1, int col1, int row2, int col2, Color color);
+    /// A cell's background colour; empty when none was set.
+    [[nodiscard]] std::optional<Color> CellBackColor(int row, int col) const;
+
+    /// First data row whose text in column col equals value; -1 when there is none.
+    [[nodiscard]] int FindRow(std::string_view value, int col) const;
+
+    [[nodiscard]] int SelectedRowCount() const { return static_cast<int>(m_selected.size()); }
+    [[nodiscard]] int SelectedRowAt(int i) const;
+    [[nodiscard]] bool IsSelected(int row) const;
+    void SelectRow(int row, bool selected);
+    void ClearSelection();
+
+    /// 1: normal drawing; 2: bulk-addition mode (views may defer repainting).
+    [[nodiscard]] int RedrawMode() const { return m_redrawMode; }
+    void RedrawMode(int mode) { m_redrawMode = mode; }
+
+    void setObserver(GridObserver* observer) { m_observer = observer; }
+
+private:
+    struct Row {
+        std::vector<std::string> cells;
+        std::vector<Color> colors; // empty until a colour is set; kNoColor where unset
+    };
+    struct Column {
+        int width = 0;
+        bool hidden = false;
+        bool leftAligned = true;
+    };
+    static constexpr Color kNoColor = 0xFFFFFFFFu;
+
+    void checkCell(int row, int col) const;
+    void insertRow(Row row);
+
+    std::vector<Row> m_rows{Row{}};
+    std::vector<Column> m_columns;
+    int m_colCount = 0;
+    int m_currentRow = -1;
+    int m_redrawMode = 1;
+    std::vector<int> m_selected; // ascending row numbers
+    GridObserver* m_observer = nullptr;
+};
+
+} // namespace corvelle

@@ -1,0 +1,99 @@
+#include "controls/GridModel.h"
+
+#include <gtest/gtest.h>
+
+namespace corvelle {
+namespace {
+
+GridModel makeDupeGrid()
+{
+    GridModel grid;
+    grid.ColumnFormat("<ID|<Dupe Group|<Path|<File Name|<Extension|<Size|<CRC");
+    return grid;
+}
+
+TEST(GridModel, columnFormatSetsHeadersAndCount)
+{
+    const GridModel grid = makeDupeGrid();
+    EXPECT_EQ(grid.ColCount(), 7);
+    EXPECT_EQ(grid.RowCount(), 1);
+    EXPECT_EQ(grid.CellText(0, 1), "Dupe Group");
+    EXPECT_EQ(grid.CellText(0, 6), "CRC");
+    EXPECT_TRUE(grid.ColumnLeftAligned(3));
+}
+
+TEST(GridModel, cellsKeepTabsAndNewlinesIntact)
+{
+    GridModel grid = makeDupeGrid();
+    grid.AppendRow({"1", "1", "/a\tb/", "line\nbreak", ".t\tx", "5", "$00000000"});
+    EXPECT_EQ(grid.RowCount(), 2);
+    EXPECT_EQ(grid.CellText(1, 2), "/a\tb/");
+    EXPECT_EQ(grid.CellText(1, 3), "line\nbreak");
+    EXPECT_EQ(grid.CellText(1, 4), ".t\tx");
+    EXPECT_EQ(grid.CellText(1, 6), "$00000000");
+}
+
+TEST(GridModel, tabSeparatedRowsSplitAtTabs)
+{
+    GridModel grid = makeDupeGrid();
+    grid.AppendRowText("7\t2\t/p/\tname\t.ext\t12\t$0000ABCD");
+    EXPECT_EQ(grid.CellText(1, 0), "7");
+    EXPECT_EQ(grid.CellText(1, 6), "$0000ABCD");
+}
+
+TEST(GridModel, settingRowCountToOneRemovesDataRowsAndSelection)
+{
+    GridModel grid = makeDupeGrid();
+    grid.AppendRow({"1"});
+    grid.AppendRow({"2"});
+    grid.SelectRow(2, true);
+    grid.CurrentRow(2);
+    grid.RowCount(1);
+    EXPECT_EQ(grid.RowCount(), 1);
+    EXPECT_EQ(grid.SelectedRowCount(), 0);
+    EXPECT_EQ(grid.CurrentRow(), -1);
+    EXPECT_EQ(grid.CellText(0, 0), "ID");
+}
+
+TEST(GridModel, removingARowMovesLaterSelectedRowsUp)
+{
+    GridModel grid = makeDupeGrid();
+    for (const char* id : {"1", "2", "3", "4"}) {
+        grid.AppendRow({id});
+    }
+    grid.SelectRow(1, true);
+    grid.SelectRow(3, true);
+    grid.SelectRow(4, true);
+    grid.RemoveRow(3);
+    ASSERT_EQ(grid.SelectedRowCount(), 2);
+    EXPECT_EQ(grid.SelectedRowAt(0), 1);
+    EXPECT_EQ(grid.SelectedRowAt(1), 3);
+    EXPECT_EQ(grid.CellText(3, 0), "4");
+    EXPECT_EQ(grid.FindRow("4", 0), 3);
+    EXPECT_EQ(grid.FindRow("3", 0), -1);
+}
+
+TEST(GridModel, backColorCoversExactlyTheRectangle)
+{
+    GridModel grid = makeDupeGrid();
+    grid.AppendRow({"1"});
+    grid.AppendRow({"2"});
+    grid.AppendRow({"3"});
+    grid.CellBackColor(1, 0, 2, 6, 16707305);
+    EXPECT_EQ(grid.CellBackColor(1, 0), 16707305u);
+    EXPECT_EQ(grid.CellBackColor(2, 6), 16707305u);
+    EXPECT_FALSE(grid.CellBackColor(3, 0).has_value());
+    EXPECT_FALSE(grid.CellBackColor(0, 0).has_value());
+}
+
+TEST(GridModel, refusesCellsOutsideTheGrid)
+{
+    GridModel grid = makeDupeGrid();
+    EXPECT_THROW((void)grid.CellText(1, 0), std::out_of_range);
+    EXPECT_THROW((void)grid.CellText(0, 7), std::out_of_range);
+    EXPECT_THROW(grid.RemoveRow(0), std::out_of_range);
+    EXPECT_THROW(grid.RowCount(0), std::out_of_range);
+}
+
+} // namespace
+} // namespace corvelle
