@@ -8,17 +8,16 @@
 
 namespace corvelle::test {
 
-TempDir::TempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvelle-test-XXXXXX").string();
+TempDir::TempDir() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "corvelle-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary folder");
     }
     m_path = pattern;
 }
 
-TempDir::~TempDir()
-{
+TempDir::~TempDir() {
     std::error_code ignored;
     // Give back permissions a test may have taken away, so everything can be removed.
     for (auto it = std::filesystem::recursive_directory_iterator(
@@ -32,8 +31,7 @@ TempDir::~TempDir()
     std::filesystem::remove_all(m_path, ignored);
 }
 
-void writeFile(const std::filesystem::path& file, std::string_view bytes)
-{
+void writeFile(const std::filesystem::path& file, std::string_view bytes) {
     if (file.has_parent_path()) {
         std::filesystem::create_directories(file.parent_path());
     }
@@ -44,8 +42,7 @@ void writeFile(const std::filesystem::path& file, std::string_view bytes)
     }
 }
 
-std::string readFile(const std::filesystem::path& file)
-{
+std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot read " + file.string());
@@ -53,8 +50,7 @@ std::string readFile(const std::filesystem::path& file)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::vector<std::uint8_t> randomBytes(std::size_t count, std::uint32_t seed)
-{
+std::vector<std::uint8_t> randomBytes(std::size_t count, std::uint32_t seed) {
     std::mt19937 engine(seed);
     std::vector<std::uint8_t> bytes(count);
     for (auto& b : bytes) {
@@ -63,8 +59,7 @@ std::vector<std::uint8_t> randomBytes(std::size_t count, std::uint32_t seed)
     return bytes;
 }
 
-MessageAnswer RecordingMessages::show(const Message& message)
-{
+MessageAnswer RecordingMessages::show(const Message& message) {
     shown.push_back(message);
     if (message.buttons == MessageButtons::Ok) {
         return MessageAnswer::Ok;
@@ -77,8 +72,7 @@ MessageAnswer RecordingMessages::show(const Message& message)
     return answer;
 }
 
-std::vector<std::string> RecordingMessages::texts() const
-{
+std::vector<std::string> RecordingMessages::texts() const {
     std::vector<std::string> out;
     for (const Message& m : shown) {
         out.push_back(m.text);
@@ -86,8 +80,7 @@ std::vector<std::string> RecordingMessages::texts() const
     return out;
 }
 
-std::function<void()> stopAfterYields(StopFlag& flag, int n)
-{
+std::function<void()> stopAfterYields(StopFlag& flag, int n) {
     auto calls = std::make_shared<int>(0);
     return [&flag, n, calls] {
         if (++*calls == n) {

@@ -29,13 +29,14 @@ struct DedupeRunHooks {
     MessageSink* messages = nullptr;
 };
 
-inline constexpr std::string_view stepExportCaption = "Step 1 :  Exporting Records For Deduplication";
+inline constexpr std::string_view stepExportCaption =
+    "Step 1 :  Exporting Records For Deduplication";
 inline constexpr std::string_view stepGroupCaption = "Step 2 :  Creating Duplicate List";
 
 /// Runs the three passes. Completed when all three ran; Stopped or Failed say where it ended
 /// (a failed pass has already reported its message). The duplicate grid is replaced only when
 /// the loading pass runs.
-Outcome runDedupe(clsDatabase& catalogue, const DedupeSettings& settings,
-                  const DedupeFiles& files, GridModel& duplicates, const DedupeRunHooks& hooks);
+Outcome runDedupe(clsDatabase& catalogue, const DedupeSettings& settings, const DedupeFiles& files,
+                  GridModel& duplicates, const DedupeRunHooks& hooks);
 
 } // namespace corvelle

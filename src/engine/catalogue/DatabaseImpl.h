@@ -1,0 +1,84 @@
+// The inside of clsDatabase, shared by the record operations and the three dedupe passes.
+#pragma once
+
+#include "catalogue/IdKeyset.h"
+#include "catalogue/Sqlite.h"
+#include "catalogue/clsDatabase.h"
+
+#include <optional>
+#include <vector>
+
+namespace corvelle {
+
+class clsDatabase::Impl {
+public:
+    /// The cursor: the IDs of the table in ascending order, and where it rests.
+    enum class Position { BeforeFirst, OnRecord, AfterLast };
+
+    void open(const std::filesystem::path& file);
+    void close();
+    [[nodiscard]] bool isOpen() const { return m_connection.isOpen(); }
+    void requireOpen() const;
+
+    void requery();
+    void moveFirst();
+    void moveNext();
+    void moveLast();
+    bool find(RecordId id);
+    const CatalogueRecord& current();
+    RecordId add(std::string_view path, std::string_view file, std::string_view extension,
+                 FileSize size, Checksum crc);
+    void remove(RecordId id);
+    void removeAll();
+
+    /// Calls visit(record) for each record in cursor order, until it returns false; the
+    /// records come without their Path. Leaves the cursor after the last record visited.
+    template <typename Visit> void forEachFromFirst(Visit&& visit);
+
+    [[nodiscard]] std::int32_t count() const { return static_cast<std::int32_t>(m_ids.size()); }
+    [[nodiscard]] Position position() const { return m_position; }
+    void restAfter(RecordId lastVisited);
+
+    [[nodiscard]] const std::filesystem::path& file() const { return m_connection.file(); }
+
+private:
+    void createSchema();
+    void prepareStatements();
+    void noteChange();
+    void placeOn(std::size_t index);
+
+    sqlite::Connection m_connection;
+    sqlite::Statement m_insert;
+    sqlite::Statement m_selectOne;
+    sqlite::Statement m_deleteOne;
+    sqlite::Statement m_selectAll;
+
+    IdKeyset m_ids;
+    std::size_t m_at = IdKeyset::npos;
+    Position m_position = Position::BeforeFirst;
+    std::optional<CatalogueRecord> m_current; // the loaded fields of *m_at
+    int m_changesSinceCommit = 0;
+};
+
+template <typename Visit> void clsDatabase::Impl::forEachFromFirst(Visit&& visit) {
+    requireOpen();
+    sqlite::ResetGuard guard(m_selectAll);
+    RecordId last = 0;
+    CatalogueRecord record;
+    while (m_selectAll.step()) {
+        record.id = static_cast<RecordId>(m_selectAll.integer(0));
+        record.file.assign(m_selectAll.bytesView(1));
+        record.extension.assign(m_selectAll.bytesView(2));
+        record.size = m_selectAll.integer(3);
+        record.crc.value = static_cast<CrcValue>(m_selectAll.integer(4));
+        record.crc.failed = m_selectAll.integer(5) != 0;
+        last = record.id;
+        if (!visit(record)) {
+            restAfter(last);
+            return;
+        }
+    }
+    restAfter(0);
+}
+
+} // namespace corvelle

@@ -1,0 +1,381 @@
+// The catalogue store: a SQLite table with a unique key over path, name, extension, size and
+// checksum, and a cursor over its records in ID order.
+#include "catalogue/clsDatabase.h"
+
+#include "catalogue/DatabaseImpl.h"
+
+#include <limits>
+#include <optional>
+#include <system_error>
+
+namespace corvelle {
+namespace {
+
+// The store is a per-run scratch file: nothing is synced, the journal stays in memory, and
+// changes are committed in large batches. Our own connection sees every change at once, so
+// answers stay exact; only a crash loses the batch, and the next run starts afresh anyway.
+constexpr int kCommitEvery = 50000;
+
+constexpr std::string_view kSchema =
+    "CREATE TABLE FileList ("
+    " ID INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " Path BLOB NOT NULL, File BLOB NOT NULL, Extension BLOB NOT NULL,"
+    " Size INTEGER NOT NULL, CRC INTEGER NOT NULL,"
+    " CrcFailed INTEGER NOT NULL DEFAULT 0);"
+    "CREATE UNIQUE INDEX PrimaryKey ON FileList (Path, File, Extension, Size, CRC);";
+
+StoreError noCurrentRecord(const std::filesystem::path& file) {
+    return StoreError("No current record in the catalogue '" + file.string() + "'");
+}
+
+} // namespace
+
+void clsDatabase::Impl::open(const std::filesystem::path& file) {
+    close();
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(file, ec);
+    m_connection.open(file, !exists);
+    try {
+        m_connection.execute("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF;"
+                             " PRAGMA temp_store=MEMORY; PRAGMA cache_size=-524288;");
+        if (!exists) {
+            createSchema();
+        }
+        prepareStatements();
+        m_connection.execute("BEGIN");
+        requery();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void clsDatabase::Impl::createSchema() {
+    m_connection.execute("PRAGMA page_size=8192");
+    m_connection.execute(kSchema);
+}
+
+void clsDatabase::Impl::prepareStatements() {
+    m_insert = sqlite::Statement(
+        m_connection,
+        "INSERT INTO FileList (Path, File, Extension, Size, CRC, CrcFailed) VALUES (?,?,?,?,?,?)");
+    m_selectOne = sqlite::Statement(
+        m_connection,
+        "SELECT Path, File, Extension, Size, CRC, CrcFailed FROM FileList WHERE ID=?");
+    m_deleteOne = sqlite::Statement(m_connection, "DELETE FROM FileList WHERE ID=?");
+    m_selectAll = sqlite::Statement(
+        m_connection, "SELECT ID, File, Extension, Size, CRC, CrcFailed FROM FileList ORDER BY ID");
+}
+
+void clsDatabase::Impl::close() {
+    if (!m_connection.isOpen()) {
+        return;
+    }
+    m_insert = {};
+    m_selectOne = {};
+    m_deleteOne = {};
+    m_selectAll = {};
+    const bool committed =
+        sqlite3_get_autocommit(m_connection.handle()) != 0 ||
+        sqlite3_exec(m_connection.handle(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    std::optional<StoreError> failure;
+    if (!committed) {
+        failure = m_connection.error("saving");
+    }
+    m_connection.close();
+    m_ids.clear();
+    m_position = Position::BeforeFirst;
+    m_current.reset();
+    if (failure) {
+        throw *failure;
+    }
+}
+
+void clsDatabase::Impl::requireOpen() const {
+    if (!m_connection.isOpen()) {
+        throw StoreError("The catalogue is not open");
+    }
+}
+
+void clsDatabase::Impl::requery() {
+    requireOpen();
+    m_ids.clear();
+    sqlite::Statement ids(m_connection, "SELECT ID FROM FileList ORDER BY ID");
+    while (ids.step()) {
+        m_ids.append(static_cast<RecordId>(ids.integer(0)));
+    }
+    if (m_ids.empty()) {
+        m_position = Position::BeforeFirst;
+        m_current.reset();
+    } else {
+        placeOn(m_ids.first());
+    }
+}
+
+void clsDatabase::Impl::placeOn(std::size_t index) {
+    m_at = index;
+    m_position = Position::OnRecord;
+    m_current.reset();
+}
+
+void clsDatabase::Impl::moveFirst() {
+    requireOpen();
+    if (m_ids.empty()) {
+        throw noCurrentRecord(file());
+    }
+    placeOn(m_ids.first());
+}
+
+void clsDatabase::Impl::moveNext() {
+    requireOpen();
+    switch (m_position) {
+    case Position::AfterLast:
+        throw noCurrentRecord(file());
+    case Position::BeforeFirst:
+        if (m_ids.empty()) {
+            throw noCurrentRecord(file());
+        }
+        placeOn(m_ids.first());
+        return;
+    case Position::OnRecord: {
+        const std::size_t next = m_ids.next(m_at);
+        if (next == IdKeyset::npos) {
+            m_position = Position::AfterLast;
+            m_current.reset();
+        } else {
+            placeOn(next);
+        }
+        return;
+    }
+    }
+}
+
+void clsDatabase::Impl::moveLast() {
+    requireOpen();
+    if (m_ids.empty()) {
+        throw noCurrentRecord(file());
+    }
+    placeOn(m_ids.last());
+}
+
+void clsDatabase::Impl::restAfter(RecordId lastVisited) {
+    const std::size_t next = lastVisited == 0 ? IdKeyset::npos : m_ids.after(lastVisited);
+    if (next == IdKeyset::npos) {
+        m_position = m_ids.empty() ? Position::BeforeFirst : Position::AfterLast;
+        m_current.reset();
+    } else {
+        placeOn(next);
+    }
+}
+
+bool clsDatabase::Impl::find(RecordId id) {
+    requireOpen();
+    const std::size_t at = m_ids.find(id);
+    if (at == IdKeyset::npos) {
+        return false;
+    }
+    if (m_position != Position::OnRecord || m_at != at) {
+        placeOn(at);
+    }
+    return true;
+}
+
+const CatalogueRecord& clsDatabase::Impl::current() {
+    requireOpen();
+    if (m_position != Position::OnRecord) {
+        throw noCurrentRecord(file());
+    }
+    if (!m_current) {
+        sqlite::ResetGuard guard(m_selectOne);
+        m_selectOne.bind(1, m_ids.at(m_at));
+        if (!m_selectOne.step()) {
+            throw noCurrentRecord(file());
+        }
+        m_current = CatalogueRecord{
+            m_ids.at(m_at),
+            m_selectOne.bytes(0),
+            m_selectOne.bytes(1),
+            m_selectOne.bytes(2),
+            m_selectOne.integer(3),
+            {static_cast<CrcValue>(m_selectOne.integer(4)), m_selectOne.integer(5) != 0}};
+    }
+    return *m_current;
+}
+
+RecordId clsDatabase::Impl::add(std::string_view path, std::string_view file,
+                                std::string_view extension, FileSize size, Checksum crc) {
+    requireOpen();
+    sqlite::ResetGuard guard(m_insert);
+    m_insert.bindBytes(1, path);
+    m_insert.bindBytes(2, file);
+    m_insert.bindBytes(3, extension);
+    m_insert.bind(4, size);
+    m_insert.bind(5, crc.value);
+    m_insert.bind(6, crc.failed ? 1 : 0);
+    const int rc = m_insert.stepRaw();
+    if (rc != SQLITE_DONE) {
+        // A refused save leaves the catalogue as it was and answers 0. If SQLite had to
+        // abandon the whole batch (disk full, I/O error), records we reported as added are
+        // gone: that is no refusal, and the caller must hear of it.
+        if (sqlite3_get_autocommit(m_connection.handle()) != 0) {
+            StoreError failure = m_connection.error("adding a record to");
+            m_connection.execute("BEGIN");
+            requery();
+            throw failure;
+        }
+        return 0;
+    }
+    const sqlite3_int64 id = sqlite3_last_insert_rowid(m_connection.handle());
+    if (id > std::numeric_limits<RecordId>::max()) {
+        // IDs are 32-bit everywhere else; a catalogue this large refuses further records.
+        sqlite::ResetGuard undo(m_deleteOne);
+        m_deleteOne.bind(1, id);
+        m_deleteOne.step();
+        return 0;
+    }
+    placeOn(m_ids.append(static_cast<RecordId>(id)));
+    m_current = CatalogueRecord{static_cast<RecordId>(id),
+                                std::string(path),
+                                std::string(file),
+                                std::string(extension),
+                                size,
+                                crc};
+    noteChange();
+    return static_cast<RecordId>(id);
+}
+
+void clsDatabase::Impl::remove(RecordId id) {
+    requireOpen();
+    {
+        sqlite::ResetGuard guard(m_deleteOne);
+        m_deleteOne.bind(1, id);
+        m_deleteOne.step();
+    }
+    m_ids.erase(id);
+    noteChange();
+    // The requery after a deletion puts the cursor on the first record. The ID set is kept
+    // in step with the table, so it needs no reload.
+    if (m_ids.empty()) {
+        m_position = Position::BeforeFirst;
+        m_current.reset();
+    } else {
+        placeOn(m_ids.first());
+    }
+}
+
+void clsDatabase::Impl::removeAll() {
+    requireOpen();
+    m_connection.execute("DELETE FROM FileList");
+    noteChange();
+    requery();
+}
+
+void clsDatabase::Impl::noteChange() {
+    if (++m_changesSinceCommit < kCommitEvery) {
+        return;
+    }
+    m_changesSinceCommit = 0;
+    m_connection.execute("COMMIT");
+    m_connection.execute("BEGIN");
+}
+
+clsDatabase::clsDatabase()
+    : m_impl(std::make_unique<Impl>()) {}
+
+clsDatabase::~clsDatabase() {
+    try {
+        m_impl->close();
+    } catch (const StoreError&) {
+        // Nothing can be reported from a destructor; CloseProject reports it when called.
+    }
+}
+
+void clsDatabase::OpenProject(const std::filesystem::path& strFileName) {
+    m_impl->open(strFileName);
+}
+
+void clsDatabase::CloseProject() {
+    m_impl->close();
+}
+
+bool clsDatabase::isOpen() const {
+    return m_impl->isOpen();
+}
+
+std::int32_t clsDatabase::RecordCount() {
+    m_impl->requireOpen();
+    return m_impl->count();
+}
+
+bool clsDatabase::Eof() {
+    m_impl->requireOpen();
+    return m_impl->count() == 0 || m_impl->position() == Impl::Position::AfterLast;
+}
+
+bool clsDatabase::Bof() {
+    m_impl->requireOpen();
+    return m_impl->count() == 0 || m_impl->position() == Impl::Position::BeforeFirst;
+}
+
+void clsDatabase::MoveFirst() {
+    m_impl->moveFirst();
+}
+
+void clsDatabase::MoveNext() {
+    m_impl->moveNext();
+}
+
+void clsDatabase::MoveLast() {
+    m_impl->moveLast();
+}
+
+std::string clsDatabase::ID() {
+    return std::to_string(m_impl->current().id);
+}
+
+std::string clsDatabase::Path() {
+    return m_impl->current().path;
+}
+
+std::string clsDatabase::File() {
+    return m_impl->current().file;
+}
+
+std::string clsDatabase::Extension() {
+    return m_impl->current().extension;
+}
+
+FileSize clsDatabase::Size() {
+    return m_impl->current().size;
+}
+
+CrcValue clsDatabase::CRC() {
+    return m_impl->current().crc.value;
+}
+
+bool clsDatabase::CrcFailed() {
+    return m_impl->current().crc.failed;
+}
+
+const CatalogueRecord& clsDatabase::currentRecord() {
+    return m_impl->current();
+}
+
+bool clsDatabase::FindID(RecordId ID) {
+    return m_impl->find(ID);
+}
+
+RecordId clsDatabase::AddRecord(std::string_view strPath, std::string_view strFile,
+                                std::string_view strExtension, FileSize lngSize, Checksum lngCRC) {
+    return m_impl->add(strPath, strFile, strExtension, lngSize, lngCRC);
+}
+
+void clsDatabase::DeleteRecord(RecordId intID) {
+    m_impl->remove(intID);
+}
+
+void clsDatabase::DeleteRecords() {
+    m_impl->removeAll();
+}
+
+} // namespace corvelle

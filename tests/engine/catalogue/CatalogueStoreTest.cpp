@@ -1,0 +1,164 @@
+#include "TestSupport.h"
+#include "catalogue/clsDatabase.h"
+
+#include <gtest/gtest.h>
+
+namespace corvelle {
+namespace {
+
+class CatalogueStore : public ::testing::Test {
+protected:
+    void SetUp() override { db.OpenProject(dir / "data.dat"); }
+
+    test::TempDir dir;
+    clsDatabase db;
+};
+
+TEST_F(CatalogueStore, newFileStartsEmptyWithIdsFromOne) {
+    EXPECT_TRUE(db.Bof());
+    EXPECT_TRUE(db.Eof());
+    EXPECT_EQ(db.RecordCount(), 0);
+    EXPECT_EQ(db.AddRecord("/a/", "x", ".txt", 5, 7), 1);
+    EXPECT_EQ(db.AddRecord("/a/", "y", ".txt", 5, 7), 2);
+    EXPECT_EQ(db.ID(), "2"); // the new record is current
+    EXPECT_EQ(db.File(), "y");
+}
+
+TEST_F(CatalogueStore, refusesRecordAlreadyCatalogued) {
+    ASSERT_EQ(db.AddRecord("/a/", "x", ".txt", 5, -1), 1);
+    EXPECT_EQ(db.AddRecord("/a/", "x", ".txt", 5, -1), 0);
+    EXPECT_EQ(db.RecordCount(), 1);
+    // The catalogue still answers with the record that was there.
+    ASSERT_TRUE(db.FindID(1));
+    EXPECT_EQ(db.CRC(), -1);
+}
+
+TEST_F(CatalogueStore, keyComparesEveryFieldExactly) {
+    ASSERT_NE(db.AddRecord("/a/", "x", ".txt", 5, 7), 0);
+    EXPECT_NE(db.AddRecord("/A/", "x", ".txt", 5, 7), 0) << "folder differing in case";
+    EXPECT_NE(db.AddRecord("/a/", "X", ".txt", 5, 7), 0) << "name differing in case";
+    EXPECT_NE(db.AddRecord("/a/", "x", ".TXT", 5, 7), 0) << "extension differing in case";
+    EXPECT_NE(db.AddRecord("/a/", "x", ".txt", 6, 7), 0) << "size only";
+    EXPECT_NE(db.AddRecord("/a/", "x", ".txt", 5, 8), 0) << "checksum only";
+    EXPECT_NE(db.AddRecord("/a/", "x", ".txt", 5 + (std::int64_t{1} << 32), 7), 0)
+        << "sizes equal in their low 32 bits";
+    EXPECT_EQ(db.RecordCount(), 7);
+}
+
+TEST_F(CatalogueStore, emptyTextsAreRecordsAndNotNull) {
+    ASSERT_EQ(db.AddRecord("", "", "", 0, 0), 1);
+    EXPECT_EQ(db.AddRecord("", "", "", 0, 0), 0) << "empty texts must still be unique";
+    ASSERT_TRUE(db.FindID(1));
+    EXPECT_EQ(db.Path(), "");
+}
+
+TEST_F(CatalogueStore, keepsExactBytesOfNames) {
+    const std::string odd = std::string("tab\there\nnl\xff\xfe", 13);
+    const RecordId id = db.AddRecord("/d\xe9/", odd, ".\x80", 1, 2);
+    ASSERT_NE(id, 0);
+    ASSERT_TRUE(db.FindID(id));
+    EXPECT_EQ(db.Path(), "/d\xe9/");
+    EXPECT_EQ(db.File(), odd);
+    EXPECT_EQ(db.Extension(), ".\x80");
+}
+
+TEST_F(CatalogueStore, largeSizesAndFailedChecksumsRoundTrip) {
+    const FileSize fiveGiB = std::int64_t{5} << 30;
+    const RecordId id = db.AddRecord("/", "big", ".iso", fiveGiB, Checksum{-1, true});
+    ASSERT_TRUE(db.FindID(id));
+    EXPECT_EQ(db.Size(), fiveGiB);
+    EXPECT_EQ(db.CRC(), -1);
+    EXPECT_TRUE(db.CrcFailed());
+    // A real checksum of 0xFFFFFFFF is a different record from a failed one only by path.
+    const RecordId real = db.AddRecord("/", "other", ".iso", fiveGiB, -1);
+    ASSERT_TRUE(db.FindID(real));
+    EXPECT_FALSE(db.CrcFailed());
+}
+
+TEST_F(CatalogueStore, findAndDeleteAboveSixteenBits) {
+    for (int i = 0; i < 33000; ++i) {
+        ASSERT_EQ(db.AddRecord("/p/", "f" + std::to_string(i), "", i, 0), i + 1);
+    }
+    EXPECT_EQ(db.RecordCount(), 33000);
+    ASSERT_TRUE(db.FindID(32768));
+    EXPECT_EQ(db.File(), "f32767");
+    db.DeleteRecord(32768);
+    EXPECT_FALSE(db.FindID(32768));
+    EXPECT_EQ(db.RecordCount(), 32999);
+    EXPECT_EQ(db.ID(), "1") << "the requery rests on the first record";
+    EXPECT_FALSE(db.FindID(0));
+    EXPECT_FALSE(db.FindID(40000));
+    db.DeleteRecord(40000); // names no record: no error
+    EXPECT_EQ(db.RecordCount(), 32999);
+}
+
+TEST_F(CatalogueStore, idsAreNeverReused) {
+    ASSERT_EQ(db.AddRecord("/", "a", "", 1, 0), 1);
+    ASSERT_EQ(db.AddRecord("/", "b", "", 1, 0), 2);
+    db.DeleteRecord(2);
+    EXPECT_EQ(db.AddRecord("/", "b", "", 1, 0), 3);
+    db.DeleteRecords();
+    EXPECT_TRUE(db.Bof());
+    EXPECT_TRUE(db.Eof());
+    EXPECT_EQ(db.AddRecord("/", "c", "", 1, 0), 4);
+}
+
+TEST_F(CatalogueStore, cursorWalksInIdOrder) {
+    db.AddRecord("/", "a", "", 1, 0);
+    db.AddRecord("/", "b", "", 1, 0);
+    db.AddRecord("/", "c", "", 1, 0);
+    db.MoveFirst();
+    std::string names;
+    while (!db.Eof()) {
+        names += db.File();
+        db.MoveNext();
+    }
+    EXPECT_EQ(names, "abc");
+    EXPECT_THROW(db.MoveNext(), StoreError);
+    EXPECT_THROW((void)db.File(), StoreError) << "no current record at EOF";
+    db.MoveLast();
+    EXPECT_EQ(db.File(), "c");
+}
+
+TEST_F(CatalogueStore, emptyCatalogueRefusesMovesAndFieldReads) {
+    db.DeleteRecords();
+    EXPECT_THROW(db.MoveFirst(), StoreError);
+    EXPECT_THROW((void)db.ID(), StoreError);
+}
+
+TEST_F(CatalogueStore, reopeningAnExistingFileRestsOnItsFirstRecord) {
+    db.AddRecord("/", "first", "", 1, 0);
+    db.AddRecord("/", "second", "", 1, 0);
+    db.CloseProject();
+    EXPECT_THROW((void)db.RecordCount(), StoreError);
+
+    clsDatabase again;
+    again.OpenProject(dir / "data.dat");
+    EXPECT_FALSE(again.Bof());
+    EXPECT_EQ(again.RecordCount(), 2);
+    EXPECT_EQ(again.File(), "first");
+    EXPECT_EQ(again.AddRecord("/", "first", "", 1, 0), 0) << "the unique key survives reopening";
+    EXPECT_EQ(again.AddRecord("/", "third", "", 1, 0), 3);
+}
+
+TEST(CatalogueStoreErrors, failuresNameTheFile) {
+    clsDatabase db;
+    try {
+        db.OpenProject("/nonexistent-folder/sub/data.dat");
+        FAIL() << "opening in a missing folder must fail";
+    } catch (const StoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("/nonexistent-folder/sub/data.dat"),
+                  std::string::npos);
+    }
+    EXPECT_FALSE(db.isOpen());
+}
+
+TEST(CatalogueStoreErrors, aFileThatIsNoCatalogueIsRefused) {
+    test::TempDir dir;
+    test::writeFile(dir / "data.dat", "this is not a database at all, just text");
+    clsDatabase db;
+    EXPECT_THROW(db.OpenProject(dir / "data.dat"), StoreError);
+}
+
+} // namespace
+} // namespace corvelle
