@@ -1,0 +1,213 @@
+#include "intake/FileIntake.h"
+
+#include "catalogue/clsDatabase.h"
+#include "checksum/clsCRC.h"
+#include "controls/GridModel.h"
+#include "intake/FileReading.h"
+#include "intake/IntakeNames.h"
+#include "intake/IntakeSources.h"
+
+#include <algorithm>
+#include <fcntl.h>
+
+namespace corvelle {
+namespace {
+
+Message informationMessage(std::string text) {
+    return Message{std::move(text), MessageIcon::Information, MessageButtons::Ok};
+}
+
+Message addingFileError(std::string_view fullPath) {
+    return informationMessage("Error adding file '" + std::string(fullPath) + "'");
+}
+
+Message scanningPathError(std::string_view folder) {
+    return informationMessage("Error scanning path '" + std::string(folder) + "'");
+}
+
+} // namespace
+
+FileIntake::FileIntake(clsDatabase& catalogue, GridModel* objVsg, WorkHooks hooks)
+    : m_catalogue(catalogue)
+    , m_grid(objVsg)
+    , m_hooks(std::move(hooks)) {}
+
+FileIntake::~FileIntake() = default;
+
+void FileIntake::setFaults(IntakeFaults faults) {
+    m_faults = std::move(faults);
+    m_hasFaults = m_faults.listingFails || m_faults.readFailsAfter;
+}
+
+intake::SourceSettings FileIntake::sourceSettings() const {
+    return intake::SourceSettings{lngCRCSize, m_hasFaults ? &m_faults : nullptr};
+}
+
+bool FileIntake::stopSeen() {
+    if (m_hooks.stopRequested()) {
+        m_stopped = true;
+    }
+    return m_stopped;
+}
+
+Outcome FileIntake::Run() {
+    m_processed = 0;
+    m_stopped = false;
+    m_hooks.setCaption("0 File(s) Processed");
+    if (blnAddFolder) {
+        ScanFolder(strFile, strFilters, blnRecursive);
+    } else {
+        CatalogueFileList(strFile);
+    }
+    return m_stopped ? Outcome::Stopped : Outcome::Completed;
+}
+
+void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
+                           const intake::FileFacts& facts) {
+    const auto fullPath = [&] { return std::string(folder) + std::string(fileName); };
+    if (!facts.sizeKnown) {
+        m_hooks.report(addingFileError(fullPath()));
+        return;
+    }
+
+    Checksum crc;
+    if (lngCRCSize != 0 && facts.size > 0) {
+        // The progress a block-by-block checksum gives: 0 as it starts, then after every
+        // block read the share of the leading bytes done so far.
+        const std::int64_t total = std::min<std::int64_t>(facts.size, lngCRCSize);
+        const bool ok = facts.crc == intake::FileFacts::Crc::Ok;
+        if (m_hooks.progress != nullptr) {
+            m_hooks.setProgress(0.0f);
+            const std::int64_t blocks =
+                ok ? (total + intake::crcBlockSize - 1) / intake::crcBlockSize : facts.blocksDone;
+            for (std::int64_t block = 1; block <= blocks; ++block) {
+                const std::int64_t remaining =
+                    total - std::min(block * intake::crcBlockSize, total);
+                m_hooks.setProgress(static_cast<float>(static_cast<double>(total - remaining) /
+                                                       static_cast<double>(total) * 100.0));
+            }
+        }
+        if (ok) {
+            crc.value = toCrcValue(facts.crcBits);
+        } else {
+            // The file is still catalogued, with the -1 a failed checksum leaves behind.
+            m_hooks.report(crcFileErrorMessage(fullPath()));
+            crc = Checksum{-1, true};
+        }
+    }
+
+    // Counted before the catalogue is asked, so refused files count too.
+    ++m_processed;
+    if (m_hooks.caption != nullptr) {
+        m_hooks.setCaption(std::to_string(m_processed) + " File(s) Processed");
+    }
+
+    std::string name;
+    std::string extension;
+    splitFileName(fileName, name, extension);
+    try {
+        const RecordId id = m_catalogue.AddRecord(folder, name, extension, facts.size, crc);
+        if (id == 0) {
+            return; // already catalogued: no row, no message
+        }
+        ++m_accepted;
+        if (m_grid != nullptr) {
+            m_grid->AppendRow({std::to_string(id), std::string(folder), std::move(name),
+                               std::move(extension), std::to_string(facts.size),
+                               formatCrc(crc.value)});
+        }
+    } catch (const std::exception&) {
+        // A failing store or list: this file is given up, what was done stays done, and the
+        // intake goes on with the next file.
+        m_hooks.report(addingFileError(fullPath()));
+    }
+}
+
+void FileIntake::CatalogueFile(std::string_view fullPath) {
+    const std::string path(fullPath);
+    intake::FileReader reader(lngCRCSize);
+    const intake::FileFacts facts = reader.examine(
+        AT_FDCWD, path.c_str(), true, nullptr, intake::injectedReadFailure(sourceSettings(), path));
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    catalogue(std::string_view(path).substr(0, nameStart), std::string_view(path).substr(nameStart),
+              facts);
+}
+
+void FileIntake::CatalogueFileList(std::string_view chosenFiles) {
+    if (chosenFiles.find('\0') == std::string_view::npos) {
+        CatalogueFile(chosenFiles);
+        return;
+    }
+    const std::vector<std::string> paths = chosenFilePaths(chosenFiles);
+    catalogueFiles(paths);
+}
+
+void FileIntake::catalogueFiles(std::span<const std::string> fullPaths) {
+    const int readers = m_mode == IntakeMode::ReadAhead && fullPaths.size() > 1 ? m_readers : 0;
+    auto source =
+        intake::makeFileListSource({fullPaths.begin(), fullPaths.end()}, sourceSettings(), readers);
+    for (std::size_t i = 0; i < fullPaths.size(); ++i) {
+        const intake::ExaminedFile file = source->nextFile();
+        const std::size_t slash = file.name.rfind('/');
+        const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+        const std::string_view path(file.name);
+        catalogue(path.substr(0, nameStart), path.substr(nameStart), file.facts);
+        // The list is not a scan: it checks for a stop after each file but does not yield.
+        if (stopSeen()) {
+            return;
+        }
+    }
+}
+
+void FileIntake::ScanFolder(std::string_view folder, std::string_view filters, bool recursive) {
+    std::string root = withTrailingSlash(folder);
+    FilterPatterns patterns(filters);
+    std::unique_ptr<intake::IntakeSource> source =
+        m_mode == IntakeMode::ReadAhead
+            ? intake::makeReadAheadTreeSource(std::move(root), std::move(patterns), recursive,
+                                              sourceSettings(), m_readers)
+            : intake::makeSequentialTreeSource(std::move(root), std::move(patterns), recursive,
+                                               sourceSettings());
+
+    // The folders come in scan order, each listed to its end. The checks below are those of
+    // a scan that recurses folder by folder: a stop ends the whole scan after the entry or
+    // file in hand, and a sub-folder is only entered while no stop was asked.
+    using Failure = intake::FolderListing::Failure;
+    bool first = true;
+    intake::ScannedFolder scanned;
+    while (source->nextFolder(scanned)) {
+        if (!first && stopSeen()) {
+            return;
+        }
+        first = false;
+        for (std::size_t entry = 0; entry < scanned.entries; ++entry) {
+            if (stopSeen()) {
+                return;
+            }
+            m_hooks.yieldNow();
+        }
+        if (scanned.failure != Failure::None) {
+            // An entry whose kind cannot be read is met inside the loop, after its stop check.
+            if (scanned.failure == Failure::EntryAttributes && stopSeen()) {
+                return;
+            }
+            // The folder's scan ends here: none of its files, none of its sub-folders.
+            m_hooks.report(scanningPathError(scanned.folder->path));
+            continue;
+        }
+        if (stopSeen()) {
+            return;
+        }
+        for (std::size_t i = 0; i < scanned.fileCount; ++i) {
+            const intake::ExaminedFile file = source->nextFile();
+            catalogue(scanned.folder->path, file.name, file.facts);
+            if (stopSeen()) {
+                return;
+            }
+            m_hooks.yieldNow();
+        }
+    }
+}
+
+} // namespace corvelle

@@ -1,0 +1,191 @@
+#include "intake/FileReading.h"
+
+#include "checksum/clsCRC.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvelle::intake {
+namespace {
+
+/// Large reads keep the system-call count low; the CRC is the same whatever the read size,
+/// since the register simply carries over from one piece to the next.
+constexpr std::size_t readChunk = 256 * 1024;
+
+/// Big enough that a folder of a few hundred entries is listed in one call.
+constexpr std::size_t listingBufferSize = 64 * 1024;
+
+} // namespace
+
+UniqueFd::~UniqueFd() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_fd = other.release();
+    }
+    return *this;
+}
+
+FileReader::FileReader(std::int64_t crcSize)
+    : m_crcSize(crcSize) {}
+
+FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) const {
+    FileFacts facts;
+    struct stat st {};
+    if (::fstatat(dirFd, name, &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode)) {
+        facts.sizeKnown = true;
+        facts.size = st.st_size;
+    }
+    return facts;
+}
+
+FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
+                              const std::atomic<bool>* cancel, std::optional<FileSize> failAfter) {
+    if (m_crcSize <= 0) {
+        return sizeOnly(dirFd, name, followLinks);
+    }
+
+    // O_NONBLOCK: should the entry have become a FIFO since it was listed, opening it must
+    // not wait for a writer; fstat below then refuses it.
+    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    if (!followLinks) {
+        flags |= O_NOFOLLOW;
+    }
+    int fd = -1;
+    if (m_noAtime) {
+        fd = ::openat(dirFd, name, flags | O_NOATIME);
+        if (fd < 0 && errno == EPERM) {
+            m_noAtime = false; // only the owner (or root) may ask for it
+        }
+    }
+    if (fd < 0 && !m_noAtime) {
+        fd = ::openat(dirFd, name, flags);
+    }
+    if (fd < 0) {
+        // The length does not need the file to be readable. A readable length with an
+        // unreadable content is a checksum failure, not a lost file.
+        FileFacts facts = sizeOnly(dirFd, name, followLinks);
+        if (facts.sizeKnown) {
+            facts.crc = facts.size == 0 ? FileFacts::Crc::Ok : FileFacts::Crc::Failed;
+        }
+        return facts;
+    }
+    const UniqueFd file(fd);
+
+    FileFacts facts;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return facts;
+    }
+    facts.sizeKnown = true;
+    facts.size = st.st_size;
+    const std::int64_t total = std::min<std::int64_t>(facts.size, m_crcSize);
+    if (total <= 0) {
+        facts.crc = FileFacts::Crc::Ok; // nothing to read: the initial CRC, 0
+        return facts;
+    }
+    const std::int64_t readable = failAfter ? std::min<std::int64_t>(*failAfter, total) : total;
+    if (m_buffer.empty()) {
+        m_buffer.resize(static_cast<std::size_t>(std::min<std::int64_t>(m_crcSize, readChunk)));
+    }
+
+    std::uint32_t reg = 0xFFFFFFFFu;
+    std::int64_t done = 0;
+    bool failed = readable < total;
+    while (done < readable) {
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+            return facts; // abandoned: nobody reads the result
+        }
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<std::int64_t>(readable - done, static_cast<std::int64_t>(m_buffer.size())));
+        const ssize_t got = ::read(fd, m_buffer.data(), want);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            // An error, or the file ended before its length said: either way these are not
+            // the bytes the length promised, so no checksum is claimed for them.
+            failed = true;
+            break;
+        }
+        reg = crc::crc32Update(reg, m_buffer.data(), static_cast<std::size_t>(got));
+        done += got;
+    }
+    if (failed) {
+        facts.crc = FileFacts::Crc::Failed;
+        facts.blocksDone = done / crcBlockSize;
+        return facts;
+    }
+    facts.crc = FileFacts::Crc::Ok;
+    facts.crcBits = ~reg;
+    return facts;
+}
+
+FolderListing listFolder(int fd, const FilterPatterns& filter, const std::atomic<bool>* cancel) {
+    FolderListing listing;
+    std::vector<char> buffer(listingBufferSize);
+    for (;;) {
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+            return listing;
+        }
+        const ssize_t got = ::getdents64(fd, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            listing.failure = FolderListing::Failure::Read;
+            return listing;
+        }
+        if (got == 0) {
+            return listing;
+        }
+        std::size_t offset = 0;
+        while (offset < static_cast<std::size_t>(got)) {
+            dirent64 entry{};
+            // Records are packed on 8-byte boundaries in the buffer; copy the fixed part out
+            // rather than casting, so alignment is never assumed.
+            std::memcpy(&entry, buffer.data() + offset, offsetof(dirent64, d_name));
+            const char* name = buffer.data() + offset + offsetof(dirent64, d_name);
+            offset += entry.d_reclen;
+
+            // Hidden entries (a leading "."), which include "." and "..", are not listed.
+            if (name[0] == '.') {
+                continue;
+            }
+            unsigned char type = entry.d_type;
+            if (type == DT_UNKNOWN) {
+                struct stat st {};
+                if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                    listing.failure = FolderListing::Failure::EntryAttributes;
+                    return listing;
+                }
+                type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+            }
+            if (type == DT_REG) {
+                ++listing.entries;
+                if (filter.matches(name)) {
+                    listing.files.emplace_back(name);
+                }
+            } else if (type == DT_DIR) {
+                ++listing.entries;
+                listing.folders.emplace_back(name);
+            }
+            // Links, FIFOs, sockets and devices are not listed at all.
+        }
+    }
+}
+
+} // namespace corvelle::intake

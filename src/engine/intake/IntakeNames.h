@@ -1,0 +1,48 @@
+// The text rules of file intake: which names a filter lets through, how a path splits into
+// folder, name and extension, and how the chosen-files string of a file dialog is read.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvelle {
+
+/// True when `name` passes the ";"-separated `filters`. Each pattern is an ending, not a
+/// wildcard: everything before its first "." is dropped ("*.txt" becomes ".txt"), ".*" lets
+/// every name through, and any other pattern must equal the end of the name, letter case
+/// ignored. An empty filter lets nothing through.
+bool MatchesFilter(std::string_view name, std::string_view filters);
+
+/// A filter split into its patterns once, for scans that test many names against it.
+class FilterPatterns {
+public:
+    explicit FilterPatterns(std::string_view filters);
+    [[nodiscard]] bool matches(std::string_view name) const;
+
+private:
+    bool m_matchAll = false;
+    std::vector<std::string> m_endings;
+};
+
+/// A full path cut into the three texts a catalogue record holds.
+struct SplitPath {
+    std::string path;      ///< up to and including the last "/"
+    std::string name;      ///< the last component before its last "."
+    std::string extension; ///< from the last "." of the last component on, or empty
+};
+
+SplitPath splitFullPath(std::string_view fullPath);
+
+/// Splits a bare file name (no folder) at its last ".".
+void splitFileName(std::string_view fileName, std::string& name, std::string& extension);
+
+/// The folder with a "/" at its end (added only when missing).
+std::string withTrailingSlash(std::string_view folder);
+
+/// The full paths a chosen-files string names: the string itself when it holds no NUL;
+/// otherwise the folder (its first element) joined with each following name. Empty names, as
+/// a doubled or trailing NUL would give, name no file and are passed over.
+std::vector<std::string> chosenFilePaths(std::string_view chosenFiles);
+
+} // namespace corvelle

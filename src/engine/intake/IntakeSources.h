@@ -1,0 +1,95 @@
+// Where the cataloguing loop gets its folders and files from. Both sources hand them out in
+// exactly the order of a depth-first scan (a folder's files in listing order, then its
+// sub-folders); the sequential one does the work when asked, the read-ahead one has a lister
+// thread and reader threads do it ahead of time, so the loop only waits when it has caught up.
+#pragma once
+
+#include "intake/FileReading.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvelle {
+struct IntakeFaults;
+}
+
+namespace corvelle::intake {
+
+/// One listed folder as the cataloguing loop replays it.
+struct ScannedFolder {
+    std::shared_ptr<const FolderHandle> folder;
+    FolderListing::Failure failure = FolderListing::Failure::None;
+    std::size_t entries = 0;
+    /// Files passing the filter. The sequential source keeps their names here; the read-ahead
+    /// source hands the names out with the files' facts and leaves only the count.
+    std::vector<std::string> files;
+    std::size_t fileCount = 0;
+};
+
+/// A file with what was learnt about it.
+struct ExaminedFile {
+    std::string name; ///< the name inside its folder, or a full path in list mode
+    FileFacts facts;
+};
+
+/// The settings every source shares.
+struct SourceSettings {
+    std::int64_t crcSize = 0;
+    const IntakeFaults* faults = nullptr;
+};
+
+/// Walks a tree depth first, listing one folder per call.
+class TreeWalker {
+public:
+    TreeWalker(std::string root, FilterPatterns filter, bool recursive, const IntakeFaults* faults,
+               const std::atomic<bool>* cancel);
+    ~TreeWalker();
+    TreeWalker(const TreeWalker&) = delete;
+    TreeWalker& operator=(const TreeWalker&) = delete;
+
+    /// The next folder in scan order; false when the walk is over.
+    bool next(ScannedFolder& out);
+
+private:
+    struct Frame;
+    void list(std::shared_ptr<FolderHandle> folder, ScannedFolder& out);
+
+    std::string m_root;
+    FilterPatterns m_filter;
+    bool m_recursive;
+    const IntakeFaults* m_faults;
+    const std::atomic<bool>* m_cancel;
+    bool m_started = false;
+    std::vector<Frame> m_stack;
+};
+
+class IntakeSource {
+public:
+    virtual ~IntakeSource() = default;
+    /// The next folder of a folder scan; false when there is none.
+    virtual bool nextFolder(ScannedFolder& out) = 0;
+    /// The next file: of the folder last returned, or of the list in list mode.
+    virtual ExaminedFile nextFile() = 0;
+};
+
+/// A folder scan that lists and reads on the calling thread, when asked.
+std::unique_ptr<IntakeSource> makeSequentialTreeSource(std::string root, FilterPatterns filter,
+                                                       bool recursive,
+                                                       const SourceSettings& settings);
+/// A folder scan listed by one thread and read by `readers` threads ahead of the caller.
+std::unique_ptr<IntakeSource> makeReadAheadTreeSource(std::string root, FilterPatterns filter,
+                                                      bool recursive,
+                                                      const SourceSettings& settings, int readers);
+/// Files named by full paths, read by `readers` threads ahead of the caller (0: sequential).
+std::unique_ptr<IntakeSource> makeFileListSource(std::vector<std::string> fullPaths,
+                                                 const SourceSettings& settings, int readers);
+
+/// The fault the settings inject into reading this file, if any.
+std::optional<FileSize> injectedReadFailure(const SourceSettings& settings,
+                                            std::string_view fullPath);
+
+} // namespace corvelle::intake
