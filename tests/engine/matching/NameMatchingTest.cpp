@@ -2,42 +2,18 @@
 
 #include "matching/NameText.h"
 
+#include "ReferenceMatching.h"
+
 #include <gtest/gtest.h>
 #include <random>
 
 namespace corvelle {
 namespace {
 
+using test::naiveCommonLength;
+
 std::u32string u(std::string_view utf8) {
     return decodeName(utf8);
-}
-
-// The recursion written out as the plain triple loop, positions from 1.
-std::int32_t naiveCommonLength(const std::u32string& a, const std::u32string& b, int s1, int e1,
-                               int s2, int e2) {
-    if (s2 < 1 || s1 > e1 || s2 > e2 || s1 < 1) {
-        return 0;
-    }
-    int best = 0, p1 = 0, p2 = 0;
-    for (int i = s1; i <= e1; ++i) {
-        for (int j = s2; j <= e2; ++j) {
-            int k = 0;
-            while (a[static_cast<std::size_t>(i + k - 1)] ==
-                   b[static_cast<std::size_t>(j + k - 1)]) {
-                ++k;
-                if (k > best) {
-                    best = k;
-                    p1 = i;
-                    p2 = j;
-                }
-                if (j + k > e2 || i + k > e1) {
-                    break;
-                }
-            }
-        }
-    }
-    return naiveCommonLength(a, b, p1 + best, e1, p2 + best, e2) +
-           naiveCommonLength(a, b, s1, p1 - 1, s2, p2 - 1) + best;
 }
 
 TEST(NameCleanup, bracketsAreStrippedParenthesesFirstWithoutNesting) {
