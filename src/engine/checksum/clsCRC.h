@@ -30,11 +30,11 @@ public:
     /// Messages about unreadable files go to `messages` (stderr when null).
     explicit clsCRC(MessageSink* messages = nullptr);
 
-    std::int32_t AddBytes(ByteArray ByteArray);
+    std::int32_t AddBytes(ByteArray Bytes);
     std::int32_t AddString(std::string_view Text);
     void Algorithm(std::int32_t New_Value);
     [[nodiscard]] std::int16_t Algorithm() const;
-    std::int32_t CalculateBytes(ByteArray ByteArray);
+    std::int32_t CalculateBytes(ByteArray Bytes);
     /// CRC of the first MaxSize bytes of the file, read in 10,240-byte blocks, with the
     /// progress after each block. Empty when no block was read.
     std::optional<std::int32_t> CalculateFile(const std::filesystem::path& Filename,
