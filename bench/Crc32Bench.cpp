@@ -16,7 +16,8 @@ using corvelle::crc::Crc32Kernel;
 
 constexpr std::size_t bufferSize = std::size_t{256} << 20;
 
-const std::vector<std::uint8_t>& buffer() {
+const std::vector<std::uint8_t>& buffer()
+{
     static const std::vector<std::uint8_t> bytes = [] {
         std::vector<std::uint8_t> out(bufferSize);
         std::uint64_t state = 0x9E3779B97F4A7C15u; // splitmix64: quick and incompressible
@@ -37,11 +38,13 @@ const std::vector<std::uint8_t>& buffer() {
 /// A finished CRC-32 (initial value and final complement applied) of the whole buffer.
 using Crc32Function = std::function<std::uint32_t(const std::uint8_t*, std::size_t)>;
 
-std::uint32_t engineCrc(Crc32Kernel kernel, const std::uint8_t* data, std::size_t length) {
+std::uint32_t engineCrc(Crc32Kernel kernel, const std::uint8_t* data, std::size_t length)
+{
     return ~corvelle::crc::crc32UpdateWith(kernel, 0xFFFFFFFFu, data, length);
 }
 
-void runCrc(benchmark::State& state, const Crc32Function& crc, std::uint32_t expected) {
+void runCrc(benchmark::State& state, const Crc32Function& crc, std::uint32_t expected)
+{
     const auto& bytes = buffer();
     for (auto _ : state) {
         const std::uint32_t result = crc(bytes.data(), bytes.size());
@@ -55,7 +58,8 @@ void runCrc(benchmark::State& state, const Crc32Function& crc, std::uint32_t exp
                             static_cast<std::int64_t>(bytes.size()));
 }
 
-void add(const char* name, Crc32Function crc, std::uint32_t expected) {
+void add(const char* name, Crc32Function crc, std::uint32_t expected)
+{
     benchmark::RegisterBenchmark(name, [crc = std::move(crc), expected](benchmark::State& state) {
         runCrc(state, crc, expected);
     })->Unit(benchmark::kMillisecond);
@@ -63,7 +67,8 @@ void add(const char* name, Crc32Function crc, std::uint32_t expected) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

@@ -9,8 +9,8 @@ DedupeFiles DedupeFiles::in(const std::filesystem::path& folder)
     return DedupeFiles{folder / "dedupe.dat", folder / "dupelist.dat"};
 }
 
-Outcome runDedupe(clsDatabase& catalogue, const DedupeSettings& settings,
-                  const DedupeFiles& files, GridModel& duplicates, const DedupeRunHooks& hooks)
+Outcome runDedupe(clsDatabase& catalogue, const DedupeSettings& settings, const DedupeFiles& files,
+                  GridModel& duplicates, const DedupeRunHooks& hooks)
 {
     const auto status = [&](std::string_view text) {
         if (hooks.status != nullptr) {

@@ -29,8 +29,7 @@ public:
     SnapshotSource(const ExportSnapshot& snapshot, bool codePage1252)
         : m_snapshot(snapshot)
         , m_codePage1252(codePage1252)
-    {
-    }
+    {}
     [[nodiscard]] std::size_t count() const override { return m_snapshot.size(); }
     [[nodiscard]] std::u32string name(std::size_t i) const override
     {
@@ -84,8 +83,7 @@ public:
         : m_records(records)
         , m_pairs(pairs)
         , m_hooks(hooks)
-    {
-    }
+    {}
 
     void pair(std::size_t head, std::size_t dupe) override
     {
@@ -129,8 +127,8 @@ Outcome clsDatabase::FindDupes(const std::filesystem::path& strFileName1,
         UniqueFd pairs = openFile(strFileName2, O_WRONLY | O_CREAT | O_TRUNC);
 
         // What the export remembers serves while the file is exactly as it left it.
-        const bool fresh = !remembered.file.empty() &&
-                           FileIdentity::of(strFileName1) == remembered.identity;
+        const bool fresh =
+            !remembered.file.empty() && FileIdentity::of(strFileName1) == remembered.identity;
         ExportSnapshot readBack;
         if (!fresh) {
             readBack = readExportFile(records.get(), strFileName1);

@@ -96,8 +96,7 @@ BufferedWriter::BufferedWriter(int fd, std::filesystem::path file, std::size_t c
     : m_fd(fd)
     , m_file(std::move(file))
     , m_buffer(capacity, '\0')
-{
-}
+{}
 
 void BufferedWriter::write(const void* data, std::size_t size)
 {

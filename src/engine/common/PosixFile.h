@@ -13,9 +13,13 @@ namespace corvelle {
 class UniqueFd {
 public:
     UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
+    explicit UniqueFd(int fd)
+        : m_fd(fd)
+    {}
     ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.release()) {}
+    UniqueFd(UniqueFd&& other) noexcept
+        : m_fd(other.release())
+    {}
     UniqueFd& operator=(UniqueFd&& other) noexcept
     {
         if (this != &other) {
@@ -41,8 +45,7 @@ private:
 };
 
 /// A std::system_error for errno, naming what was done to which file.
-std::system_error fileError(std::string_view doing, const std::filesystem::path& file,
-                            int error);
+std::system_error fileError(std::string_view doing, const std::filesystem::path& file, int error);
 
 /// open(2) that throws; O_CLOEXEC is always added.
 UniqueFd openFile(const std::filesystem::path& file, int flags, unsigned mode = 0644);

@@ -53,7 +53,8 @@ void WorkerPool::helperLoop()
     while (true) {
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [&] { return m_quit || (m_generation != seen && m_body != nullptr); });
+            m_wake.wait(lock,
+                        [&] { return m_quit || (m_generation != seen && m_body != nullptr); });
             if (m_quit) {
                 return;
             }

@@ -166,8 +166,7 @@ DuplicateFinder::DuplicateFinder(const GroupingSource& source, const DedupeSetti
     , m_settings(settings)
     , m_threads(std::thread::hardware_concurrency())
     , m_count(source.count())
-{
-}
+{}
 
 DuplicateFinder::~DuplicateFinder() = default;
 
@@ -330,7 +329,8 @@ bool DuplicateFinder::runByName(GroupingObserver& observer)
             if (counts[k] > 255) {
                 names.histogramExact[i] = 0;
             }
-            names.histogram[i][k] = static_cast<std::uint8_t>(std::min<std::uint32_t>(counts[k], 255));
+            names.histogram[i][k] =
+                static_cast<std::uint8_t>(std::min<std::uint32_t>(counts[k], 255));
         }
     }
     names.neededMatches = neededMatchTable(names.maxLength, score);

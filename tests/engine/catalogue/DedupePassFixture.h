@@ -22,10 +22,7 @@ protected:
         return id;
     }
 
-    WorkHooks hooks()
-    {
-        return WorkHooks{&progress, &caption, &stop, yield, &messages};
-    }
+    WorkHooks hooks() { return WorkHooks{&progress, &caption, &stop, yield, &messages}; }
 
     static GridModel dupeGrid()
     {

@@ -41,7 +41,8 @@ Result referenceGrouping(const std::vector<Rec>& records, const DedupeSettings& 
     result.exported.resize(records.size() * 613);
     for (std::size_t i = 0; i < records.size(); ++i) {
         const Rec& r = records[i];
-        encodeDedupeRecord(r.id, r.file, r.extension, r.size, r.crc.value, &result.exported[i * 613]);
+        encodeDedupeRecord(r.id, r.file, r.extension, r.size, r.crc.value,
+                           &result.exported[i * 613]);
     }
     for (std::size_t i = 0; i + 1 < records.size(); ++i) {
         const Rec& a = records[i];
@@ -120,8 +121,10 @@ std::vector<RecordId> pairIds(const std::string& pairs)
 
 TEST_F(Grouping, identicalRecordsPairWithTheFirstOnly)
 {
-    const auto r = catalogue({{0, "a", ".txt", 5, {7}}, {0, "b", ".TXT", 5, {7}},
-                              {0, "c", ".txt ", 5, {7}}, {0, "d", ".txt", 6, {7}}});
+    const auto r = catalogue({{0, "a", ".txt", 5, {7}},
+                              {0, "b", ".TXT", 5, {7}},
+                              {0, "c", ".txt ", 5, {7}},
+                              {0, "d", ".txt", 6, {7}}});
     const Result got = runPasses(DedupeSettings{});
     EXPECT_EQ(pairIds(got.pairs), (std::vector<RecordId>{r[0].id, r[1].id, r[0].id, r[2].id}));
     EXPECT_EQ(caption.last(), "2 Duplicate(s) Found");
@@ -136,8 +139,10 @@ TEST_F(Grouping, identicalRecordsPairWithTheFirstOnly)
 
 TEST_F(Grouping, separateSetsKeepHeadOrder)
 {
-    const auto r = catalogue({{0, "a", ".x", 1, {1}}, {0, "b", ".x", 1, {1}},
-                              {0, "c", ".y", 2, {2}}, {0, "d", ".y", 2, {2}}});
+    const auto r = catalogue({{0, "a", ".x", 1, {1}},
+                              {0, "b", ".x", 1, {1}},
+                              {0, "c", ".y", 2, {2}},
+                              {0, "d", ".y", 2, {2}}});
     EXPECT_EQ(pairIds(runPasses(DedupeSettings{}).pairs),
               (std::vector<RecordId>{r[0].id, r[1].id, r[2].id, r[3].id}));
 }
@@ -145,9 +150,8 @@ TEST_F(Grouping, separateSetsKeepHeadOrder)
 TEST_F(Grouping, similarNamesChainAtEightyPercent)
 {
     // abcdefghij ~ abcdefghxy (80) ~ abcdefwxyz? no: chain 1-2, 2-3, but 1 and 3 apart.
-    const auto r = catalogue({{0, "abcdefghij", "", 0, {}},
-                              {0, "abcdefghxy", "", 0, {}},
-                              {0, "abcdefwzxy", "", 0, {}}});
+    const auto r = catalogue(
+        {{0, "abcdefghij", "", 0, {}}, {0, "abcdefghxy", "", 0, {}}, {0, "abcdefwzxy", "", 0, {}}});
     ASSERT_TRUE(referenceNamesMatch(r[0].file, r[1].file, true, true, true, true, 80));
     ASSERT_TRUE(referenceNamesMatch(r[1].file, r[2].file, true, true, true, true, 80));
     ASSERT_FALSE(referenceNamesMatch(r[0].file, r[2].file, true, true, true, true, 80));
@@ -158,8 +162,10 @@ TEST_F(Grouping, similarNamesChainAtEightyPercent)
 TEST_F(Grouping, sizesAreComparedInFull)
 {
     // 5 GiB and 1 GiB agree in their low 32 bits; so do 4 GiB + 7 and 7.
-    catalogue({{0, "a", ".iso", FileSize{5} << 30, {}}, {0, "b", ".iso", FileSize{1} << 30, {}},
-               {0, "c", ".iso", (FileSize{1} << 32) + 7, {}}, {0, "d", ".iso", 7, {}}});
+    catalogue({{0, "a", ".iso", FileSize{5} << 30, {}},
+               {0, "b", ".iso", FileSize{1} << 30, {}},
+               {0, "c", ".iso", (FileSize{1} << 32) + 7, {}},
+               {0, "d", ".iso", 7, {}}});
     DedupeSettings s;
     s.blnUseCRC = false;
     EXPECT_EQ(runPasses(s).pairs, "");
@@ -167,16 +173,19 @@ TEST_F(Grouping, sizesAreComparedInFull)
 
 TEST_F(Grouping, failedChecksumsNeverMatch)
 {
-    const auto r = catalogue({{0, "a", ".x", 3, {-1, true}}, {0, "b", ".x", 3, {-1, true}},
-                              {0, "c", ".x", 3, {-1, false}}, {0, "d", ".x", 3, {-1, false}}});
-    EXPECT_EQ(pairIds(runPasses(DedupeSettings{}).pairs),
-              (std::vector<RecordId>{r[2].id, r[3].id}))
+    const auto r = catalogue({{0, "a", ".x", 3, {-1, true}},
+                              {0, "b", ".x", 3, {-1, true}},
+                              {0, "c", ".x", 3, {-1, false}},
+                              {0, "d", ".x", 3, {-1, false}}});
+    EXPECT_EQ(pairIds(runPasses(DedupeSettings{}).pairs), (std::vector<RecordId>{r[2].id, r[3].id}))
         << "only the two real 0xFFFFFFFF checksums agree";
 }
 
 TEST_F(Grouping, namesOutsideTheCodePageDoNotCollapse)
 {
-    catalogue({{0, "Привет", "", 0, {}}, {0, "Мир", "", 0, {}}, {0, "日本語", "", 0, {}},
+    catalogue({{0, "Привет", "", 0, {}},
+               {0, "Мир", "", 0, {}},
+               {0, "日本語", "", 0, {}},
                {0, "中文字", "", 0, {}}});
     DedupeSettings s = nameOnly(80);
     s.blnRemoveSymbols = false;
@@ -230,9 +239,10 @@ protected:
     std::string randomName(bool codePageOnly)
     {
         static const std::vector<std::string> pieces = {
-            "Song", "song", "SONG", "Track", " ", "01", "1", "(Live)", "[x]", "-", "_",
-            "\xc3\xa9", "\xc3\x89", "a", "b", "ab", "  ", "Mix", "mi", "x(", ")"};
-        static const std::vector<std::string> foreign = {"\xd0\x96", "\xd0\xb6", "\xff", "\xe6\x97\xa5"};
+            "Song",     "song",     "SONG", "Track", " ",  "01", "1",   "(Live)", "[x]", "-", "_",
+            "\xc3\xa9", "\xc3\x89", "a",    "b",     "ab", "  ", "Mix", "mi",     "x(",  ")"};
+        static const std::vector<std::string> foreign = {"\xd0\x96", "\xd0\xb6", "\xff",
+                                                         "\xe6\x97\xa5"};
         std::string name;
         const int count = static_cast<int>(rng() % 5);
         for (int k = 0; k < count; ++k) {
@@ -243,8 +253,8 @@ protected:
 
     DedupeSettings randomSettings()
     {
-        static const std::vector<std::int32_t> scores = {-5, 0, 1, 40, 50, 60, 67, 75,
-                                                         80, 90, 99, 100, 101};
+        static const std::vector<std::int32_t> scores = {-5, 0,  1,  40, 50,  60, 67,
+                                                         75, 80, 90, 99, 100, 101};
         DedupeSettings s;
         s.blnUseName = rng() % 2 == 0;
         s.blnUseExtension = rng() % 2 == 0;
@@ -261,7 +271,7 @@ protected:
     std::vector<Rec> randomCatalogue(std::size_t n, bool codePageOnly)
     {
         static const std::vector<std::string> extensions = {".txt", ".TXT", ".txt ", ".mp3",
-                                                            "", ".Mp3", " .txt"};
+                                                            "",     ".Mp3", " .txt"};
         static const std::vector<std::string> foreignExtensions = {".\xd0\x96", ".\xd0\xb6"};
         std::vector<FileSize> sizes = {0, 1, 2, 3};
         if (!codePageOnly) {

@@ -48,8 +48,8 @@ protected:
             for (int c = 0; c < grid.ColCount(); ++c) {
                 EXPECT_EQ(grid.CellBackColor(r, c), grid.CellBackColor(r, 0)) << "row " << r;
             }
-            out.push_back({grid.CellText(r, 0), grid.CellText(r, 1),
-                           grid.CellBackColor(r, 0).value_or(0)});
+            out.push_back(
+                {grid.CellText(r, 0), grid.CellText(r, 1), grid.CellBackColor(r, 0).value_or(0)});
         }
         return out;
     }
@@ -79,8 +79,9 @@ TEST_F(Loading, chainsShowTheSharedRecordTwice)
 {
     writePairs({{1, 2}, {2, 6}});
     db.AddDupes(files.pairFile, grid, hooks());
-    EXPECT_EQ(rows(), (std::vector<Row>{
-                          {"1", "1", kBlue}, {"2", "1", kBlue}, {"2", "2", kRose}, {"6", "2", kRose}}));
+    EXPECT_EQ(rows(),
+              (std::vector<Row>{
+                  {"1", "1", kBlue}, {"2", "1", kBlue}, {"2", "2", kRose}, {"6", "2", kRose}}));
     EXPECT_EQ(grid.CellText(4, 6), "$FFFFFFFF");
 }
 
@@ -99,8 +100,9 @@ TEST_F(Loading, aDuplicateWhoseHeadIsGoneJoinsNoOtherGroup)
     writePairs({{1, 2}, {4, 5}, {4, 3}, {6, 1}});
     db.AddDupes(files.pairFile, grid, hooks());
     // 5 and 3 would otherwise show under group 1, as duplicates of files they do not match.
-    EXPECT_EQ(rows(), (std::vector<Row>{
-                          {"1", "1", kBlue}, {"2", "1", kBlue}, {"6", "2", kRose}, {"1", "2", kRose}}));
+    EXPECT_EQ(rows(),
+              (std::vector<Row>{
+                  {"1", "1", kBlue}, {"2", "1", kBlue}, {"6", "2", kRose}, {"1", "2", kRose}}));
 }
 
 TEST_F(Loading, aFailedFirstLookupShadesNeitherHeaderNorNothing)
@@ -143,7 +145,7 @@ TEST_F(Loading, wholeRunFillsTheGridThroughThePipeline)
     const DedupeRunHooks run{&progress, &status, &count, &stop, {}, &messages};
     EXPECT_EQ(runDedupe(db, DedupeSettings{}, files, grid, run), Outcome::Completed);
     EXPECT_EQ(status.captions, (std::vector<std::string>{std::string(stepExportCaption),
-                                                          std::string(stepGroupCaption)}));
+                                                         std::string(stepGroupCaption)}));
     EXPECT_EQ(count.last(), "1 Duplicate(s) Found");
     EXPECT_EQ(grid.RowCount(), 3);
     EXPECT_EQ(grid.CellText(2, 3), "other");

@@ -1,8 +1,7 @@
 #include "matching/NameMatching.h"
 
-#include "matching/NameText.h"
-
 #include "ReferenceMatching.h"
+#include "matching/NameText.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -12,11 +11,13 @@ namespace {
 
 using test::naiveCommonLength;
 
-std::u32string u(std::string_view utf8) {
+std::u32string u(std::string_view utf8)
+{
     return decodeName(utf8);
 }
 
-TEST(NameCleanup, bracketsAreStrippedParenthesesFirstWithoutNesting) {
+TEST(NameCleanup, bracketsAreStrippedParenthesesFirstWithoutNesting)
+{
     EXPECT_EQ(StripBracketedText(u("a (b (c) d) e")), u("a  d e"));
     EXPECT_EQ(StripBracketedText(u("Song (Live) Mix")), u("Song  Mix"));
     EXPECT_EQ(StripBracketedText(u("x (unclosed")), u("x "));
@@ -25,7 +26,8 @@ TEST(NameCleanup, bracketsAreStrippedParenthesesFirstWithoutNesting) {
     EXPECT_EQ(StripBracketedText(u("{keep} <these>")), u("{keep} <these>"));
 }
 
-TEST(NameCleanup, numbersSymbolsAndSpacesAreIndependentTests) {
+TEST(NameCleanup, numbersSymbolsAndSpacesAreIndependentTests)
+{
     EXPECT_EQ(CleanName(u("Track 01"), true, false, false), u("Track "));
     EXPECT_EQ(CleanName(u("rock-n_roll!"), false, true, false), u("rocknroll"));
     EXPECT_EQ(CleanName(u("a b-c 1"), false, true, false), u("a bc 1")) << "space survives";
@@ -37,7 +39,8 @@ TEST(NameCleanup, numbersSymbolsAndSpacesAreIndependentTests) {
     EXPECT_EQ(CleanName(u("１２3"), true, false, false), u("１２"));
 }
 
-TEST(NameCleanup, invalidBytesAreCharactersOfTheirOwn) {
+TEST(NameCleanup, invalidBytesAreCharactersOfTheirOwn)
+{
     const std::u32string name = decodeName("a\xff"
                                            "b");
     ASSERT_EQ(name.size(), 3u);
@@ -51,7 +54,8 @@ TEST(NameCleanup, invalidBytesAreCharactersOfTheirOwn) {
     EXPECT_EQ(decodeName("\xf0\x9f\x8e\xb5").size(), 1u);
 }
 
-TEST(NameSimilarityRatio, workedExamplesAndEdges) {
+TEST(NameSimilarityRatio, workedExamplesAndEdges)
+{
     EXPECT_DOUBLE_EQ(NameSimilarity(u("ABCD"), u("abxd")), 0.75);
     EXPECT_DOUBLE_EQ(NameSimilarity(u("Hello"), u("hELLO")), 1.0);
     EXPECT_DOUBLE_EQ(NameSimilarity(u(""), u("")), 1.0);
@@ -61,7 +65,8 @@ TEST(NameSimilarityRatio, workedExamplesAndEdges) {
     EXPECT_EQ(similarityScore(3, 8, 8), 38) << "37.5 rounds to even";
 }
 
-TEST(NameSimilarityRatio, upperCaseIsTheSimpleUnicodeMapping) {
+TEST(NameSimilarityRatio, upperCaseIsTheSimpleUnicodeMapping)
+{
     EXPECT_EQ(upperChar(U'ß'), U'ß');
     EXPECT_EQ(upperChar(U'\u1F80'), U'\u1F88');
     EXPECT_EQ(upperChar(U'ÿ'), U'Ÿ');
@@ -70,7 +75,8 @@ TEST(NameSimilarityRatio, upperCaseIsTheSimpleUnicodeMapping) {
         << "names outside code page 1252 never collapse to question marks";
 }
 
-TEST(NameSimilarityRatio, tieBreakTakesEarliestRunInFirstThenSecondName) {
+TEST(NameSimilarityRatio, tieBreakTakesEarliestRunInFirstThenSecondName)
+{
     // "AB" occurs twice in each; the run chosen decides what is left on either side.
     const std::u32string a = u("ABXAB");
     const std::u32string b = u("ABYYAB");
@@ -80,7 +86,8 @@ TEST(NameSimilarityRatio, tieBreakTakesEarliestRunInFirstThenSecondName) {
     EXPECT_EQ(CommonLength(c, d, 1, 5, 1, 5), naiveCommonLength(c, d, 1, 5, 1, 5));
 }
 
-TEST(NameSimilarityRatio, fastSearchEqualsTheTripleLoopOnRandomNames) {
+TEST(NameSimilarityRatio, fastSearchEqualsTheTripleLoopOnRandomNames)
+{
     std::mt19937 rng(7);
     for (int round = 0; round < 20000; ++round) {
         const int alphabet = 2 + static_cast<int>(rng() % 5);
@@ -99,7 +106,8 @@ TEST(NameSimilarityRatio, fastSearchEqualsTheTripleLoopOnRandomNames) {
     }
 }
 
-TEST(NamePreparation, cutsTrimsCleansAndUpperCases) {
+TEST(NamePreparation, cutsTrimsCleansAndUpperCases)
+{
     const NameCleanup all;
     EXPECT_EQ(prepareName(u("  Track 01 (Live) "), all), u("TRACK"));
     EXPECT_EQ(prepareName(u("(only brackets)"), all), u(""));
@@ -113,7 +121,8 @@ TEST(NamePreparation, cutsTrimsCleansAndUpperCases) {
     EXPECT_EQ(prepareName(u("ıx"), all), u("X"));
 }
 
-TEST(CodePage1252, encodesWhatItCanAndOneQuestionMarkOtherwise) {
+TEST(CodePage1252, encodesWhatItCanAndOneQuestionMarkOtherwise)
+{
     char out[8];
     encodeCodePage1252(decodeName("é€\xff"
                                   "Ж日"),
