@@ -8,7 +8,8 @@
 
 namespace corvelle::test {
 
-TempDir::TempDir() {
+TempDir::TempDir()
+{
     std::string pattern =
         (std::filesystem::temp_directory_path() / "corvelle-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -17,7 +18,8 @@ TempDir::TempDir() {
     m_path = pattern;
 }
 
-TempDir::~TempDir() {
+TempDir::~TempDir()
+{
     std::error_code ignored;
     // Give back permissions a test may have taken away, so everything can be removed.
     for (auto it = std::filesystem::recursive_directory_iterator(
@@ -31,7 +33,8 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ignored);
 }
 
-void writeFile(const std::filesystem::path& file, std::string_view bytes) {
+void writeFile(const std::filesystem::path& file, std::string_view bytes)
+{
     if (file.has_parent_path()) {
         std::filesystem::create_directories(file.parent_path());
     }
@@ -42,7 +45,8 @@ void writeFile(const std::filesystem::path& file, std::string_view bytes) {
     }
 }
 
-std::string readFile(const std::filesystem::path& file) {
+std::string readFile(const std::filesystem::path& file)
+{
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot read " + file.string());
@@ -50,7 +54,8 @@ std::string readFile(const std::filesystem::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::vector<std::uint8_t> randomBytes(std::size_t count, std::uint32_t seed) {
+std::vector<std::uint8_t> randomBytes(std::size_t count, std::uint32_t seed)
+{
     std::mt19937 engine(seed);
     std::vector<std::uint8_t> bytes(count);
     for (auto& b : bytes) {
@@ -59,7 +64,8 @@ std::vector<std::uint8_t> randomBytes(std::size_t count, std::uint32_t seed) {
     return bytes;
 }
 
-MessageAnswer RecordingMessages::show(const Message& message) {
+MessageAnswer RecordingMessages::show(const Message& message)
+{
     shown.push_back(message);
     if (message.buttons == MessageButtons::Ok) {
         return MessageAnswer::Ok;
@@ -72,7 +78,8 @@ MessageAnswer RecordingMessages::show(const Message& message) {
     return answer;
 }
 
-std::vector<std::string> RecordingMessages::texts() const {
+std::vector<std::string> RecordingMessages::texts() const
+{
     std::vector<std::string> out;
     for (const Message& m : shown) {
         out.push_back(m.text);
@@ -80,7 +87,8 @@ std::vector<std::string> RecordingMessages::texts() const {
     return out;
 }
 
-std::function<void()> stopAfterYields(StopFlag& flag, int n) {
+std::function<void()> stopAfterYields(StopFlag& flag, int n)
+{
     auto calls = std::make_shared<int>(0);
     return [&flag, n, calls] {
         if (++*calls == n) {

@@ -21,7 +21,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
-    [[nodiscard]] std::filesystem::path operator/(std::string_view name) const {
+    [[nodiscard]] std::filesystem::path operator/(std::string_view name) const
+    {
         return m_path / name;
     }
 

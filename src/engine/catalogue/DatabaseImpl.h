@@ -2,6 +2,7 @@
 #pragma once
 
 #include "catalogue/IdKeyset.h"
+#include "catalogue/RecordFiles.h"
 #include "catalogue/Sqlite.h"
 #include "catalogue/clsDatabase.h"
 
@@ -41,6 +42,13 @@ public:
 
     [[nodiscard]] const std::filesystem::path& file() const { return m_connection.file(); }
 
+    /// Reads the records with these IDs (ascending, for locality); empty where an ID names no
+    /// record. The cursor does not move.
+    std::vector<std::optional<CatalogueRecord>> fetch(const std::vector<RecordId>& ascendingIds);
+
+    /// What the last export wrote, for the grouping pass.
+    ExportSnapshot& lastExport() { return m_lastExport; }
+
 private:
     void createSchema();
     void prepareStatements();
@@ -58,9 +66,11 @@ private:
     Position m_position = Position::BeforeFirst;
     std::optional<CatalogueRecord> m_current; // the loaded fields of *m_at
     int m_changesSinceCommit = 0;
+    ExportSnapshot m_lastExport;
 };
 
-template <typename Visit> void clsDatabase::Impl::forEachFromFirst(Visit&& visit) {
+template <typename Visit> void clsDatabase::Impl::forEachFromFirst(Visit&& visit)
+{
     requireOpen();
     sqlite::ResetGuard guard(m_selectAll);
     RecordId last = 0;

@@ -5,20 +5,23 @@
 
 namespace corvelle {
 
-void IdKeyset::clear() {
+void IdKeyset::clear()
+{
     m_ids.clear();
     m_isDead.clear();
     m_dead = 0;
 }
 
-std::size_t IdKeyset::append(RecordId id) {
+std::size_t IdKeyset::append(RecordId id)
+{
     assert(m_ids.empty() || id > m_ids.back());
     m_ids.push_back(id);
     m_isDead.push_back(false);
     return m_ids.size() - 1;
 }
 
-std::size_t IdKeyset::find(RecordId id) const {
+std::size_t IdKeyset::find(RecordId id) const
+{
     const auto at = std::lower_bound(m_ids.begin(), m_ids.end(), id);
     if (at == m_ids.end() || *at != id) {
         return npos;
@@ -27,7 +30,8 @@ std::size_t IdKeyset::find(RecordId id) const {
     return m_isDead[index] ? npos : index;
 }
 
-void IdKeyset::erase(RecordId id) {
+void IdKeyset::erase(RecordId id)
+{
     const std::size_t index = find(id);
     if (index == npos) {
         return;
@@ -41,7 +45,8 @@ void IdKeyset::erase(RecordId id) {
     }
 }
 
-std::size_t IdKeyset::last() const {
+std::size_t IdKeyset::last() const
+{
     for (std::size_t i = m_ids.size(); i-- > 0;) {
         if (!m_isDead[i]) {
             return i;
@@ -50,12 +55,14 @@ std::size_t IdKeyset::last() const {
     return npos;
 }
 
-std::size_t IdKeyset::after(RecordId id) const {
+std::size_t IdKeyset::after(RecordId id) const
+{
     const auto at = std::upper_bound(m_ids.begin(), m_ids.end(), id);
     return nextLive(static_cast<std::size_t>(at - m_ids.begin()));
 }
 
-std::size_t IdKeyset::nextLive(std::size_t from) const {
+std::size_t IdKeyset::nextLive(std::size_t from) const
+{
     for (std::size_t i = from; i < m_ids.size(); ++i) {
         if (!m_isDead[i]) {
             return i;
@@ -64,7 +71,8 @@ std::size_t IdKeyset::nextLive(std::size_t from) const {
     return npos;
 }
 
-void IdKeyset::compact() {
+void IdKeyset::compact()
+{
     std::size_t out = 0;
     for (std::size_t i = 0; i < m_ids.size(); ++i) {
         if (!m_isDead[i]) {

@@ -66,7 +66,8 @@ private:
 class ResetGuard {
 public:
     explicit ResetGuard(Statement& statement)
-        : m_statement(statement) {}
+        : m_statement(statement)
+    {}
     ~ResetGuard() { m_statement.reset(); }
     ResetGuard(const ResetGuard&) = delete;
     ResetGuard& operator=(const ResetGuard&) = delete;

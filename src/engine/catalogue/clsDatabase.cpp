@@ -24,13 +24,26 @@ constexpr std::string_view kSchema =
     " CrcFailed INTEGER NOT NULL DEFAULT 0);"
     "CREATE UNIQUE INDEX PrimaryKey ON FileList (Path, File, Extension, Size, CRC);";
 
-StoreError noCurrentRecord(const std::filesystem::path& file) {
+/// The record a "SELECT Path, File, Extension, Size, CRC, CrcFailed" statement stands on.
+CatalogueRecord selectedRecord(const sqlite::Statement& select, RecordId id)
+{
+    return CatalogueRecord{id,
+                           select.bytes(0),
+                           select.bytes(1),
+                           select.bytes(2),
+                           select.integer(3),
+                           {static_cast<CrcValue>(select.integer(4)), select.integer(5) != 0}};
+}
+
+StoreError noCurrentRecord(const std::filesystem::path& file)
+{
     return StoreError("No current record in the catalogue '" + file.string() + "'");
 }
 
 } // namespace
 
-void clsDatabase::Impl::open(const std::filesystem::path& file) {
+void clsDatabase::Impl::open(const std::filesystem::path& file)
+{
     close();
     std::error_code ec;
     const bool exists = std::filesystem::exists(file, ec);
@@ -50,12 +63,14 @@ void clsDatabase::Impl::open(const std::filesystem::path& file) {
     }
 }
 
-void clsDatabase::Impl::createSchema() {
+void clsDatabase::Impl::createSchema()
+{
     m_connection.execute("PRAGMA page_size=8192");
     m_connection.execute(kSchema);
 }
 
-void clsDatabase::Impl::prepareStatements() {
+void clsDatabase::Impl::prepareStatements()
+{
     m_insert = sqlite::Statement(
         m_connection,
         "INSERT INTO FileList (Path, File, Extension, Size, CRC, CrcFailed) VALUES (?,?,?,?,?,?)");
@@ -67,7 +82,8 @@ void clsDatabase::Impl::prepareStatements() {
         m_connection, "SELECT ID, File, Extension, Size, CRC, CrcFailed FROM FileList ORDER BY ID");
 }
 
-void clsDatabase::Impl::close() {
+void clsDatabase::Impl::close()
+{
     if (!m_connection.isOpen()) {
         return;
     }
@@ -91,13 +107,15 @@ void clsDatabase::Impl::close() {
     }
 }
 
-void clsDatabase::Impl::requireOpen() const {
+void clsDatabase::Impl::requireOpen() const
+{
     if (!m_connection.isOpen()) {
         throw StoreError("The catalogue is not open");
     }
 }
 
-void clsDatabase::Impl::requery() {
+void clsDatabase::Impl::requery()
+{
     requireOpen();
     m_ids.clear();
     sqlite::Statement ids(m_connection, "SELECT ID FROM FileList ORDER BY ID");
@@ -112,13 +130,15 @@ void clsDatabase::Impl::requery() {
     }
 }
 
-void clsDatabase::Impl::placeOn(std::size_t index) {
+void clsDatabase::Impl::placeOn(std::size_t index)
+{
     m_at = index;
     m_position = Position::OnRecord;
     m_current.reset();
 }
 
-void clsDatabase::Impl::moveFirst() {
+void clsDatabase::Impl::moveFirst()
+{
     requireOpen();
     if (m_ids.empty()) {
         throw noCurrentRecord(file());
@@ -126,7 +146,8 @@ void clsDatabase::Impl::moveFirst() {
     placeOn(m_ids.first());
 }
 
-void clsDatabase::Impl::moveNext() {
+void clsDatabase::Impl::moveNext()
+{
     requireOpen();
     switch (m_position) {
     case Position::AfterLast:
@@ -150,7 +171,8 @@ void clsDatabase::Impl::moveNext() {
     }
 }
 
-void clsDatabase::Impl::moveLast() {
+void clsDatabase::Impl::moveLast()
+{
     requireOpen();
     if (m_ids.empty()) {
         throw noCurrentRecord(file());
@@ -158,7 +180,8 @@ void clsDatabase::Impl::moveLast() {
     placeOn(m_ids.last());
 }
 
-void clsDatabase::Impl::restAfter(RecordId lastVisited) {
+void clsDatabase::Impl::restAfter(RecordId lastVisited)
+{
     const std::size_t next = lastVisited == 0 ? IdKeyset::npos : m_ids.after(lastVisited);
     if (next == IdKeyset::npos) {
         m_position = m_ids.empty() ? Position::BeforeFirst : Position::AfterLast;
@@ -168,7 +191,8 @@ void clsDatabase::Impl::restAfter(RecordId lastVisited) {
     }
 }
 
-bool clsDatabase::Impl::find(RecordId id) {
+bool clsDatabase::Impl::find(RecordId id)
+{
     requireOpen();
     const std::size_t at = m_ids.find(id);
     if (at == IdKeyset::npos) {
@@ -180,7 +204,8 @@ bool clsDatabase::Impl::find(RecordId id) {
     return true;
 }
 
-const CatalogueRecord& clsDatabase::Impl::current() {
+const CatalogueRecord& clsDatabase::Impl::current()
+{
     requireOpen();
     if (m_position != Position::OnRecord) {
         throw noCurrentRecord(file());
@@ -191,19 +216,33 @@ const CatalogueRecord& clsDatabase::Impl::current() {
         if (!m_selectOne.step()) {
             throw noCurrentRecord(file());
         }
-        m_current = CatalogueRecord{
-            m_ids.at(m_at),
-            m_selectOne.bytes(0),
-            m_selectOne.bytes(1),
-            m_selectOne.bytes(2),
-            m_selectOne.integer(3),
-            {static_cast<CrcValue>(m_selectOne.integer(4)), m_selectOne.integer(5) != 0}};
+        m_current = selectedRecord(m_selectOne, m_ids.at(m_at));
     }
     return *m_current;
 }
 
+std::vector<std::optional<CatalogueRecord>>
+clsDatabase::Impl::fetch(const std::vector<RecordId>& ascendingIds)
+{
+    requireOpen();
+    std::vector<std::optional<CatalogueRecord>> records(ascendingIds.size());
+    for (std::size_t k = 0; k < ascendingIds.size(); ++k) {
+        const RecordId id = ascendingIds[k];
+        if (m_ids.find(id) == IdKeyset::npos) {
+            continue;
+        }
+        sqlite::ResetGuard guard(m_selectOne);
+        m_selectOne.bind(1, id);
+        if (m_selectOne.step()) {
+            records[k] = selectedRecord(m_selectOne, id);
+        }
+    }
+    return records;
+}
+
 RecordId clsDatabase::Impl::add(std::string_view path, std::string_view file,
-                                std::string_view extension, FileSize size, Checksum crc) {
+                                std::string_view extension, FileSize size, Checksum crc)
+{
     requireOpen();
     sqlite::ResetGuard guard(m_insert);
     m_insert.bindBytes(1, path);
@@ -244,7 +283,8 @@ RecordId clsDatabase::Impl::add(std::string_view path, std::string_view file,
     return static_cast<RecordId>(id);
 }
 
-void clsDatabase::Impl::remove(RecordId id) {
+void clsDatabase::Impl::remove(RecordId id)
+{
     requireOpen();
     {
         sqlite::ResetGuard guard(m_deleteOne);
@@ -263,14 +303,16 @@ void clsDatabase::Impl::remove(RecordId id) {
     }
 }
 
-void clsDatabase::Impl::removeAll() {
+void clsDatabase::Impl::removeAll()
+{
     requireOpen();
     m_connection.execute("DELETE FROM FileList");
     noteChange();
     requery();
 }
 
-void clsDatabase::Impl::noteChange() {
+void clsDatabase::Impl::noteChange()
+{
     if (++m_changesSinceCommit < kCommitEvery) {
         return;
     }
@@ -280,9 +322,11 @@ void clsDatabase::Impl::noteChange() {
 }
 
 clsDatabase::clsDatabase()
-    : m_impl(std::make_unique<Impl>()) {}
+    : m_impl(std::make_unique<Impl>())
+{}
 
-clsDatabase::~clsDatabase() {
+clsDatabase::~clsDatabase()
+{
     try {
         m_impl->close();
     } catch (const StoreError&) {
@@ -290,91 +334,112 @@ clsDatabase::~clsDatabase() {
     }
 }
 
-void clsDatabase::OpenProject(const std::filesystem::path& strFileName) {
+void clsDatabase::OpenProject(const std::filesystem::path& strFileName)
+{
     m_impl->open(strFileName);
 }
 
-void clsDatabase::CloseProject() {
+void clsDatabase::CloseProject()
+{
     m_impl->close();
 }
 
-bool clsDatabase::isOpen() const {
+bool clsDatabase::isOpen() const
+{
     return m_impl->isOpen();
 }
 
-std::int32_t clsDatabase::RecordCount() {
+std::int32_t clsDatabase::RecordCount()
+{
     m_impl->requireOpen();
     return m_impl->count();
 }
 
-bool clsDatabase::Eof() {
+bool clsDatabase::Eof()
+{
     m_impl->requireOpen();
     return m_impl->count() == 0 || m_impl->position() == Impl::Position::AfterLast;
 }
 
-bool clsDatabase::Bof() {
+bool clsDatabase::Bof()
+{
     m_impl->requireOpen();
     return m_impl->count() == 0 || m_impl->position() == Impl::Position::BeforeFirst;
 }
 
-void clsDatabase::MoveFirst() {
+void clsDatabase::MoveFirst()
+{
     m_impl->moveFirst();
 }
 
-void clsDatabase::MoveNext() {
+void clsDatabase::MoveNext()
+{
     m_impl->moveNext();
 }
 
-void clsDatabase::MoveLast() {
+void clsDatabase::MoveLast()
+{
     m_impl->moveLast();
 }
 
-std::string clsDatabase::ID() {
+std::string clsDatabase::ID()
+{
     return std::to_string(m_impl->current().id);
 }
 
-std::string clsDatabase::Path() {
+std::string clsDatabase::Path()
+{
     return m_impl->current().path;
 }
 
-std::string clsDatabase::File() {
+std::string clsDatabase::File()
+{
     return m_impl->current().file;
 }
 
-std::string clsDatabase::Extension() {
+std::string clsDatabase::Extension()
+{
     return m_impl->current().extension;
 }
 
-FileSize clsDatabase::Size() {
+FileSize clsDatabase::Size()
+{
     return m_impl->current().size;
 }
 
-CrcValue clsDatabase::CRC() {
+CrcValue clsDatabase::CRC()
+{
     return m_impl->current().crc.value;
 }
 
-bool clsDatabase::CrcFailed() {
+bool clsDatabase::CrcFailed()
+{
     return m_impl->current().crc.failed;
 }
 
-const CatalogueRecord& clsDatabase::currentRecord() {
+const CatalogueRecord& clsDatabase::currentRecord()
+{
     return m_impl->current();
 }
 
-bool clsDatabase::FindID(RecordId ID) {
+bool clsDatabase::FindID(RecordId ID)
+{
     return m_impl->find(ID);
 }
 
 RecordId clsDatabase::AddRecord(std::string_view strPath, std::string_view strFile,
-                                std::string_view strExtension, FileSize lngSize, Checksum lngCRC) {
+                                std::string_view strExtension, FileSize lngSize, Checksum lngCRC)
+{
     return m_impl->add(strPath, strFile, strExtension, lngSize, lngCRC);
 }
 
-void clsDatabase::DeleteRecord(RecordId intID) {
+void clsDatabase::DeleteRecord(RecordId intID)
+{
     m_impl->remove(intID);
 }
 
-void clsDatabase::DeleteRecords() {
+void clsDatabase::DeleteRecords()
+{
     m_impl->removeAll();
 }
 

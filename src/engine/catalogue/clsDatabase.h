@@ -78,7 +78,8 @@ public:
     RecordId AddRecord(std::string_view strPath, std::string_view strFile,
                        std::string_view strExtension, FileSize lngSize, Checksum lngCRC);
     RecordId AddRecord(std::string_view strPath, std::string_view strFile,
-                       std::string_view strExtension, FileSize lngSize, CrcValue lngCRC) {
+                       std::string_view strExtension, FileSize lngSize, CrcValue lngCRC)
+    {
         return AddRecord(strPath, strFile, strExtension, lngSize, Checksum{lngCRC, false});
     }
 

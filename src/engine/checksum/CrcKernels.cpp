@@ -25,7 +25,8 @@ using SliceTables = std::array<Table, 8>;
 
 /// Entry k of table n is the register change of byte k followed by n zero bytes, so eight
 /// bytes cost eight independent lookups instead of a chain of eight.
-constexpr SliceTables makeSliceTables() {
+constexpr SliceTables makeSliceTables()
+{
     SliceTables tables{};
     tables[0] = detail::crc32Table;
     for (std::size_t n = 1; n < tables.size(); ++n) {
@@ -39,7 +40,8 @@ constexpr SliceTables makeSliceTables() {
 
 constexpr SliceTables sliceTables = makeSliceTables();
 
-std::uint32_t crc32SliceBy8(std::uint32_t reg, const std::uint8_t* data, std::size_t length) {
+std::uint32_t crc32SliceBy8(std::uint32_t reg, const std::uint8_t* data, std::size_t length)
+{
     if constexpr (std::endian::native == std::endian::little) {
         const auto& t = sliceTables;
         for (; length >= 8; data += 8, length -= 8) {
@@ -65,7 +67,8 @@ std::uint32_t crc32SliceBy8(std::uint32_t reg, const std::uint8_t* data, std::si
 // table loop from register 0.
 
 /// x^n mod P(x) for P = x^32 + 0x04C11DB7, in the ordinary (most significant bit first) form.
-constexpr std::uint32_t xPowModP(unsigned n) {
+constexpr std::uint32_t xPowModP(unsigned n)
+{
     std::uint32_t r = 1;
     for (unsigned i = 0; i < n; ++i) {
         r = (r & 0x80000000u) != 0 ? (r << 1) ^ 0x04C11DB7u : r << 1;
@@ -73,7 +76,8 @@ constexpr std::uint32_t xPowModP(unsigned n) {
     return r;
 }
 
-constexpr std::uint32_t reflect32(std::uint32_t v) {
+constexpr std::uint32_t reflect32(std::uint32_t v)
+{
     std::uint32_t r = 0;
     for (int i = 0; i < 32; ++i, v >>= 1) {
         r = (r << 1) | (v & 1u);
@@ -81,7 +85,8 @@ constexpr std::uint32_t reflect32(std::uint32_t v) {
     return r;
 }
 
-constexpr std::uint64_t foldMultiplier(unsigned n) {
+constexpr std::uint64_t foldMultiplier(unsigned n)
+{
     return std::uint64_t{reflect32(xPowModP(n))} << 1;
 }
 
@@ -90,7 +95,8 @@ struct FoldConstants {
     std::uint64_t high; // multiplies the lane's high quadword
 };
 
-constexpr FoldConstants foldOver(unsigned bits) {
+constexpr FoldConstants foldOver(unsigned bits)
+{
     return {foldMultiplier(bits + 32), foldMultiplier(bits - 32)};
 }
 
@@ -114,16 +120,19 @@ constexpr std::size_t vpclmulMinimum = 1024;
 #define CORVELLE_TARGET_VPCLMUL                                                                    \
     __attribute__((target("sse4.1,pclmul,avx512f,avx512bw,avx512vl,vpclmulqdq")))
 
-CORVELLE_TARGET_PCLMUL inline __m128i constants128(FoldConstants k) {
+CORVELLE_TARGET_PCLMUL inline __m128i constants128(FoldConstants k)
+{
     return _mm_set_epi64x(static_cast<long long>(k.high), static_cast<long long>(k.low));
 }
 
-CORVELLE_TARGET_PCLMUL inline __m128i load128(const std::uint8_t* p) {
+CORVELLE_TARGET_PCLMUL inline __m128i load128(const std::uint8_t* p)
+{
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
 /// Moves `lane` forward by the distance `k` was made for and adds the data found there.
-CORVELLE_TARGET_PCLMUL inline __m128i foldLane(__m128i lane, __m128i k, __m128i data) {
+CORVELLE_TARGET_PCLMUL inline __m128i foldLane(__m128i lane, __m128i k, __m128i data)
+{
     const __m128i low = _mm_clmulepi64_si128(lane, k, 0x00);
     const __m128i high = _mm_clmulepi64_si128(lane, k, 0x11);
     return _mm_xor_si128(_mm_xor_si128(low, high), data);
@@ -131,7 +140,8 @@ CORVELLE_TARGET_PCLMUL inline __m128i foldLane(__m128i lane, __m128i k, __m128i 
 
 /// Folds the remaining whole 16-byte pieces into `lane`, then finishes with the table loop.
 CORVELLE_TARGET_PCLMUL std::uint32_t finish(__m128i lane, const std::uint8_t* data,
-                                            std::size_t length) {
+                                            std::size_t length)
+{
     const __m128i k128 = constants128(fold128);
     for (; length >= 16; data += 16, length -= 16) {
         lane = foldLane(lane, k128, load128(data));
@@ -142,7 +152,8 @@ CORVELLE_TARGET_PCLMUL std::uint32_t finish(__m128i lane, const std::uint8_t* da
 }
 
 CORVELLE_TARGET_PCLMUL std::uint32_t crc32Pclmul(std::uint32_t reg, const std::uint8_t* data,
-                                                 std::size_t length) {
+                                                 std::size_t length)
+{
     if (length < pclmulMinimum) {
         return crc32SliceBy8(reg, data, length);
     }
@@ -169,17 +180,20 @@ CORVELLE_TARGET_PCLMUL std::uint32_t crc32Pclmul(std::uint32_t reg, const std::u
     return finish(lane, data, length);
 }
 
-CORVELLE_TARGET_VPCLMUL inline __m512i load512(const std::uint8_t* p) {
+CORVELLE_TARGET_VPCLMUL inline __m512i load512(const std::uint8_t* p)
+{
     return _mm512_loadu_si512(p);
 }
 
-CORVELLE_TARGET_VPCLMUL inline __m512i constants512(FoldConstants k) {
+CORVELLE_TARGET_VPCLMUL inline __m512i constants512(FoldConstants k)
+{
     const auto low = static_cast<long long>(k.low);
     const auto high = static_cast<long long>(k.high);
     return _mm512_set4_epi64(high, low, high, low);
 }
 
-CORVELLE_TARGET_VPCLMUL inline __m512i foldLanes(__m512i lanes, __m512i k, __m512i data) {
+CORVELLE_TARGET_VPCLMUL inline __m512i foldLanes(__m512i lanes, __m512i k, __m512i data)
+{
     const __m512i low = _mm512_clmulepi64_epi128(lanes, k, 0x00);
     const __m512i high = _mm512_clmulepi64_epi128(lanes, k, 0x11);
     return _mm512_ternarylogic_epi64(low, high, data, 0x96); // low ^ high ^ data
@@ -187,12 +201,14 @@ CORVELLE_TARGET_VPCLMUL inline __m512i foldLanes(__m512i lanes, __m512i k, __m51
 
 // The zero-masking extract, because GCC 12 reports the plain one's undefined filler as
 // possibly uninitialised.
-template <int Lane> CORVELLE_TARGET_VPCLMUL inline __m128i laneOf(__m512i lanes) {
+template <int Lane> CORVELLE_TARGET_VPCLMUL inline __m128i laneOf(__m512i lanes)
+{
     return _mm512_maskz_extracti32x4_epi32(0xF, lanes, Lane);
 }
 
 CORVELLE_TARGET_VPCLMUL std::uint32_t crc32Vpclmul512(std::uint32_t reg, const std::uint8_t* data,
-                                                      std::size_t length) {
+                                                      std::size_t length)
+{
     if (length < vpclmulMinimum) {
         return crc32Pclmul(reg, data, length);
     }
@@ -235,7 +251,8 @@ CORVELLE_TARGET_VPCLMUL std::uint32_t crc32Vpclmul512(std::uint32_t reg, const s
 
 using KernelFunction = std::uint32_t (*)(std::uint32_t, const std::uint8_t*, std::size_t);
 
-KernelFunction kernelFunction(Crc32Kernel kernel) {
+KernelFunction kernelFunction(Crc32Kernel kernel)
+{
     switch (kernel) {
     case Crc32Kernel::ByteTable:
         return crc32ByteTable;
@@ -255,7 +272,8 @@ KernelFunction kernelFunction(Crc32Kernel kernel) {
     throw std::invalid_argument("CRC-32 kernel not built for this processor");
 }
 
-Crc32Kernel chooseKernel() {
+Crc32Kernel chooseKernel()
+{
     for (const Crc32Kernel kernel : {Crc32Kernel::Vpclmul512, Crc32Kernel::Pclmul}) {
         if (crc32KernelSupported(kernel)) {
             return kernel;
@@ -266,7 +284,8 @@ Crc32Kernel chooseKernel() {
 
 } // namespace
 
-std::uint32_t crc32ByteTable(std::uint32_t reg, const std::uint8_t* data, std::size_t length) {
+std::uint32_t crc32ByteTable(std::uint32_t reg, const std::uint8_t* data, std::size_t length)
+{
     const Table& table = detail::crc32Table;
     for (std::size_t i = 0; i < length; ++i) {
         reg = (reg >> 8) ^ table[(reg ^ data[i]) & 0xFFu];
@@ -274,7 +293,8 @@ std::uint32_t crc32ByteTable(std::uint32_t reg, const std::uint8_t* data, std::s
     return reg;
 }
 
-std::uint32_t crc16Update(std::uint32_t reg, const std::uint8_t* data, std::size_t length) {
+std::uint32_t crc16Update(std::uint32_t reg, const std::uint8_t* data, std::size_t length)
+{
     const Table& table = detail::crc16Table;
     for (std::size_t i = 0; i < length; ++i) {
         reg = ((reg << 8) ^ table[((reg >> 8) ^ data[i]) & 0xFFu]) & 0xFFFFu;
@@ -282,7 +302,8 @@ std::uint32_t crc16Update(std::uint32_t reg, const std::uint8_t* data, std::size
     return reg;
 }
 
-bool crc32KernelSupported(Crc32Kernel kernel) {
+bool crc32KernelSupported(Crc32Kernel kernel)
+{
     switch (kernel) {
     case Crc32Kernel::ByteTable:
     case Crc32Kernel::SliceBy8:
@@ -305,19 +326,22 @@ bool crc32KernelSupported(Crc32Kernel kernel) {
 }
 
 std::uint32_t crc32UpdateWith(Crc32Kernel kernel, std::uint32_t reg, const std::uint8_t* data,
-                              std::size_t length) {
+                              std::size_t length)
+{
     if (!crc32KernelSupported(kernel)) {
         throw std::invalid_argument("CRC-32 kernel not supported by this processor");
     }
     return kernelFunction(kernel)(reg, data, length);
 }
 
-Crc32Kernel crc32ActiveKernel() {
+Crc32Kernel crc32ActiveKernel()
+{
     static const Crc32Kernel active = chooseKernel();
     return active;
 }
 
-std::uint32_t crc32Update(std::uint32_t reg, const std::uint8_t* data, std::size_t length) {
+std::uint32_t crc32Update(std::uint32_t reg, const std::uint8_t* data, std::size_t length)
+{
     static const KernelFunction active = kernelFunction(crc32ActiveKernel());
     return active(reg, data, length);
 }

@@ -48,7 +48,8 @@ inline constexpr Table crc32Table = {
 
 /// The MSB-first table of 0x1021. Entries keep whatever the loop leaves above bit 15; the
 /// update masks them away, so only the low 16 bits ever matter.
-constexpr Table makeCrc16Table() {
+constexpr Table makeCrc16Table()
+{
     Table table{};
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint32_t crc = 0;
@@ -64,7 +65,8 @@ constexpr Table makeCrc16Table() {
 
 inline constexpr Table crc16Table = makeCrc16Table();
 
-constexpr Table makeReflectedTable(std::uint32_t polynomial) {
+constexpr Table makeReflectedTable(std::uint32_t polynomial)
+{
     Table table{};
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint32_t c = i;

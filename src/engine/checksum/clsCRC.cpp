@@ -19,7 +19,8 @@ constexpr std::uint32_t crc32Initial = 0xFFFFFFFFu;
 
 /// The length of a regular file, following symbolic links. Anything else (missing, a FIFO, a
 /// device, a folder) has no length worth reading and counts as a failure.
-std::optional<std::int64_t> regularFileLength(const std::filesystem::path& path) {
+std::optional<std::int64_t> regularFileLength(const std::filesystem::path& path)
+{
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
@@ -33,8 +34,10 @@ public:
     // O_NONBLOCK: should the path have become a FIFO since it was examined, opening it must
     // not wait for a writer; fstat then refuses it.
     explicit ReadOnlyFile(const std::filesystem::path& path)
-        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) {}
-    ~ReadOnlyFile() {
+        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK))
+    {}
+    ~ReadOnlyFile()
+    {
         if (m_fd >= 0) {
             ::close(m_fd);
         }
@@ -42,14 +45,16 @@ public:
     ReadOnlyFile(const ReadOnlyFile&) = delete;
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
-    [[nodiscard]] bool isRegularFile() const {
+    [[nodiscard]] bool isRegularFile() const
+    {
         struct stat info {};
         return m_fd >= 0 && ::fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode);
     }
 
     /// Fills `block` completely; false on a read error or when the file ends first (it shrank
     /// since its length was taken).
-    bool readExactly(std::span<std::uint8_t> block) {
+    bool readExactly(std::span<std::uint8_t> block)
+    {
         std::size_t done = 0;
         while (done < block.size()) {
             const ssize_t got = ::read(m_fd, block.data() + done, block.size() - done);
@@ -68,12 +73,14 @@ private:
     int m_fd;
 };
 
-float percentDone(std::int64_t total, std::int64_t remaining) {
+float percentDone(std::int64_t total, std::int64_t remaining)
+{
     return static_cast<float>(static_cast<double>(total - remaining) / static_cast<double>(total) *
                               100.0);
 }
 
-void setProgress(ProgressSink* progress, float percent) {
+void setProgress(ProgressSink* progress, float percent)
+{
     if (progress != nullptr) {
         progress->setValue(percent);
     }
@@ -82,7 +89,8 @@ void setProgress(ProgressSink* progress, float percent) {
 /// Runs the leading `total` bytes of the file through `crc` block by block. `lastBlock` keeps
 /// the value after the last complete block, which is the result even when a later one fails.
 bool addLeadingBytes(clsCRC& crc, const std::filesystem::path& path, std::int64_t total,
-                     ProgressSink* progress, std::optional<std::int32_t>& lastBlock) {
+                     ProgressSink* progress, std::optional<std::int32_t>& lastBlock)
+{
     setProgress(progress, 0.0f);
     ReadOnlyFile file(path);
     if (!file.isRegularFile()) {
@@ -107,11 +115,13 @@ bool addLeadingBytes(clsCRC& crc, const std::filesystem::path& path, std::int64_
 } // namespace
 
 clsCRC::clsCRC(MessageSink* messages)
-    : m_messages(messages) {
+    : m_messages(messages)
+{
     Algorithm(1);
 }
 
-std::int32_t clsCRC::AddBytes(ByteArray Bytes) {
+std::int32_t clsCRC::AddBytes(ByteArray Bytes)
+{
     if (Bytes.data() == nullptr) {
         return Value();
     }
@@ -126,7 +136,8 @@ std::int32_t clsCRC::AddBytes(ByteArray Bytes) {
     return Value();
 }
 
-std::int32_t clsCRC::AddString(std::string_view Text) {
+std::int32_t clsCRC::AddString(std::string_view Text)
+{
     // An empty text still converts to an array with storage, which AddBytes refuses.
     static constexpr std::uint8_t storage = 0;
     if (Text.empty()) {
@@ -135,7 +146,8 @@ std::int32_t clsCRC::AddString(std::string_view Text) {
     return AddBytes(ByteArray(reinterpret_cast<const std::uint8_t*>(Text.data()), Text.size()));
 }
 
-void clsCRC::Algorithm(std::int32_t New_Value) {
+void clsCRC::Algorithm(std::int32_t New_Value)
+{
     m_crc32 = New_Value != 0;
     if (m_crc32 && !m_crc32TableBuilt) {
         InitCRC32();
@@ -145,16 +157,19 @@ void clsCRC::Algorithm(std::int32_t New_Value) {
     Clear();
 }
 
-std::int16_t clsCRC::Algorithm() const {
+std::int16_t clsCRC::Algorithm() const
+{
     return m_crc32 ? std::int16_t{-1} : std::int16_t{0};
 }
 
-std::int32_t clsCRC::CalculateBytes(ByteArray Bytes) {
+std::int32_t clsCRC::CalculateBytes(ByteArray Bytes)
+{
     return AddBytes(Bytes);
 }
 
 std::optional<std::int32_t> clsCRC::CalculateFile(const std::filesystem::path& Filename,
-                                                  std::int64_t MaxSize, ProgressSink* ProgressBar) {
+                                                  std::int64_t MaxSize, ProgressSink* ProgressBar)
+{
     // The CRC-16 register is deliberately left alone: a CRC-16 over a file continues from it.
     m_crc32Register = crc32Initial;
     std::optional<std::int32_t> lastBlock;
@@ -183,15 +198,18 @@ std::optional<std::int32_t> clsCRC::CalculateFile(const std::filesystem::path& F
     return lastBlock;
 }
 
-std::int32_t clsCRC::CalculateString(std::string_view Text) {
+std::int32_t clsCRC::CalculateString(std::string_view Text)
+{
     return AddString(Text);
 }
 
-std::int32_t clsCRC::Value() const {
+std::int32_t clsCRC::Value() const
+{
     return m_crc32 ? toCrcValue(~m_crc32Register) : toCrcValue(m_crc16 & 0xFFFFu);
 }
 
-void clsCRC::Value(std::int32_t New_Value) {
+void clsCRC::Value(std::int32_t New_Value)
+{
     if (m_crc32) {
         m_crc32Register = toCrcBits(New_Value);
     } else {
@@ -199,7 +217,8 @@ void clsCRC::Value(std::int32_t New_Value) {
     }
 }
 
-void clsCRC::Clear() {
+void clsCRC::Clear()
+{
     m_crc16 = 0;
     m_crc32Register = crc32Initial;
 }
@@ -207,15 +226,18 @@ void clsCRC::Clear() {
 // Both tables are compile-time constants in CrcTables.h, shared with the fast kernels: the
 // CRC-16 one generated by the MSB-first loop of 0x1021, the CRC-32 one stored as its 256
 // values. Selecting an algorithm therefore only has to note that its table is in use.
-void clsCRC::InitCRC16() {
+void clsCRC::InitCRC16()
+{
     m_crc16TableBuilt = true;
 }
 
-void clsCRC::InitCRC32() {
+void clsCRC::InitCRC32()
+{
     m_crc32TableBuilt = true;
 }
 
-Message crcFileErrorMessage(std::string_view filename) {
+Message crcFileErrorMessage(std::string_view filename)
+{
     Message message;
     message.text = "Error CRC'ing file '" + std::string(filename) + "'";
     message.icon = MessageIcon::Information;

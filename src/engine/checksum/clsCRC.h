@@ -17,7 +17,9 @@ namespace corvelle {
 /// Raised for an array that has storage but no elements (what an empty text converts to).
 class SubscriptOutOfRange : public std::out_of_range {
 public:
-    SubscriptOutOfRange() : std::out_of_range("Subscript out of range") {}
+    SubscriptOutOfRange()
+        : std::out_of_range("Subscript out of range")
+    {}
     static constexpr int number = 9;
 };
 

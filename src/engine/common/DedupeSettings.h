@@ -20,7 +20,8 @@ struct DedupeSettings {
     /// Leading bytes of each file to checksum; 0 while checksums are off.
     std::int32_t lngCRCSize = 1024 * 1024;
 
-    [[nodiscard]] bool anyCriterion() const {
+    [[nodiscard]] bool anyCriterion() const
+    {
         return blnUseName || blnUseExtension || blnUseSize || blnUseCRC;
     }
 };

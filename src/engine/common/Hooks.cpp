@@ -4,13 +4,15 @@
 
 namespace corvelle {
 
-MessageAnswer StderrMessageSink::show(const Message& message) {
+MessageAnswer StderrMessageSink::show(const Message& message)
+{
     std::fprintf(stderr, "%s\n", message.text.c_str());
     std::fflush(stderr);
     return message.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 
-MessageAnswer WorkHooks::report(const Message& message) const {
+MessageAnswer WorkHooks::report(const Message& message) const
+{
     if (messages != nullptr) {
         return messages->show(message);
     }

@@ -29,7 +29,8 @@ class StopFlag {
 public:
     void request() noexcept { m_requested.store(true, std::memory_order_relaxed); }
     void clear() noexcept { m_requested.store(false, std::memory_order_relaxed); }
-    [[nodiscard]] bool requested() const noexcept {
+    [[nodiscard]] bool requested() const noexcept
+    {
         return m_requested.load(std::memory_order_relaxed);
     }
 
@@ -77,18 +78,21 @@ struct WorkHooks {
     std::function<void()> yield;
     MessageSink* messages = nullptr;
 
-    void setProgress(float percent) const {
+    void setProgress(float percent) const
+    {
         if (progress != nullptr) {
             progress->setValue(percent);
         }
     }
-    void setCaption(std::string_view text) const {
+    void setCaption(std::string_view text) const
+    {
         if (caption != nullptr) {
             caption->setCaption(text);
         }
     }
     [[nodiscard]] bool stopRequested() const { return stop != nullptr && stop->requested(); }
-    void yieldNow() const {
+    void yieldNow() const
+    {
         if (yield) {
             yield();
         }

@@ -2,7 +2,8 @@
 
 namespace corvelle {
 
-std::string formatCrc(CrcValue crc) {
+std::string formatCrc(CrcValue crc)
+{
     static constexpr char digits[] = "0123456789ABCDEF";
     std::uint32_t bits = toCrcBits(crc);
     std::string text(9, '$');

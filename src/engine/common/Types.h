@@ -29,10 +29,12 @@ struct Checksum {
 std::string formatCrc(CrcValue crc);
 
 /// Reinterpretations between the unsigned CRC register and its stored signed form.
-constexpr CrcValue toCrcValue(std::uint32_t bits) {
+constexpr CrcValue toCrcValue(std::uint32_t bits)
+{
     return static_cast<CrcValue>(bits);
 }
-constexpr std::uint32_t toCrcBits(CrcValue value) {
+constexpr std::uint32_t toCrcBits(CrcValue value)
+{
     return static_cast<std::uint32_t>(value);
 }
 

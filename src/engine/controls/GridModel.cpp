@@ -7,14 +7,16 @@
 namespace corvelle {
 namespace {
 
-const std::string& emptyCell() {
+const std::string& emptyCell()
+{
     static const std::string empty;
     return empty;
 }
 
 } // namespace
 
-void GridModel::RowCount(int rows) {
+void GridModel::RowCount(int rows)
+{
     if (rows < 1) {
         throw std::out_of_range("a grid keeps its header row");
     }
@@ -43,7 +45,8 @@ void GridModel::RowCount(int rows) {
     }
 }
 
-void GridModel::ColCount(int cols) {
+void GridModel::ColCount(int cols)
+{
     if (cols < 0) {
         throw std::out_of_range("negative column count");
     }
@@ -63,7 +66,8 @@ void GridModel::ColCount(int cols) {
     }
 }
 
-void GridModel::ColumnFormat(std::string_view format) {
+void GridModel::ColumnFormat(std::string_view format)
+{
     std::vector<std::string_view> parts;
     std::size_t start = 0;
     while (true) {
@@ -88,12 +92,14 @@ void GridModel::ColumnFormat(std::string_view format) {
     }
 }
 
-bool GridModel::ColumnHidden(int col) const {
+bool GridModel::ColumnHidden(int col) const
+{
     checkCell(0, col);
     return m_columns[static_cast<std::size_t>(col)].hidden;
 }
 
-void GridModel::ColumnHidden(int col, bool hidden) {
+void GridModel::ColumnHidden(int col, bool hidden)
+{
     checkCell(0, col);
     m_columns[static_cast<std::size_t>(col)].hidden = hidden;
     if (m_observer != nullptr) {
@@ -101,22 +107,26 @@ void GridModel::ColumnHidden(int col, bool hidden) {
     }
 }
 
-int GridModel::ColumnWidth(int col) const {
+int GridModel::ColumnWidth(int col) const
+{
     checkCell(0, col);
     return m_columns[static_cast<std::size_t>(col)].width;
 }
 
-void GridModel::ColumnWidth(int col, int twips) {
+void GridModel::ColumnWidth(int col, int twips)
+{
     checkCell(0, col);
     m_columns[static_cast<std::size_t>(col)].width = twips;
 }
 
-bool GridModel::ColumnLeftAligned(int col) const {
+bool GridModel::ColumnLeftAligned(int col) const
+{
     checkCell(0, col);
     return m_columns[static_cast<std::size_t>(col)].leftAligned;
 }
 
-void GridModel::CurrentRow(int row) {
+void GridModel::CurrentRow(int row)
+{
     if (row >= RowCount()) {
         throw std::out_of_range("row " + std::to_string(row) + " is not in the grid");
     }
@@ -130,7 +140,8 @@ void GridModel::CurrentRow(int row) {
     }
 }
 
-void GridModel::AppendRow(std::span<const std::string> cells) {
+void GridModel::AppendRow(std::span<const std::string> cells)
+{
     Row row;
     row.cells.reserve(static_cast<std::size_t>(m_colCount));
     for (std::size_t c = 0; c < static_cast<std::size_t>(m_colCount); ++c) {
@@ -139,11 +150,13 @@ void GridModel::AppendRow(std::span<const std::string> cells) {
     insertRow(std::move(row));
 }
 
-void GridModel::AppendRow(std::initializer_list<std::string> cells) {
+void GridModel::AppendRow(std::initializer_list<std::string> cells)
+{
     AppendRow(std::span<const std::string>(cells.begin(), cells.size()));
 }
 
-void GridModel::AppendRowText(std::string_view tabSeparated) {
+void GridModel::AppendRowText(std::string_view tabSeparated)
+{
     std::vector<std::string> cells;
     std::size_t start = 0;
     while (true) {
@@ -157,7 +170,8 @@ void GridModel::AppendRowText(std::string_view tabSeparated) {
     AppendRow(cells);
 }
 
-void GridModel::insertRow(Row row) {
+void GridModel::insertRow(Row row)
+{
     const int at = RowCount();
     if (m_observer != nullptr) {
         m_observer->rowsAboutToBeInserted(at, at);
@@ -168,7 +182,8 @@ void GridModel::insertRow(Row row) {
     }
 }
 
-void GridModel::RemoveRow(int row) {
+void GridModel::RemoveRow(int row)
+{
     if (row < 1 || row >= RowCount()) {
         throw std::out_of_range("row " + std::to_string(row) + " is not a data row");
     }
@@ -195,14 +210,16 @@ void GridModel::RemoveRow(int row) {
     }
 }
 
-const std::string& GridModel::CellText(int row, int col) const {
+const std::string& GridModel::CellText(int row, int col) const
+{
     checkCell(row, col);
     const Row& r = m_rows[static_cast<std::size_t>(row)];
     const auto c = static_cast<std::size_t>(col);
     return c < r.cells.size() ? r.cells[c] : emptyCell();
 }
 
-void GridModel::CellBackColor(int row1, int col1, int row2, int col2, Color color) {
+void GridModel::CellBackColor(int row1, int col1, int row2, int col2, Color color)
+{
     checkCell(row1, col1);
     checkCell(row2, col2);
     const auto [rLow, rHigh] = std::minmax(row1, row2);
@@ -219,7 +236,8 @@ void GridModel::CellBackColor(int row1, int col1, int row2, int col2, Color colo
     }
 }
 
-std::optional<Color> GridModel::CellBackColor(int row, int col) const {
+std::optional<Color> GridModel::CellBackColor(int row, int col) const
+{
     checkCell(row, col);
     const std::vector<Color>& colors = m_rows[static_cast<std::size_t>(row)].colors;
     if (colors.empty() || colors[static_cast<std::size_t>(col)] == kNoColor) {
@@ -228,7 +246,8 @@ std::optional<Color> GridModel::CellBackColor(int row, int col) const {
     return colors[static_cast<std::size_t>(col)];
 }
 
-int GridModel::FindRow(std::string_view value, int col) const {
+int GridModel::FindRow(std::string_view value, int col) const
+{
     checkCell(0, col);
     for (int r = 1; r < RowCount(); ++r) {
         if (m_rows[static_cast<std::size_t>(r)].cells[static_cast<std::size_t>(col)] == value) {
@@ -238,18 +257,21 @@ int GridModel::FindRow(std::string_view value, int col) const {
     return -1;
 }
 
-int GridModel::SelectedRowAt(int i) const {
+int GridModel::SelectedRowAt(int i) const
+{
     if (i < 0 || i >= SelectedRowCount()) {
         throw std::out_of_range("selection index " + std::to_string(i) + " out of range");
     }
     return m_selected[static_cast<std::size_t>(i)];
 }
 
-bool GridModel::IsSelected(int row) const {
+bool GridModel::IsSelected(int row) const
+{
     return std::binary_search(m_selected.begin(), m_selected.end(), row);
 }
 
-void GridModel::SelectRow(int row, bool selected) {
+void GridModel::SelectRow(int row, bool selected)
+{
     checkCell(row, 0);
     const auto at = std::lower_bound(m_selected.begin(), m_selected.end(), row);
     const bool present = at != m_selected.end() && *at == row;
@@ -266,7 +288,8 @@ void GridModel::SelectRow(int row, bool selected) {
     }
 }
 
-void GridModel::ClearSelection() {
+void GridModel::ClearSelection()
+{
     if (m_selected.empty()) {
         return;
     }
@@ -276,7 +299,8 @@ void GridModel::ClearSelection() {
     }
 }
 
-void GridModel::checkCell(int row, int col) const {
+void GridModel::checkCell(int row, int col) const
+{
     if (row < 0 || row >= RowCount() || col < 0 || col >= m_colCount) {
         throw std::out_of_range("cell (" + std::to_string(row) + ", " + std::to_string(col) +
                                 ") is not in the grid");

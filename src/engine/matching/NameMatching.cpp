@@ -8,7 +8,8 @@
 namespace corvelle {
 namespace {
 
-std::u32string stripPass(std::u32string_view name, char32_t open, char32_t close) {
+std::u32string stripPass(std::u32string_view name, char32_t open, char32_t close)
+{
     std::u32string result;
     result.reserve(name.size());
     bool inside = false;
@@ -24,10 +25,12 @@ std::u32string stripPass(std::u32string_view name, char32_t open, char32_t close
     return result;
 }
 
-bool isAsciiDigit(char32_t c) {
+bool isAsciiDigit(char32_t c)
+{
     return c >= U'0' && c <= U'9';
 }
-bool isAsciiLetter(char32_t c) {
+bool isAsciiLetter(char32_t c)
+{
     return (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z');
 }
 
@@ -39,7 +42,8 @@ struct Run {
 
 /// The longest common run of a and b: the earliest in a on ties, then the earliest in b.
 /// runs[j] holds the length of the common run starting at (i + 1, j) while row i is worked.
-Run longestRun(std::u32string_view a, std::u32string_view b, std::vector<std::uint32_t>& runs) {
+Run longestRun(std::u32string_view a, std::u32string_view b, std::vector<std::uint32_t>& runs)
+{
     Run best;
     runs.assign(b.size() + 1, 0);
     for (std::size_t i = a.size(); i-- > 0;) {
@@ -58,7 +62,8 @@ Run longestRun(std::u32string_view a, std::u32string_view b, std::vector<std::ui
 }
 
 std::size_t commonLengthOf(std::u32string_view a, std::u32string_view b,
-                           std::vector<std::uint32_t>& runs) {
+                           std::vector<std::uint32_t>& runs)
+{
     if (a.empty() || b.empty()) {
         return 0;
     }
@@ -74,12 +79,14 @@ std::size_t commonLengthOf(std::u32string_view a, std::u32string_view b,
 
 } // namespace
 
-std::u32string StripBracketedText(std::u32string_view name) {
+std::u32string StripBracketedText(std::u32string_view name)
+{
     return stripPass(stripPass(name, U'(', U')'), U'[', U']');
 }
 
 std::u32string CleanName(std::u32string_view name, bool removeNumbers, bool removeSymbols,
-                         bool removeSpaces) {
+                         bool removeSpaces)
+{
     std::u32string result;
     result.reserve(name.size());
     for (const char32_t c : name) {
@@ -100,7 +107,8 @@ std::u32string CleanName(std::u32string_view name, bool removeNumbers, bool remo
     return result;
 }
 
-double NameSimilarity(std::u32string_view a, std::u32string_view b) {
+double NameSimilarity(std::u32string_view a, std::u32string_view b)
+{
     std::u32string upperA(a);
     std::u32string upperB(b);
     upperCaseInPlace(upperA);
@@ -117,7 +125,8 @@ double NameSimilarity(std::u32string_view a, std::u32string_view b) {
 }
 
 std::int32_t CommonLength(std::u32string_view NameBytes1, std::u32string_view NameBytes2,
-                          std::int32_t s1, std::int32_t e1, std::int32_t s2, std::int32_t e2) {
+                          std::int32_t s1, std::int32_t e1, std::int32_t s2, std::int32_t e2)
+{
     if (s2 < 1 || s1 > e1 || s2 > e2 || s1 < 1) {
         return 0;
     }
@@ -131,12 +140,14 @@ std::int32_t CommonLength(std::u32string_view NameBytes1, std::u32string_view Na
         commonLengthOf(range(NameBytes1, s1, e1), range(NameBytes2, s2, e2), runs));
 }
 
-std::size_t commonLength(std::u32string_view a, std::u32string_view b) {
+std::size_t commonLength(std::u32string_view a, std::u32string_view b)
+{
     thread_local std::vector<std::uint32_t> runs;
     return commonLengthOf(a, b, runs);
 }
 
-std::u32string prepareName(std::u32string_view name, const NameCleanup& cleanup) {
+std::u32string prepareName(std::u32string_view name, const NameCleanup& cleanup)
+{
     std::u32string_view text = trimSpaces(name.substr(0, kNameFieldChars));
     std::u32string stripped;
     if (cleanup.removeBracketedText) {
@@ -150,17 +161,20 @@ std::u32string prepareName(std::u32string_view name, const NameCleanup& cleanup)
     return result;
 }
 
-std::int32_t roundHalfEven(double value) {
+std::int32_t roundHalfEven(double value)
+{
     // The default floating-point rounding mode rounds halves to even.
     return static_cast<std::int32_t>(std::nearbyint(value));
 }
 
-std::int32_t similarityScore(std::size_t m, std::size_t la, std::size_t lb) {
+std::int32_t similarityScore(std::size_t m, std::size_t la, std::size_t lb)
+{
     const double ratio = static_cast<double>(m) / static_cast<double>(la + lb);
     return roundHalfEven(ratio * 2.0 * 100.0);
 }
 
-std::int32_t preparedNameScore(std::u32string_view a, std::u32string_view b) {
+std::int32_t preparedNameScore(std::u32string_view a, std::u32string_view b)
+{
     if (a == b) {
         return 100;
     }

@@ -14,7 +14,8 @@ constexpr std::array<char32_t, 32> kHighControls = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-char toCodePage1252(char32_t c) {
+char toCodePage1252(char32_t c)
+{
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
         return static_cast<char>(static_cast<unsigned char>(c));
     }
@@ -28,7 +29,8 @@ char toCodePage1252(char32_t c) {
 
 /// Length of the valid UTF-8 sequence at the start of `s`, or 0 if it is not one; the
 /// character goes to `out`.
-std::size_t decodeOne(std::string_view s, char32_t& out) {
+std::size_t decodeOne(std::string_view s, char32_t& out)
+{
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
     const unsigned char b0 = byte(0);
     if (b0 < 0x80) {
@@ -71,7 +73,8 @@ std::size_t decodeOne(std::string_view s, char32_t& out) {
 
 } // namespace
 
-std::u32string decodeName(std::string_view bytes, std::size_t maxChars) {
+std::u32string decodeName(std::string_view bytes, std::size_t maxChars)
+{
     std::u32string text;
     text.reserve(std::min(bytes.size(), maxChars));
     while (!bytes.empty() && text.size() < maxChars) {
@@ -87,7 +90,8 @@ std::u32string decodeName(std::string_view bytes, std::size_t maxChars) {
     return text;
 }
 
-char32_t upperChar(char32_t c) {
+char32_t upperChar(char32_t c)
+{
     if (c < 0x80) {
         return (c >= U'a' && c <= U'z') ? c - 0x20 : c;
     }
@@ -97,13 +101,15 @@ char32_t upperChar(char32_t c) {
     return static_cast<char32_t>(u_toupper(static_cast<UChar32>(c)));
 }
 
-void upperCaseInPlace(std::u32string& text) {
+void upperCaseInPlace(std::u32string& text)
+{
     for (char32_t& c : text) {
         c = upperChar(c);
     }
 }
 
-std::u32string_view trimSpaces(std::u32string_view text) {
+std::u32string_view trimSpaces(std::u32string_view text)
+{
     const std::size_t first = text.find_first_not_of(U' ');
     if (first == std::u32string_view::npos) {
         return {};
@@ -112,7 +118,8 @@ std::u32string_view trimSpaces(std::u32string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-void encodeCodePage1252(std::u32string_view text, std::size_t width, char* out) {
+void encodeCodePage1252(std::u32string_view text, std::size_t width, char* out)
+{
     std::size_t i = 0;
     for (; i < width && i < text.size(); ++i) {
         out[i] = toCodePage1252(text[i]);
@@ -122,7 +129,8 @@ void encodeCodePage1252(std::u32string_view text, std::size_t width, char* out) 
     }
 }
 
-std::u32string decodeCodePage1252(std::string_view bytes) {
+std::u32string decodeCodePage1252(std::string_view bytes)
+{
     std::u32string text;
     text.reserve(bytes.size());
     for (const char ch : bytes) {

@@ -10,7 +10,8 @@ namespace corvelle {
 
 /// A byte that is not part of valid UTF-8 decodes to U+DC00 + byte: a lone surrogate, which
 /// valid UTF-8 never yields, so it equals only the same byte and is no letter, digit or space.
-constexpr bool isEscapedByte(char32_t c) {
+constexpr bool isEscapedByte(char32_t c)
+{
     return c >= 0xDC80 && c <= 0xDCFF;
 }
 

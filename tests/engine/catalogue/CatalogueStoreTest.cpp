@@ -14,7 +14,8 @@ protected:
     clsDatabase db;
 };
 
-TEST_F(CatalogueStore, newFileStartsEmptyWithIdsFromOne) {
+TEST_F(CatalogueStore, newFileStartsEmptyWithIdsFromOne)
+{
     EXPECT_TRUE(db.Bof());
     EXPECT_TRUE(db.Eof());
     EXPECT_EQ(db.RecordCount(), 0);
@@ -24,7 +25,8 @@ TEST_F(CatalogueStore, newFileStartsEmptyWithIdsFromOne) {
     EXPECT_EQ(db.File(), "y");
 }
 
-TEST_F(CatalogueStore, refusesRecordAlreadyCatalogued) {
+TEST_F(CatalogueStore, refusesRecordAlreadyCatalogued)
+{
     ASSERT_EQ(db.AddRecord("/a/", "x", ".txt", 5, -1), 1);
     EXPECT_EQ(db.AddRecord("/a/", "x", ".txt", 5, -1), 0);
     EXPECT_EQ(db.RecordCount(), 1);
@@ -33,7 +35,8 @@ TEST_F(CatalogueStore, refusesRecordAlreadyCatalogued) {
     EXPECT_EQ(db.CRC(), -1);
 }
 
-TEST_F(CatalogueStore, keyComparesEveryFieldExactly) {
+TEST_F(CatalogueStore, keyComparesEveryFieldExactly)
+{
     ASSERT_NE(db.AddRecord("/a/", "x", ".txt", 5, 7), 0);
     EXPECT_NE(db.AddRecord("/A/", "x", ".txt", 5, 7), 0) << "folder differing in case";
     EXPECT_NE(db.AddRecord("/a/", "X", ".txt", 5, 7), 0) << "name differing in case";
@@ -45,14 +48,16 @@ TEST_F(CatalogueStore, keyComparesEveryFieldExactly) {
     EXPECT_EQ(db.RecordCount(), 7);
 }
 
-TEST_F(CatalogueStore, emptyTextsAreRecordsAndNotNull) {
+TEST_F(CatalogueStore, emptyTextsAreRecordsAndNotNull)
+{
     ASSERT_EQ(db.AddRecord("", "", "", 0, 0), 1);
     EXPECT_EQ(db.AddRecord("", "", "", 0, 0), 0) << "empty texts must still be unique";
     ASSERT_TRUE(db.FindID(1));
     EXPECT_EQ(db.Path(), "");
 }
 
-TEST_F(CatalogueStore, keepsExactBytesOfNames) {
+TEST_F(CatalogueStore, keepsExactBytesOfNames)
+{
     const std::string odd = std::string("tab\there\nnl\xff\xfe", 13);
     const RecordId id = db.AddRecord("/d\xe9/", odd, ".\x80", 1, 2);
     ASSERT_NE(id, 0);
@@ -62,7 +67,8 @@ TEST_F(CatalogueStore, keepsExactBytesOfNames) {
     EXPECT_EQ(db.Extension(), ".\x80");
 }
 
-TEST_F(CatalogueStore, largeSizesAndFailedChecksumsRoundTrip) {
+TEST_F(CatalogueStore, largeSizesAndFailedChecksumsRoundTrip)
+{
     const FileSize fiveGiB = std::int64_t{5} << 30;
     const RecordId id = db.AddRecord("/", "big", ".iso", fiveGiB, Checksum{-1, true});
     ASSERT_TRUE(db.FindID(id));
@@ -75,7 +81,8 @@ TEST_F(CatalogueStore, largeSizesAndFailedChecksumsRoundTrip) {
     EXPECT_FALSE(db.CrcFailed());
 }
 
-TEST_F(CatalogueStore, findAndDeleteAboveSixteenBits) {
+TEST_F(CatalogueStore, findAndDeleteAboveSixteenBits)
+{
     for (int i = 0; i < 33000; ++i) {
         ASSERT_EQ(db.AddRecord("/p/", "f" + std::to_string(i), "", i, 0), i + 1);
     }
@@ -92,7 +99,8 @@ TEST_F(CatalogueStore, findAndDeleteAboveSixteenBits) {
     EXPECT_EQ(db.RecordCount(), 32999);
 }
 
-TEST_F(CatalogueStore, idsAreNeverReused) {
+TEST_F(CatalogueStore, idsAreNeverReused)
+{
     ASSERT_EQ(db.AddRecord("/", "a", "", 1, 0), 1);
     ASSERT_EQ(db.AddRecord("/", "b", "", 1, 0), 2);
     db.DeleteRecord(2);
@@ -103,7 +111,8 @@ TEST_F(CatalogueStore, idsAreNeverReused) {
     EXPECT_EQ(db.AddRecord("/", "c", "", 1, 0), 4);
 }
 
-TEST_F(CatalogueStore, cursorWalksInIdOrder) {
+TEST_F(CatalogueStore, cursorWalksInIdOrder)
+{
     db.AddRecord("/", "a", "", 1, 0);
     db.AddRecord("/", "b", "", 1, 0);
     db.AddRecord("/", "c", "", 1, 0);
@@ -120,13 +129,15 @@ TEST_F(CatalogueStore, cursorWalksInIdOrder) {
     EXPECT_EQ(db.File(), "c");
 }
 
-TEST_F(CatalogueStore, emptyCatalogueRefusesMovesAndFieldReads) {
+TEST_F(CatalogueStore, emptyCatalogueRefusesMovesAndFieldReads)
+{
     db.DeleteRecords();
     EXPECT_THROW(db.MoveFirst(), StoreError);
     EXPECT_THROW((void)db.ID(), StoreError);
 }
 
-TEST_F(CatalogueStore, reopeningAnExistingFileRestsOnItsFirstRecord) {
+TEST_F(CatalogueStore, reopeningAnExistingFileRestsOnItsFirstRecord)
+{
     db.AddRecord("/", "first", "", 1, 0);
     db.AddRecord("/", "second", "", 1, 0);
     db.CloseProject();
@@ -141,7 +152,8 @@ TEST_F(CatalogueStore, reopeningAnExistingFileRestsOnItsFirstRecord) {
     EXPECT_EQ(again.AddRecord("/", "third", "", 1, 0), 3);
 }
 
-TEST(CatalogueStoreErrors, failuresNameTheFile) {
+TEST(CatalogueStoreErrors, failuresNameTheFile)
+{
     clsDatabase db;
     try {
         db.OpenProject("/nonexistent-folder/sub/data.dat");
@@ -153,7 +165,8 @@ TEST(CatalogueStoreErrors, failuresNameTheFile) {
     EXPECT_FALSE(db.isOpen());
 }
 
-TEST(CatalogueStoreErrors, aFileThatIsNoCatalogueIsRefused) {
+TEST(CatalogueStoreErrors, aFileThatIsNoCatalogueIsRefused)
+{
     test::TempDir dir;
     test::writeFile(dir / "data.dat", "this is not a database at all, just text");
     clsDatabase db;

@@ -7,7 +7,8 @@
 namespace corvelle::crc {
 namespace {
 
-std::vector<Crc32Kernel> supportedKernels() {
+std::vector<Crc32Kernel> supportedKernels()
+{
     std::vector<Crc32Kernel> kernels;
     for (const Crc32Kernel kernel : {Crc32Kernel::ByteTable, Crc32Kernel::SliceBy8,
                                      Crc32Kernel::Pclmul, Crc32Kernel::Vpclmul512}) {
@@ -21,7 +22,8 @@ std::vector<Crc32Kernel> supportedKernels() {
 /// Compares one kernel with the byte loop on `length` bytes that start `offset` bytes into an
 /// allocation ending exactly where they end, so that a read past the end trips the sanitizer.
 void expectSameAsByteLoop(Crc32Kernel kernel, std::size_t length, std::size_t offset,
-                          std::uint32_t reg, std::uint32_t seed) {
+                          std::uint32_t reg, std::uint32_t seed)
+{
     const std::vector<std::uint8_t> buffer = test::randomBytes(offset + length, seed);
     const std::uint8_t* data = buffer.data() + offset;
     ASSERT_EQ(crc32UpdateWith(kernel, reg, data, length), crc32ByteTable(reg, data, length))
@@ -29,7 +31,8 @@ void expectSameAsByteLoop(Crc32Kernel kernel, std::size_t length, std::size_t of
         << ", register " << reg;
 }
 
-TEST(CrcKernels, everyKernelMatchesTheByteLoop) {
+TEST(CrcKernels, everyKernelMatchesTheByteLoop)
+{
     std::mt19937 random(20240601);
     for (const Crc32Kernel kernel : supportedKernels()) {
         for (std::size_t length = 0; length <= 1300; ++length) { // every fold boundary
@@ -44,7 +47,8 @@ TEST(CrcKernels, everyKernelMatchesTheByteLoop) {
     }
 }
 
-TEST(CrcKernels, checkValueThroughTheRunTimeChoice) {
+TEST(CrcKernels, checkValueThroughTheRunTimeChoice)
+{
     EXPECT_TRUE(crc32KernelSupported(crc32ActiveKernel()));
     if (crc32KernelSupported(Crc32Kernel::Vpclmul512)) {
         EXPECT_EQ(crc32ActiveKernel(), Crc32Kernel::Vpclmul512);
@@ -57,7 +61,8 @@ TEST(CrcKernels, checkValueThroughTheRunTimeChoice) {
               crc32ByteTable(0x1234u, big.data(), big.size()));
 }
 
-TEST(CrcKernels, crc16MatchesTheBitwiseDefinition) {
+TEST(CrcKernels, crc16MatchesTheBitwiseDefinition)
+{
     const auto bitwise = [](std::uint32_t reg, const std::vector<std::uint8_t>& bytes) {
         for (const std::uint8_t b : bytes) {
             reg ^= std::uint32_t{b} << 8;

@@ -18,20 +18,24 @@ using test::TempDir;
 constexpr std::int32_t Crc16 = 0;
 constexpr std::int32_t Crc32 = 1;
 
-ByteArray bytesOf(std::string_view text) {
+ByteArray bytesOf(std::string_view text)
+{
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-std::string_view textOf(const std::vector<std::uint8_t>& bytes) {
+std::string_view textOf(const std::vector<std::uint8_t>& bytes)
+{
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
 /// CRC-32 `Value` of bytes from a cleared register, by the reference byte loop.
-std::int32_t crc32Of(ByteArray bytes) {
+std::int32_t crc32Of(ByteArray bytes)
+{
     return toCrcValue(~crc::crc32ByteTable(0xFFFFFFFFu, bytes.data(), bytes.size()));
 }
 
-TEST(clsCRC, checkValuesWholeAndInPieces) {
+TEST(clsCRC, checkValuesWholeAndInPieces)
+{
     struct Case {
         std::int32_t algorithm;
         std::string_view text;
@@ -50,7 +54,8 @@ TEST(clsCRC, checkValuesWholeAndInPieces) {
     }
 }
 
-TEST(clsCRC, calculateBytesContinuesFromTheRunningValue) {
+TEST(clsCRC, calculateBytesContinuesFromTheRunningValue)
+{
     for (const std::int32_t algorithm : {Crc16, Crc32}) {
         clsCRC twice;
         twice.Algorithm(algorithm);
@@ -61,13 +66,15 @@ TEST(clsCRC, calculateBytesContinuesFromTheRunningValue) {
     }
 }
 
-TEST(clsCRC, textBytesAreTakenAsTheyAre) {
+TEST(clsCRC, textBytesAreTakenAsTheyAre)
+{
     clsCRC crc;
     const std::uint8_t utf8[] = {0xC3, 0xA9};
     EXPECT_EQ(crc.AddString("\xC3\xA9"), crc32Of(utf8));
 }
 
-TEST(clsCRC, registerSettersAndAlgorithmSelection) {
+TEST(clsCRC, registerSettersAndAlgorithmSelection)
+{
     clsCRC crc;
     EXPECT_EQ(crc.Algorithm(), -1);
     EXPECT_EQ(crc.Value(), 0);
@@ -94,7 +101,8 @@ TEST(clsCRC, registerSettersAndAlgorithmSelection) {
     EXPECT_EQ(crc.Value(), 0);
 }
 
-TEST(clsCRC, arraysWithoutElements) {
+TEST(clsCRC, arraysWithoutElements)
+{
     const std::uint8_t storage = 0x55;
     for (const std::int32_t algorithm : {Crc16, Crc32}) {
         clsCRC crc;
@@ -114,7 +122,8 @@ TEST(clsCRC, arraysWithoutElements) {
 struct ScriptedProgress final : ProgressSink {
     std::vector<float> values;
     std::function<void(std::size_t)> onCall;
-    void setValue(float percent) override {
+    void setValue(float percent) override
+    {
         values.push_back(percent);
         onCall(values.size());
     }
@@ -127,13 +136,15 @@ protected:
     RecordingProgress progress;
     clsCRC crc{&messages};
 
-    std::filesystem::path fileOf(const std::vector<std::uint8_t>& bytes) {
+    std::filesystem::path fileOf(const std::vector<std::uint8_t>& bytes)
+    {
         const auto path = dir / "data.bin";
         test::writeFile(path, textOf(bytes));
         return path;
     }
 
-    void expectFailureReported(const std::filesystem::path& path) {
+    void expectFailureReported(const std::filesystem::path& path)
+    {
         ASSERT_EQ(messages.shown.size(), 1u);
         const Message& shown = messages.shown.front();
         EXPECT_EQ(shown.text, "Error CRC'ing file '" + path.string() + "'");
@@ -144,7 +155,8 @@ protected:
     }
 };
 
-TEST_F(clsCRCFile, readsTheLeadingBytesInBlocksWithProgress) {
+TEST_F(clsCRCFile, readsTheLeadingBytesInBlocksWithProgress)
+{
     const auto data = test::randomBytes(25000, 1);
     const auto path = fileOf(data);
     for (const std::int64_t maxSize : {std::int64_t{25000}, std::int64_t{1} << 40}) {
@@ -162,7 +174,8 @@ TEST_F(clsCRCFile, readsTheLeadingBytesInBlocksWithProgress) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(clsCRCFile, nothingToReadLeavesTheProgressAlone) {
+TEST_F(clsCRCFile, nothingToReadLeavesTheProgressAlone)
+{
     const auto empty = fileOf({});
     const auto full = dir / "full.bin";
     test::writeFile(full, "some bytes");
@@ -177,7 +190,8 @@ TEST_F(clsCRCFile, nothingToReadLeavesTheProgressAlone) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(clsCRCFile, unreadablePathsFailWithoutBlocking) {
+TEST_F(clsCRCFile, unreadablePathsFailWithoutBlocking)
+{
     const auto fifo = dir / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     for (const auto& path : {dir / "missing", fifo, dir.path()}) {
@@ -189,7 +203,8 @@ TEST_F(clsCRCFile, unreadablePathsFailWithoutBlocking) {
     EXPECT_TRUE(progress.values.empty());
 }
 
-TEST_F(clsCRCFile, failureMidwayKeepsTheLastCompleteBlock) {
+TEST_F(clsCRCFile, failureMidwayKeepsTheLastCompleteBlock)
+{
     const auto data = test::randomBytes(25000, 3);
     const auto path = fileOf(data);
     const std::int32_t firstBlock = crc32Of(ByteArray(data).first(clsCRC::blockSize));
@@ -214,7 +229,8 @@ TEST_F(clsCRCFile, failureMidwayKeepsTheLastCompleteBlock) {
     }
 }
 
-TEST_F(clsCRCFile, crc16ContinuesFromTheRegisterAndSurvivesFailure) {
+TEST_F(clsCRCFile, crc16ContinuesFromTheRegisterAndSurvivesFailure)
+{
     crc.Algorithm(Crc16);
     crc.AddString("abc");
     clsCRC whole;
@@ -227,7 +243,8 @@ TEST_F(clsCRCFile, crc16ContinuesFromTheRegisterAndSurvivesFailure) {
     EXPECT_EQ(crc.Value(), expected);
 }
 
-TEST_F(clsCRCFile, sparseFilesBeyondFourGibibytes) {
+TEST_F(clsCRCFile, sparseFilesBeyondFourGibibytes)
+{
     const std::vector<std::uint8_t> zeros(std::size_t{1} << 20);
     // 4 GiB + 1000 would read only 1,000 bytes if its length were cut to 32 bits.
     for (const std::int64_t size : {std::int64_t{5} << 30, (std::int64_t{4} << 30) + 1000}) {

@@ -5,13 +5,15 @@
 namespace corvelle {
 namespace {
 
-GridModel makeDupeGrid() {
+GridModel makeDupeGrid()
+{
     GridModel grid;
     grid.ColumnFormat("<ID|<Dupe Group|<Path|<File Name|<Extension|<Size|<CRC");
     return grid;
 }
 
-TEST(GridModel, columnFormatSetsHeadersAndCount) {
+TEST(GridModel, columnFormatSetsHeadersAndCount)
+{
     const GridModel grid = makeDupeGrid();
     EXPECT_EQ(grid.ColCount(), 7);
     EXPECT_EQ(grid.RowCount(), 1);
@@ -20,7 +22,8 @@ TEST(GridModel, columnFormatSetsHeadersAndCount) {
     EXPECT_TRUE(grid.ColumnLeftAligned(3));
 }
 
-TEST(GridModel, cellsKeepTabsAndNewlinesIntact) {
+TEST(GridModel, cellsKeepTabsAndNewlinesIntact)
+{
     GridModel grid = makeDupeGrid();
     grid.AppendRow({"1", "1", "/a\tb/", "line\nbreak", ".t\tx", "5", "$00000000"});
     EXPECT_EQ(grid.RowCount(), 2);
@@ -30,14 +33,16 @@ TEST(GridModel, cellsKeepTabsAndNewlinesIntact) {
     EXPECT_EQ(grid.CellText(1, 6), "$00000000");
 }
 
-TEST(GridModel, tabSeparatedRowsSplitAtTabs) {
+TEST(GridModel, tabSeparatedRowsSplitAtTabs)
+{
     GridModel grid = makeDupeGrid();
     grid.AppendRowText("7\t2\t/p/\tname\t.ext\t12\t$0000ABCD");
     EXPECT_EQ(grid.CellText(1, 0), "7");
     EXPECT_EQ(grid.CellText(1, 6), "$0000ABCD");
 }
 
-TEST(GridModel, settingRowCountToOneRemovesDataRowsAndSelection) {
+TEST(GridModel, settingRowCountToOneRemovesDataRowsAndSelection)
+{
     GridModel grid = makeDupeGrid();
     grid.AppendRow({"1"});
     grid.AppendRow({"2"});
@@ -50,7 +55,8 @@ TEST(GridModel, settingRowCountToOneRemovesDataRowsAndSelection) {
     EXPECT_EQ(grid.CellText(0, 0), "ID");
 }
 
-TEST(GridModel, removingARowMovesLaterSelectedRowsUp) {
+TEST(GridModel, removingARowMovesLaterSelectedRowsUp)
+{
     GridModel grid = makeDupeGrid();
     for (const char* id : {"1", "2", "3", "4"}) {
         grid.AppendRow({id});
@@ -67,7 +73,8 @@ TEST(GridModel, removingARowMovesLaterSelectedRowsUp) {
     EXPECT_EQ(grid.FindRow("3", 0), -1);
 }
 
-TEST(GridModel, backColorCoversExactlyTheRectangle) {
+TEST(GridModel, backColorCoversExactlyTheRectangle)
+{
     GridModel grid = makeDupeGrid();
     grid.AppendRow({"1"});
     grid.AppendRow({"2"});
@@ -79,7 +86,8 @@ TEST(GridModel, backColorCoversExactlyTheRectangle) {
     EXPECT_FALSE(grid.CellBackColor(0, 0).has_value());
 }
 
-TEST(GridModel, refusesCellsOutsideTheGrid) {
+TEST(GridModel, refusesCellsOutsideTheGrid)
+{
     GridModel grid = makeDupeGrid();
     EXPECT_THROW((void)grid.CellText(1, 0), std::out_of_range);
     EXPECT_THROW((void)grid.CellText(0, 7), std::out_of_range);

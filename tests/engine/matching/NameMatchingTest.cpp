@@ -1,5 +1,6 @@
 #include "matching/NameMatching.h"
 
+#include "ReferenceMatching.h"
 #include "matching/NameText.h"
 
 #include <gtest/gtest.h>
@@ -8,39 +9,15 @@
 namespace corvelle {
 namespace {
 
-std::u32string u(std::string_view utf8) {
+using test::naiveCommonLength;
+
+std::u32string u(std::string_view utf8)
+{
     return decodeName(utf8);
 }
 
-// The recursion written out as the plain triple loop, positions from 1.
-std::int32_t naiveCommonLength(const std::u32string& a, const std::u32string& b, int s1, int e1,
-                               int s2, int e2) {
-    if (s2 < 1 || s1 > e1 || s2 > e2 || s1 < 1) {
-        return 0;
-    }
-    int best = 0, p1 = 0, p2 = 0;
-    for (int i = s1; i <= e1; ++i) {
-        for (int j = s2; j <= e2; ++j) {
-            int k = 0;
-            while (a[static_cast<std::size_t>(i + k - 1)] ==
-                   b[static_cast<std::size_t>(j + k - 1)]) {
-                ++k;
-                if (k > best) {
-                    best = k;
-                    p1 = i;
-                    p2 = j;
-                }
-                if (j + k > e2 || i + k > e1) {
-                    break;
-                }
-            }
-        }
-    }
-    return naiveCommonLength(a, b, p1 + best, e1, p2 + best, e2) +
-           naiveCommonLength(a, b, s1, p1 - 1, s2, p2 - 1) + best;
-}
-
-TEST(NameCleanup, bracketsAreStrippedParenthesesFirstWithoutNesting) {
+TEST(NameCleanup, bracketsAreStrippedParenthesesFirstWithoutNesting)
+{
     EXPECT_EQ(StripBracketedText(u("a (b (c) d) e")), u("a  d e"));
     EXPECT_EQ(StripBracketedText(u("Song (Live) Mix")), u("Song  Mix"));
     EXPECT_EQ(StripBracketedText(u("x (unclosed")), u("x "));
@@ -49,7 +26,8 @@ TEST(NameCleanup, bracketsAreStrippedParenthesesFirstWithoutNesting) {
     EXPECT_EQ(StripBracketedText(u("{keep} <these>")), u("{keep} <these>"));
 }
 
-TEST(NameCleanup, numbersSymbolsAndSpacesAreIndependentTests) {
+TEST(NameCleanup, numbersSymbolsAndSpacesAreIndependentTests)
+{
     EXPECT_EQ(CleanName(u("Track 01"), true, false, false), u("Track "));
     EXPECT_EQ(CleanName(u("rock-n_roll!"), false, true, false), u("rocknroll"));
     EXPECT_EQ(CleanName(u("a b-c 1"), false, true, false), u("a bc 1")) << "space survives";
@@ -61,7 +39,8 @@ TEST(NameCleanup, numbersSymbolsAndSpacesAreIndependentTests) {
     EXPECT_EQ(CleanName(u("１２3"), true, false, false), u("１２"));
 }
 
-TEST(NameCleanup, invalidBytesAreCharactersOfTheirOwn) {
+TEST(NameCleanup, invalidBytesAreCharactersOfTheirOwn)
+{
     const std::u32string name = decodeName("a\xff"
                                            "b");
     ASSERT_EQ(name.size(), 3u);
@@ -75,7 +54,8 @@ TEST(NameCleanup, invalidBytesAreCharactersOfTheirOwn) {
     EXPECT_EQ(decodeName("\xf0\x9f\x8e\xb5").size(), 1u);
 }
 
-TEST(NameSimilarityRatio, workedExamplesAndEdges) {
+TEST(NameSimilarityRatio, workedExamplesAndEdges)
+{
     EXPECT_DOUBLE_EQ(NameSimilarity(u("ABCD"), u("abxd")), 0.75);
     EXPECT_DOUBLE_EQ(NameSimilarity(u("Hello"), u("hELLO")), 1.0);
     EXPECT_DOUBLE_EQ(NameSimilarity(u(""), u("")), 1.0);
@@ -85,7 +65,8 @@ TEST(NameSimilarityRatio, workedExamplesAndEdges) {
     EXPECT_EQ(similarityScore(3, 8, 8), 38) << "37.5 rounds to even";
 }
 
-TEST(NameSimilarityRatio, upperCaseIsTheSimpleUnicodeMapping) {
+TEST(NameSimilarityRatio, upperCaseIsTheSimpleUnicodeMapping)
+{
     EXPECT_EQ(upperChar(U'ß'), U'ß');
     EXPECT_EQ(upperChar(U'\u1F80'), U'\u1F88');
     EXPECT_EQ(upperChar(U'ÿ'), U'Ÿ');
@@ -94,7 +75,8 @@ TEST(NameSimilarityRatio, upperCaseIsTheSimpleUnicodeMapping) {
         << "names outside code page 1252 never collapse to question marks";
 }
 
-TEST(NameSimilarityRatio, tieBreakTakesEarliestRunInFirstThenSecondName) {
+TEST(NameSimilarityRatio, tieBreakTakesEarliestRunInFirstThenSecondName)
+{
     // "AB" occurs twice in each; the run chosen decides what is left on either side.
     const std::u32string a = u("ABXAB");
     const std::u32string b = u("ABYYAB");
@@ -104,7 +86,8 @@ TEST(NameSimilarityRatio, tieBreakTakesEarliestRunInFirstThenSecondName) {
     EXPECT_EQ(CommonLength(c, d, 1, 5, 1, 5), naiveCommonLength(c, d, 1, 5, 1, 5));
 }
 
-TEST(NameSimilarityRatio, fastSearchEqualsTheTripleLoopOnRandomNames) {
+TEST(NameSimilarityRatio, fastSearchEqualsTheTripleLoopOnRandomNames)
+{
     std::mt19937 rng(7);
     for (int round = 0; round < 20000; ++round) {
         const int alphabet = 2 + static_cast<int>(rng() % 5);
@@ -123,7 +106,8 @@ TEST(NameSimilarityRatio, fastSearchEqualsTheTripleLoopOnRandomNames) {
     }
 }
 
-TEST(NamePreparation, cutsTrimsCleansAndUpperCases) {
+TEST(NamePreparation, cutsTrimsCleansAndUpperCases)
+{
     const NameCleanup all;
     EXPECT_EQ(prepareName(u("  Track 01 (Live) "), all), u("TRACK"));
     EXPECT_EQ(prepareName(u("(only brackets)"), all), u(""));
@@ -137,7 +121,8 @@ TEST(NamePreparation, cutsTrimsCleansAndUpperCases) {
     EXPECT_EQ(prepareName(u("ıx"), all), u("X"));
 }
 
-TEST(CodePage1252, encodesWhatItCanAndOneQuestionMarkOtherwise) {
+TEST(CodePage1252, encodesWhatItCanAndOneQuestionMarkOtherwise)
+{
     char out[8];
     encodeCodePage1252(decodeName("é€\xff"
                                   "Ж日"),

@@ -22,22 +22,26 @@ struct Store {
                                  ("corvelle-bench-" + std::to_string(getpid()) + ".dat");
     clsDatabase db;
 
-    Store() {
+    Store()
+    {
         std::filesystem::remove(file);
         db.OpenProject(file);
     }
-    ~Store() {
+    ~Store()
+    {
         db.CloseProject();
         std::filesystem::remove(file);
     }
 };
 
-Store& store() {
+Store& store()
+{
     static Store instance;
     return instance;
 }
 
-void BM_AddRecord(benchmark::State& state) {
+void BM_AddRecord(benchmark::State& state)
+{
     clsDatabase& db = store().db;
     std::mt19937 rng(1);
     for (auto _ : state) {
@@ -54,7 +58,8 @@ void BM_AddRecord(benchmark::State& state) {
 }
 BENCHMARK(BM_AddRecord)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_FindID(benchmark::State& state) {
+void BM_FindID(benchmark::State& state)
+{
     clsDatabase& db = store().db;
     std::mt19937 rng(2);
     std::uniform_int_distribution<RecordId> pick(1, kRecords);
@@ -67,7 +72,8 @@ void BM_FindID(benchmark::State& state) {
 }
 BENCHMARK(BM_FindID)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_FindIDAndReadFields(benchmark::State& state) {
+void BM_FindIDAndReadFields(benchmark::State& state)
+{
     clsDatabase& db = store().db;
     std::mt19937 rng(3);
     std::uniform_int_distribution<RecordId> pick(1, kRecords);
@@ -82,7 +88,8 @@ void BM_FindIDAndReadFields(benchmark::State& state) {
 }
 BENCHMARK(BM_FindIDAndReadFields)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_DeleteRecord(benchmark::State& state) {
+void BM_DeleteRecord(benchmark::State& state)
+{
     clsDatabase& db = store().db;
     std::mt19937 rng(4);
     std::uniform_int_distribution<RecordId> pick(1, kRecords);

@@ -1,0 +1,59 @@
+// The export pass: the catalogue, in cursor order and without folders, as 613-byte records.
+#include "catalogue/DatabaseImpl.h"
+#include "common/PosixFile.h"
+
+#include <fcntl.h>
+
+namespace corvelle {
+namespace {
+
+Message exportFailedMessage()
+{
+    return Message{"Error occured exporting records to temp dupe check file", MessageIcon::Critical,
+                   MessageButtons::Ok};
+}
+
+} // namespace
+
+Outcome clsDatabase::ExportRecordset(const std::filesystem::path& strFileName,
+                                     const WorkHooks& hooks)
+{
+    hooks.setProgress(0.0f);
+    ExportSnapshot& snapshot = m_impl->lastExport();
+    snapshot.clear();
+    try {
+        // Replace, never append to, an earlier export.
+        std::filesystem::remove(strFileName);
+        UniqueFd fd = openFile(strFileName, O_WRONLY | O_CREAT | O_TRUNC);
+        BufferedWriter out(fd.get(), strFileName, dedupe_record::kSize * 2048);
+        Outcome outcome = Outcome::Completed;
+        const std::int32_t total = m_impl->count();
+        std::int32_t written = 0;
+        if (total > 0) {
+            m_impl->forEachFromFirst([&](const CatalogueRecord& record) {
+                encodeDedupeRecord(record.id, record.file, record.extension, record.size,
+                                   record.crc.value, out.reserve(dedupe_record::kSize));
+                snapshot.add(record.id, record.file, record.extension, record.size, record.crc);
+                ++written;
+                hooks.setProgress(static_cast<float>(static_cast<double>(written) / total * 100.0));
+                hooks.yieldNow();
+                if (hooks.stopRequested()) {
+                    outcome = Outcome::Stopped;
+                    return false;
+                }
+                return true;
+            });
+        }
+        out.flush();
+        closeFile(fd, strFileName);
+        snapshot.file = strFileName;
+        snapshot.identity = FileIdentity::of(strFileName).value_or(FileIdentity{});
+        return outcome;
+    } catch (const std::exception&) {
+        snapshot.clear();
+        hooks.report(exportFailedMessage());
+        return Outcome::Failed;
+    }
+}
+
+} // namespace corvelle

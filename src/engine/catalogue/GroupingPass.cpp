@@ -1,0 +1,167 @@
+// The grouping pass: reads the export file, finds the duplicate pairs, marks the grouped
+// records in the export file and writes the pairs to the pair file.
+#include "catalogue/DatabaseImpl.h"
+#include "common/PosixFile.h"
+#include "matching/DuplicateFinder.h"
+#include "matching/NameMatching.h"
+#include "matching/NameText.h"
+
+#include <fcntl.h>
+#include <string>
+
+namespace corvelle {
+namespace {
+
+Message groupingFailedMessage()
+{
+    return Message{"Error creating duplicate list", MessageIcon::Critical, MessageButtons::Ok};
+}
+
+std::string countCaption(std::size_t found)
+{
+    return std::to_string(found) + " Duplicate(s) Found";
+}
+
+/// The grouping source over what the export remembers, or over what was read back from an
+/// export file it did not write (texts in code page 1252, sizes of 32 bits).
+class SnapshotSource final : public GroupingSource {
+public:
+    SnapshotSource(const ExportSnapshot& snapshot, bool codePage1252)
+        : m_snapshot(snapshot)
+        , m_codePage1252(codePage1252)
+    {}
+    [[nodiscard]] std::size_t count() const override { return m_snapshot.size(); }
+    [[nodiscard]] std::u32string name(std::size_t i) const override
+    {
+        return m_codePage1252 ? decodeCodePage1252(m_snapshot.name(i))
+                              : decodeName(m_snapshot.name(i), kNameFieldChars);
+    }
+    [[nodiscard]] std::string extensionKey(std::size_t i) const override
+    {
+        return m_codePage1252 ? corvelle::extensionKey(decodeCodePage1252(m_snapshot.extension(i)))
+                              : corvelle::extensionKey(m_snapshot.extension(i));
+    }
+    [[nodiscard]] FileSize size(std::size_t i) const override { return m_snapshot.sizes[i]; }
+    [[nodiscard]] Checksum crc(std::size_t i) const override { return m_snapshot.crcs[i]; }
+    [[nodiscard]] bool grouped(std::size_t i) const override { return m_snapshot.grouped[i] != 0; }
+
+private:
+    const ExportSnapshot& m_snapshot;
+    bool m_codePage1252;
+};
+
+/// Reads an export file into a snapshot. Texts keep their code-page bytes (trailing padding
+/// dropped); nothing tells a failed checksum apart, so none is taken as failed.
+ExportSnapshot readExportFile(int fd, const std::filesystem::path& file)
+{
+    using namespace dedupe_record;
+    ExportSnapshot snapshot;
+    std::string buffer(kSize * 4096, '\0');
+    while (true) {
+        const std::size_t got = readFully(fd, buffer.data(), buffer.size(), file);
+        for (std::size_t at = 0; at + kSize <= got; at += kSize) {
+            const char* record = buffer.data() + at;
+            const auto text = [&](std::size_t offset) {
+                std::string_view field(record + offset, kTextBytes);
+                return field.substr(0, field.find_last_not_of(' ') + 1);
+            };
+            snapshot.add(getInt32(record + kIdOffset), text(kFileOffset), text(kExtensionOffset),
+                         getInt32(record + kSizeOffset), Checksum{getInt32(record + kCrcOffset)});
+            snapshot.grouped.back() = static_cast<std::uint8_t>(record[kGroupedOffset]);
+        }
+        if (got < buffer.size()) {
+            break; // a trailing partial record is no record
+        }
+    }
+    return snapshot;
+}
+
+/// Writes the pairs as they are found and keeps the count, the progress and the stop check.
+class PairWriter final : public GroupingObserver {
+public:
+    PairWriter(const ExportSnapshot& records, BufferedWriter& pairs, const WorkHooks& hooks)
+        : m_records(records)
+        , m_pairs(pairs)
+        , m_hooks(hooks)
+    {}
+
+    void pair(std::size_t head, std::size_t dupe) override
+    {
+        char bytes[kDupePairSize];
+        putInt32(bytes, m_records.ids[head]);
+        putInt32(bytes + 4, m_records.ids[dupe]);
+        m_pairs.write(bytes, sizeof bytes);
+        m_newlyGrouped.push_back(dupe);
+        m_hooks.setCaption(countCaption(m_newlyGrouped.size()));
+    }
+
+    bool headDone(std::size_t head) override
+    {
+        const double heads = static_cast<double>(m_records.size() - 1);
+        m_hooks.setProgress(static_cast<float>(static_cast<double>(head + 1) / heads * 100.0));
+        m_hooks.yieldNow();
+        return !m_hooks.stopRequested();
+    }
+
+    [[nodiscard]] const std::vector<std::size_t>& newlyGrouped() const { return m_newlyGrouped; }
+
+private:
+    const ExportSnapshot& m_records;
+    BufferedWriter& m_pairs;
+    const WorkHooks& m_hooks;
+    std::vector<std::size_t> m_newlyGrouped;
+};
+
+} // namespace
+
+Outcome clsDatabase::FindDupes(const std::filesystem::path& strFileName1,
+                               const std::filesystem::path& strFileName2,
+                               const DedupeSettings& settings, const WorkHooks& hooks)
+{
+    hooks.setProgress(0.0f);
+    hooks.setCaption(countCaption(0));
+    ExportSnapshot& remembered = m_impl->lastExport();
+    try {
+        UniqueFd records = openFile(strFileName1, O_RDWR);
+        std::filesystem::remove(strFileName2);
+        UniqueFd pairs = openFile(strFileName2, O_WRONLY | O_CREAT | O_TRUNC);
+
+        // What the export remembers serves while the file is exactly as it left it.
+        const bool fresh =
+            !remembered.file.empty() && FileIdentity::of(strFileName1) == remembered.identity;
+        ExportSnapshot readBack;
+        if (!fresh) {
+            readBack = readExportFile(records.get(), strFileName1);
+        }
+        ExportSnapshot& input = fresh ? remembered : readBack;
+        SnapshotSource source(input, !fresh);
+
+        BufferedWriter pairOut(pairs.get(), strFileName2);
+        PairWriter writer(input, pairOut, hooks);
+        DuplicateFinder finder(source, settings);
+        const bool completed = finder.run(writer);
+        pairOut.flush();
+
+        // Mark each newly grouped record in place.
+        const char one = 1;
+        for (const std::size_t position : writer.newlyGrouped()) {
+            input.grouped[position] = 1;
+            writeAllAt(records.get(), &one, 1,
+                       static_cast<std::int64_t>(position * dedupe_record::kSize +
+                                                 dedupe_record::kGroupedOffset),
+                       strFileName1);
+        }
+        closeFile(pairs, strFileName2);
+        closeFile(records, strFileName1);
+        if (fresh) {
+            remembered.identity = FileIdentity::of(strFileName1).value_or(FileIdentity{});
+        }
+        return completed ? Outcome::Completed : Outcome::Stopped;
+    } catch (const std::exception&) {
+        remembered.clear();
+        hooks.report(groupingFailedMessage());
+        return Outcome::Failed;
+    }
+}
+
+} // namespace corvelle

@@ -1,0 +1,44 @@
+// A catalogue in a temporary folder, with the work files beside it, for the dedupe passes.
+#pragma once
+
+#include "TestSupport.h"
+#include "catalogue/DedupeRun.h"
+#include "catalogue/clsDatabase.h"
+#include "controls/GridModel.h"
+
+#include <gtest/gtest.h>
+
+namespace corvelle::test {
+
+class DedupePasses : public ::testing::Test {
+protected:
+    void SetUp() override { db.OpenProject(dir / "data.dat"); }
+
+    RecordId add(std::string_view file, std::string_view extension = ".txt", FileSize size = 10,
+                 Checksum crc = {}, std::string_view path = "/p/")
+    {
+        const RecordId id = db.AddRecord(path, file, extension, size, crc);
+        EXPECT_NE(id, 0) << "record refused: " << file;
+        return id;
+    }
+
+    WorkHooks hooks() { return WorkHooks{&progress, &caption, &stop, yield, &messages}; }
+
+    static GridModel dupeGrid()
+    {
+        GridModel grid;
+        grid.ColumnFormat("<ID|<Dupe Group|<Path|<File Name|<Extension|<Size|<CRC");
+        return grid;
+    }
+
+    TempDir dir;
+    DedupeFiles files = DedupeFiles::in(dir.path());
+    clsDatabase db;
+    RecordingProgress progress;
+    RecordingCaption caption;
+    RecordingMessages messages;
+    StopFlag stop;
+    std::function<void()> yield;
+};
+
+} // namespace corvelle::test

@@ -1,0 +1,76 @@
+#include "DedupePassFixture.h"
+#include "catalogue/RecordFiles.h"
+
+namespace corvelle::test {
+namespace {
+
+using Export = DedupePasses;
+
+std::string field(const std::string& bytes, std::size_t record, std::size_t offset,
+                  std::size_t length)
+{
+    return bytes.substr(record * 613 + offset, length);
+}
+
+TEST_F(Export, emptyCatalogueGivesAnEmptyFile)
+{
+    EXPECT_EQ(db.ExportRecordset(files.exportFile, hooks()), Outcome::Completed);
+    EXPECT_EQ(readFile(files.exportFile), "");
+    EXPECT_EQ(progress.values, std::vector<float>{0.0f});
+}
+
+TEST_F(Export, recordLayoutIsFixedAndLittleEndian)
+{
+    add("alpha", ".txt", 5, Checksum{static_cast<CrcValue>(0x80000001u)});
+    add("beta", "", (FileSize{5} << 32) + 0x01020304, Checksum{-1, true});
+    add(std::string(310, 'n'), ".e");
+    ASSERT_EQ(db.ExportRecordset(files.exportFile, hooks()), Outcome::Completed);
+    const std::string bytes = readFile(files.exportFile);
+    ASSERT_EQ(bytes.size(), 1839u);
+    EXPECT_EQ(field(bytes, 0, 0, 4), std::string("\x01\0\0\0", 4));
+    EXPECT_EQ(field(bytes, 0, 4, 300), "alpha" + std::string(295, ' '));
+    EXPECT_EQ(field(bytes, 0, 304, 300), ".txt" + std::string(296, ' '));
+    EXPECT_EQ(field(bytes, 0, 604, 4), std::string("\x05\0\0\0", 4));
+    EXPECT_EQ(field(bytes, 0, 608, 4), std::string("\x01\0\0\x80", 4));
+    EXPECT_EQ(field(bytes, 1, 604, 4), "\x04\x03\x02\x01") << "the size's low 32 bits";
+    EXPECT_EQ(field(bytes, 1, 608, 4), "\xff\xff\xff\xff");
+    EXPECT_EQ(field(bytes, 2, 4, 300), std::string(300, 'n')) << "cut to 300";
+    for (std::size_t r = 0; r < 3; ++r) {
+        EXPECT_EQ(bytes[r * 613 + 612], '\0');
+    }
+    EXPECT_FLOAT_EQ(progress.values.back(), 100.0f);
+}
+
+TEST_F(Export, textsAreWrittenInCodePage1252)
+{
+    add("Caf\xc3\xa9 \xe2\x82\xac \xd0\x96 \xff", ".\xc3\xa9");
+    ASSERT_EQ(db.ExportRecordset(files.exportFile, hooks()), Outcome::Completed);
+    const std::string bytes = readFile(files.exportFile);
+    EXPECT_EQ(field(bytes, 0, 4, 11), "Caf\xe9 \x80 ? ? ") << "one ? per character it lacks";
+    EXPECT_EQ(field(bytes, 0, 304, 3), ".\xe9 ");
+}
+
+TEST_F(Export, replacesAnEarlierFileAndStopsAfterTheCurrentRecord)
+{
+    writeFile(files.exportFile, std::string(5000, 'x'));
+    add("a");
+    add("b");
+    add("c");
+    yield = stopAfterYields(stop, 1);
+    EXPECT_EQ(db.ExportRecordset(files.exportFile, hooks()), Outcome::Stopped);
+    EXPECT_EQ(readFile(files.exportFile).size(), 613u);
+    EXPECT_EQ(db.ID(), "2") << "the cursor rests after the last record exported";
+}
+
+TEST_F(Export, failureIsReportedAndReturned)
+{
+    add("a");
+    EXPECT_EQ(db.ExportRecordset(dir / "missing-folder" / "dedupe.dat", hooks()), Outcome::Failed);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Error occured exporting records to temp dupe check file");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(messages.shown[0].buttons, MessageButtons::Ok);
+}
+
+} // namespace
+} // namespace corvelle::test

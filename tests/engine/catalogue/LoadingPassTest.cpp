@@ -1,0 +1,167 @@
+#include "DedupePassFixture.h"
+#include "catalogue/RecordFiles.h"
+
+namespace corvelle::test {
+namespace {
+
+constexpr Color kBlue = 16707305;
+constexpr Color kRose = 15330558;
+
+struct Row {
+    std::string id;
+    std::string group;
+    Color color;
+    friend bool operator==(const Row&, const Row&) = default;
+};
+
+void PrintTo(const Row& r, std::ostream* os)
+{
+    *os << "{" << r.id << ", group " << r.group << ", " << r.color << "}";
+}
+
+class Loading : public DedupePasses {
+protected:
+    void SetUp() override
+    {
+        DedupePasses::SetUp();
+        for (int i = 1; i <= 6; ++i) {
+            add("f" + std::to_string(i), ".e", i * 100, Checksum{i == 6 ? -1 : 0x1A2B * i});
+        }
+    }
+
+    void writePairs(std::initializer_list<std::pair<RecordId, RecordId>> pairs)
+    {
+        std::string bytes;
+        for (const auto& [head, dupe] : pairs) {
+            char raw[8];
+            putInt32(raw, head);
+            putInt32(raw + 4, dupe);
+            bytes.append(raw, 8);
+        }
+        writeFile(files.pairFile, bytes);
+    }
+
+    std::vector<Row> rows() const
+    {
+        std::vector<Row> out;
+        for (int r = 1; r < grid.RowCount(); ++r) {
+            for (int c = 0; c < grid.ColCount(); ++c) {
+                EXPECT_EQ(grid.CellBackColor(r, c), grid.CellBackColor(r, 0)) << "row " << r;
+            }
+            out.push_back(
+                {grid.CellText(r, 0), grid.CellText(r, 1), grid.CellBackColor(r, 0).value_or(0)});
+        }
+        return out;
+    }
+
+    GridModel grid = dupeGrid();
+};
+
+TEST_F(Loading, groupsAreNumberedAndShadedAlternately)
+{
+    writePairs({{1, 2}, {1, 3}, {4, 5}});
+    EXPECT_EQ(db.AddDupes(files.pairFile, grid, hooks()), Outcome::Completed);
+    EXPECT_EQ(rows(), (std::vector<Row>{{"1", "1", kBlue},
+                                        {"2", "1", kBlue},
+                                        {"3", "1", kBlue},
+                                        {"4", "2", kRose},
+                                        {"5", "2", kRose}}));
+    EXPECT_EQ(grid.CellText(1, 2), "/p/");
+    EXPECT_EQ(grid.CellText(1, 3), "f1");
+    EXPECT_EQ(grid.CellText(1, 4), ".e");
+    EXPECT_EQ(grid.CellText(1, 5), "100");
+    EXPECT_EQ(grid.CellText(1, 6), "$00001A2B");
+    EXPECT_EQ(progress.values, (std::vector<float>{0.0f, 100.0f / 3, 200.0f / 3, 100.0f}));
+    EXPECT_EQ(db.ID(), "5") << "the cursor rests on the last record found";
+}
+
+TEST_F(Loading, chainsShowTheSharedRecordTwice)
+{
+    writePairs({{1, 2}, {2, 6}});
+    db.AddDupes(files.pairFile, grid, hooks());
+    EXPECT_EQ(rows(),
+              (std::vector<Row>{
+                  {"1", "1", kBlue}, {"2", "1", kBlue}, {"2", "2", kRose}, {"6", "2", kRose}}));
+    EXPECT_EQ(grid.CellText(4, 6), "$FFFFFFFF");
+}
+
+TEST_F(Loading, earlierRowsAreReplacedAndAnEmptyFileLeavesOnlyTheHeader)
+{
+    grid.AppendRow({"99", "9"});
+    writePairs({});
+    EXPECT_EQ(db.AddDupes(files.pairFile, grid, hooks()), Outcome::Completed);
+    EXPECT_EQ(grid.RowCount(), 1);
+    EXPECT_EQ(progress.values, std::vector<float>{0.0f});
+}
+
+TEST_F(Loading, aDuplicateWhoseHeadIsGoneJoinsNoOtherGroup)
+{
+    db.DeleteRecord(4);
+    writePairs({{1, 2}, {4, 5}, {4, 3}, {6, 1}});
+    db.AddDupes(files.pairFile, grid, hooks());
+    // 5 and 3 would otherwise show under group 1, as duplicates of files they do not match.
+    EXPECT_EQ(rows(),
+              (std::vector<Row>{
+                  {"1", "1", kBlue}, {"2", "1", kBlue}, {"6", "2", kRose}, {"1", "2", kRose}}));
+}
+
+TEST_F(Loading, aFailedFirstLookupShadesNeitherHeaderNorNothing)
+{
+    db.DeleteRecord(1);
+    db.DeleteRecord(3);
+    writePairs({{1, 2}, {2, 3}, {4, 5}});
+    db.AddDupes(files.pairFile, grid, hooks());
+    EXPECT_FALSE(grid.CellBackColor(0, 0).has_value()) << "the header is never shaded";
+    // The group of head 2 lost its only duplicate: the head row stays, shaded on its own.
+    EXPECT_EQ(rows(), (std::vector<Row>{{"2", "1", kBlue}, {"4", "2", kRose}, {"5", "2", kRose}}));
+}
+
+TEST_F(Loading, stopEndsAfterTheCurrentPair)
+{
+    writePairs({{1, 2}, {3, 4}, {5, 6}});
+    yield = stopAfterYields(stop, 2);
+    EXPECT_EQ(db.AddDupes(files.pairFile, grid, hooks()), Outcome::Stopped);
+    EXPECT_EQ(grid.RowCount(), 5);
+}
+
+TEST_F(Loading, aMissingPairFileIsRaisedWithItsName)
+{
+    try {
+        db.AddDupes(dir / "absent.dat", grid, hooks());
+        FAIL() << "expected an exception";
+    } catch (const std::system_error& e) {
+        EXPECT_NE(std::string(e.what()).find("absent.dat"), std::string::npos);
+    }
+}
+
+TEST_F(Loading, wholeRunFillsTheGridThroughThePipeline)
+{
+    db.DeleteRecords();
+    add("same", ".mp3", 5, Checksum{1});
+    add("other", ".MP3", 5, Checksum{1});
+    add("third", ".mp3", 6, Checksum{1});
+    RecordingCaption status;
+    RecordingCaption count;
+    const DedupeRunHooks run{&progress, &status, &count, &stop, {}, &messages};
+    EXPECT_EQ(runDedupe(db, DedupeSettings{}, files, grid, run), Outcome::Completed);
+    EXPECT_EQ(status.captions, (std::vector<std::string>{std::string(stepExportCaption),
+                                                         std::string(stepGroupCaption)}));
+    EXPECT_EQ(count.last(), "1 Duplicate(s) Found");
+    EXPECT_EQ(grid.RowCount(), 3);
+    EXPECT_EQ(grid.CellText(2, 3), "other");
+}
+
+TEST_F(Loading, aStopDuringTheExportRunsNoFurtherPass)
+{
+    grid.AppendRow({"earlier"});
+    yield = stopAfterYields(stop, 1);
+    RecordingCaption status;
+    const DedupeRunHooks run{&progress, &status, nullptr, &stop, yield, &messages};
+    EXPECT_EQ(runDedupe(db, DedupeSettings{}, files, grid, run), Outcome::Stopped);
+    EXPECT_EQ(status.captions.size(), 2u) << "the step caption still changes";
+    EXPECT_FALSE(std::filesystem::exists(files.pairFile));
+    EXPECT_EQ(grid.CellText(1, 0), "earlier") << "the duplicate list keeps its rows";
+}
+
+} // namespace
+} // namespace corvelle::test
