@@ -13,15 +13,18 @@
 namespace corvelle {
 namespace {
 
-Message informationMessage(std::string text) {
+Message informationMessage(std::string text)
+{
     return Message{std::move(text), MessageIcon::Information, MessageButtons::Ok};
 }
 
-Message addingFileError(std::string_view fullPath) {
+Message addingFileError(std::string_view fullPath)
+{
     return informationMessage("Error adding file '" + std::string(fullPath) + "'");
 }
 
-Message scanningPathError(std::string_view folder) {
+Message scanningPathError(std::string_view folder)
+{
     return informationMessage("Error scanning path '" + std::string(folder) + "'");
 }
 
@@ -30,27 +33,32 @@ Message scanningPathError(std::string_view folder) {
 FileIntake::FileIntake(clsDatabase& catalogue, GridModel* objVsg, WorkHooks hooks)
     : m_catalogue(catalogue)
     , m_grid(objVsg)
-    , m_hooks(std::move(hooks)) {}
+    , m_hooks(std::move(hooks))
+{}
 
 FileIntake::~FileIntake() = default;
 
-void FileIntake::setFaults(IntakeFaults faults) {
+void FileIntake::setFaults(IntakeFaults faults)
+{
     m_faults = std::move(faults);
     m_hasFaults = m_faults.listingFails || m_faults.readFailsAfter;
 }
 
-intake::SourceSettings FileIntake::sourceSettings() const {
+intake::SourceSettings FileIntake::sourceSettings() const
+{
     return intake::SourceSettings{lngCRCSize, m_hasFaults ? &m_faults : nullptr};
 }
 
-bool FileIntake::stopSeen() {
+bool FileIntake::stopSeen()
+{
     if (m_hooks.stopRequested()) {
         m_stopped = true;
     }
     return m_stopped;
 }
 
-Outcome FileIntake::Run() {
+Outcome FileIntake::Run()
+{
     m_processed = 0;
     m_stopped = false;
     m_hooks.setCaption("0 File(s) Processed");
@@ -62,8 +70,22 @@ Outcome FileIntake::Run() {
     return m_stopped ? Outcome::Stopped : Outcome::Completed;
 }
 
+Outcome FileIntake::RunFiles(std::span<const std::string> fullPaths)
+{
+    m_processed = 0;
+    m_stopped = false;
+    m_hooks.setCaption("0 File(s) Processed");
+    if (fullPaths.size() == 1) {
+        CatalogueFile(fullPaths.front());
+    } else {
+        catalogueFiles(fullPaths);
+    }
+    return m_stopped ? Outcome::Stopped : Outcome::Completed;
+}
+
 void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
-                           const intake::FileFacts& facts) {
+                           const intake::FileFacts& facts)
+{
     const auto fullPath = [&] { return std::string(folder) + std::string(fileName); };
     if (!facts.sizeKnown) {
         m_hooks.report(addingFileError(fullPath()));
@@ -123,7 +145,8 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
     }
 }
 
-void FileIntake::CatalogueFile(std::string_view fullPath) {
+void FileIntake::CatalogueFile(std::string_view fullPath)
+{
     const std::string path(fullPath);
     intake::FileReader reader(lngCRCSize);
     const intake::FileFacts facts = reader.examine(
@@ -134,7 +157,8 @@ void FileIntake::CatalogueFile(std::string_view fullPath) {
               facts);
 }
 
-void FileIntake::CatalogueFileList(std::string_view chosenFiles) {
+void FileIntake::CatalogueFileList(std::string_view chosenFiles)
+{
     if (chosenFiles.find('\0') == std::string_view::npos) {
         CatalogueFile(chosenFiles);
         return;
@@ -143,7 +167,8 @@ void FileIntake::CatalogueFileList(std::string_view chosenFiles) {
     catalogueFiles(paths);
 }
 
-void FileIntake::catalogueFiles(std::span<const std::string> fullPaths) {
+void FileIntake::catalogueFiles(std::span<const std::string> fullPaths)
+{
     const int readers = m_mode == IntakeMode::ReadAhead && fullPaths.size() > 1 ? m_readers : 0;
     auto source =
         intake::makeFileListSource({fullPaths.begin(), fullPaths.end()}, sourceSettings(), readers);
@@ -160,7 +185,8 @@ void FileIntake::catalogueFiles(std::span<const std::string> fullPaths) {
     }
 }
 
-void FileIntake::ScanFolder(std::string_view folder, std::string_view filters, bool recursive) {
+void FileIntake::ScanFolder(std::string_view folder, std::string_view filters, bool recursive)
+{
     std::string root = withTrailingSlash(folder);
     FilterPatterns patterns(filters);
     std::unique_ptr<intake::IntakeSource> source =

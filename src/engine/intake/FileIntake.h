@@ -68,6 +68,11 @@ public:
     /// button's, or the command line's interrupt).
     Outcome Run();
 
+    /// One intake of chosen files given by their full paths (the count starts again at 0).
+    /// Behaves as a chosen-files string naming them would, but the files may lie in different
+    /// folders.
+    Outcome RunFiles(std::span<const std::string> fullPaths);
+
     /// Catalogues one file given by its full path.
     void CatalogueFile(std::string_view fullPath);
     /// Catalogues the files a chosen-files string names, in order; stops after a file when a

@@ -22,13 +22,15 @@ constexpr std::size_t listingBufferSize = 64 * 1024;
 
 } // namespace
 
-UniqueFd::~UniqueFd() {
+UniqueFd::~UniqueFd()
+{
     if (m_fd >= 0) {
         ::close(m_fd);
     }
 }
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept
+{
     if (this != &other) {
         if (m_fd >= 0) {
             ::close(m_fd);
@@ -39,9 +41,11 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
 }
 
 FileReader::FileReader(std::int64_t crcSize)
-    : m_crcSize(crcSize) {}
+    : m_crcSize(crcSize)
+{}
 
-FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) const {
+FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) const
+{
     FileFacts facts;
     struct stat st {};
     if (::fstatat(dirFd, name, &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -53,7 +57,8 @@ FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) co
 }
 
 FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
-                              const std::atomic<bool>* cancel, std::optional<FileSize> failAfter) {
+                              const std::atomic<bool>* cancel, std::optional<FileSize> failAfter)
+{
     if (m_crcSize <= 0) {
         return sizeOnly(dirFd, name, followLinks);
     }
@@ -134,7 +139,8 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
     return facts;
 }
 
-FolderListing listFolder(int fd, const FilterPatterns& filter, const std::atomic<bool>* cancel) {
+FolderListing listFolder(int fd, const FilterPatterns& filter, const std::atomic<bool>* cancel)
+{
     FolderListing listing;
     std::vector<char> buffer(listingBufferSize);
     for (;;) {

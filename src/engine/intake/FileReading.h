@@ -25,17 +25,20 @@ class UniqueFd {
 public:
     UniqueFd() = default;
     explicit UniqueFd(int fd)
-        : m_fd(fd) {}
+        : m_fd(fd)
+    {}
     ~UniqueFd();
     UniqueFd(UniqueFd&& other) noexcept
-        : m_fd(other.release()) {}
+        : m_fd(other.release())
+    {}
     UniqueFd& operator=(UniqueFd&& other) noexcept;
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
 
     [[nodiscard]] int get() const { return m_fd; }
     [[nodiscard]] bool valid() const { return m_fd >= 0; }
-    int release() noexcept {
+    int release() noexcept
+    {
         const int fd = m_fd;
         m_fd = -1;
         return fd;

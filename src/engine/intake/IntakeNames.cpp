@@ -7,19 +7,22 @@
 namespace corvelle {
 namespace {
 
-bool isAscii(std::string_view text) {
+bool isAscii(std::string_view text)
+{
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return (static_cast<unsigned char>(c) & 0x80u) == 0; });
 }
 
-char asciiLower(char c) {
+char asciiLower(char c)
+{
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 /// Code points of a name, letter case folded. A byte that does not start a valid UTF-8
 /// sequence stands for itself (as a value no real character has), so names that are not
 /// UTF-8 still compare byte for byte.
-std::vector<std::int32_t> foldedCodePoints(std::string_view text) {
+std::vector<std::int32_t> foldedCodePoints(std::string_view text)
+{
     std::vector<std::int32_t> out;
     out.reserve(text.size());
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -65,7 +68,8 @@ std::vector<std::int32_t> foldedCodePoints(std::string_view text) {
 }
 
 /// The last characters of `name` equal `ending`, letter case ignored.
-bool endsWithIgnoringCase(std::string_view name, std::string_view ending) {
+bool endsWithIgnoringCase(std::string_view name, std::string_view ending)
+{
     if (isAscii(ending) && isAscii(name)) {
         if (ending.size() > name.size()) {
             return false;
@@ -82,7 +86,8 @@ bool endsWithIgnoringCase(std::string_view name, std::string_view ending) {
 
 } // namespace
 
-FilterPatterns::FilterPatterns(std::string_view filters) {
+FilterPatterns::FilterPatterns(std::string_view filters)
+{
     std::size_t start = 0;
     while (start <= filters.size() && !filters.empty()) {
         std::size_t end = filters.find(';', start);
@@ -104,7 +109,8 @@ FilterPatterns::FilterPatterns(std::string_view filters) {
     }
 }
 
-bool FilterPatterns::matches(std::string_view name) const {
+bool FilterPatterns::matches(std::string_view name) const
+{
     if (m_matchAll) {
         return true;
     }
@@ -113,11 +119,13 @@ bool FilterPatterns::matches(std::string_view name) const {
     });
 }
 
-bool MatchesFilter(std::string_view name, std::string_view filters) {
+bool MatchesFilter(std::string_view name, std::string_view filters)
+{
     return FilterPatterns(filters).matches(name);
 }
 
-void splitFileName(std::string_view fileName, std::string& name, std::string& extension) {
+void splitFileName(std::string_view fileName, std::string& name, std::string& extension)
+{
     const std::size_t dot = fileName.rfind('.');
     if (dot == std::string_view::npos) {
         name.assign(fileName);
@@ -128,7 +136,8 @@ void splitFileName(std::string_view fileName, std::string& name, std::string& ex
     extension.assign(fileName.substr(dot));
 }
 
-SplitPath splitFullPath(std::string_view fullPath) {
+SplitPath splitFullPath(std::string_view fullPath)
+{
     SplitPath split;
     const std::size_t slash = fullPath.rfind('/');
     const std::size_t restStart = slash == std::string_view::npos ? 0 : slash + 1;
@@ -137,7 +146,8 @@ SplitPath splitFullPath(std::string_view fullPath) {
     return split;
 }
 
-std::string withTrailingSlash(std::string_view folder) {
+std::string withTrailingSlash(std::string_view folder)
+{
     std::string out(folder);
     if (out.empty() || out.back() != '/') {
         out.push_back('/');
@@ -145,7 +155,8 @@ std::string withTrailingSlash(std::string_view folder) {
     return out;
 }
 
-std::vector<std::string> chosenFilePaths(std::string_view chosenFiles) {
+std::vector<std::string> chosenFilePaths(std::string_view chosenFiles)
+{
     std::vector<std::string> paths;
     std::size_t nul = chosenFiles.find('\0');
     if (nul == std::string_view::npos) {

@@ -26,14 +26,16 @@ constexpr std::uint64_t readAheadFiles = 2048;
 constexpr std::uint64_t listAheadFiles = 8192;
 constexpr std::size_t listAheadFolders = 64;
 
-bool listingFaulted(const IntakeFaults* faults, const std::string& folder) {
+bool listingFaulted(const IntakeFaults* faults, const std::string& folder)
+{
     return faults != nullptr && faults->listingFails && faults->listingFails(folder);
 }
 
 } // namespace
 
 std::optional<FileSize> injectedReadFailure(const SourceSettings& settings,
-                                            std::string_view fullPath) {
+                                            std::string_view fullPath)
+{
     if (settings.faults == nullptr || !settings.faults->readFailsAfter) {
         return std::nullopt;
     }
@@ -58,11 +60,13 @@ TreeWalker::TreeWalker(std::string root, FilterPatterns filter, bool recursive,
     , m_filter(std::move(filter))
     , m_recursive(recursive)
     , m_faults(faults)
-    , m_cancel(cancel) {}
+    , m_cancel(cancel)
+{}
 
 TreeWalker::~TreeWalker() = default;
 
-bool TreeWalker::next(ScannedFolder& out) {
+bool TreeWalker::next(ScannedFolder& out)
+{
     out = ScannedFolder{};
     if (!m_started) {
         m_started = true;
@@ -100,7 +104,8 @@ bool TreeWalker::next(ScannedFolder& out) {
     return false;
 }
 
-void TreeWalker::list(std::shared_ptr<FolderHandle> folder, ScannedFolder& out) {
+void TreeWalker::list(std::shared_ptr<FolderHandle> folder, ScannedFolder& out)
+{
     out.failure = FolderListing::Failure::Open;
     struct stat st {};
     if (folder->fd.valid() && ::fstat(folder->fd.get(), &st) == 0) {
@@ -150,9 +155,11 @@ public:
                          const SourceSettings& settings)
         : m_settings(settings)
         , m_walker(std::move(root), std::move(filter), recursive, settings.faults, nullptr)
-        , m_reader(settings.crcSize) {}
+        , m_reader(settings.crcSize)
+    {}
 
-    bool nextFolder(ScannedFolder& out) override {
+    bool nextFolder(ScannedFolder& out) override
+    {
         if (!m_walker.next(m_current)) {
             return false;
         }
@@ -165,7 +172,8 @@ public:
         return true;
     }
 
-    ExaminedFile nextFile() override {
+    ExaminedFile nextFile() override
+    {
         ExaminedFile file;
         file.name = std::move(m_current.files.at(m_nextFile++));
         const FolderHandle& folder = *m_current.folder;
@@ -187,11 +195,13 @@ public:
     SequentialListSource(std::vector<std::string> paths, const SourceSettings& settings)
         : m_settings(settings)
         , m_paths(std::move(paths))
-        , m_reader(settings.crcSize) {}
+        , m_reader(settings.crcSize)
+    {}
 
     bool nextFolder(ScannedFolder& /*out*/) override { return false; }
 
-    ExaminedFile nextFile() override {
+    ExaminedFile nextFile() override
+    {
         ExaminedFile file;
         file.name = std::move(m_paths.at(m_next++));
         file.facts = m_reader.examine(AT_FDCWD, file.name.c_str(), true, nullptr,
@@ -210,16 +220,20 @@ private:
 // Read-ahead
 
 /// The lister (in a folder scan) publishes folders and their files in scan order; readers
-/// take the files in that order and fill in their facts; the cataloguing loop takes folders
-/// and files from the front, waiting only for a file still being read. One mutex guards the
-/// queues; the work itself (listing, reading) runs outside it.
+/// take runs of files in that order and fill in their facts; the cataloguing loop takes folders
+/// and finished files from the front, waiting only for a file still being read. One mutex
+/// guards the queues; the work itself (listing, reading) runs outside it. Every hand-over
+/// moves a run of files, and a waiting thread is only woken once there is a run's worth of
+/// work for it: waking a thread costs more than reading a small file.
 class ReadAheadSource final : public IntakeSource {
 public:
     ReadAheadSource(const SourceSettings& settings, bool followLinks)
         : m_settings(settings)
-        , m_followLinks(followLinks) {}
+        , m_followLinks(followLinks)
+    {}
 
-    ~ReadAheadSource() override {
+    ~ReadAheadSource() override
+    {
         {
             const std::lock_guard lock(m_mutex);
             m_cancel.store(true);
@@ -235,7 +249,8 @@ public:
     ReadAheadSource(const ReadAheadSource&) = delete;
     ReadAheadSource& operator=(const ReadAheadSource&) = delete;
 
-    void startTree(std::string root, FilterPatterns filter, bool recursive, int readers) {
+    void startTree(std::string root, FilterPatterns filter, bool recursive, int readers)
+    {
         m_threads.emplace_back(
             [this, root = std::move(root), filter = std::move(filter), recursive]() mutable {
                 guarded([&] { listTree(std::move(root), std::move(filter), recursive); });
@@ -243,7 +258,8 @@ public:
         startReaders(readers);
     }
 
-    void startList(std::vector<std::string> paths, int readers) {
+    void startList(std::vector<std::string> paths, int readers)
+    {
         for (std::string& path : paths) {
             m_jobs.push_back(Job{nullptr, std::move(path), {}, false});
         }
@@ -251,7 +267,8 @@ public:
         startReaders(readers);
     }
 
-    bool nextFolder(ScannedFolder& out) override {
+    bool nextFolder(ScannedFolder& out) override
+    {
         std::unique_lock lock(m_mutex);
         waitAsConsumer(lock, [&] { return !m_folders.empty() || m_producerDone; });
         if (m_folders.empty()) {
@@ -263,18 +280,13 @@ public:
         return true;
     }
 
-    ExaminedFile nextFile() override {
-        std::unique_lock lock(m_mutex);
-        // The front job exists: a folder is published together with all of its files.
-        Job& job = m_jobs.front();
-        waitAsConsumer(lock, [&] { return job.done; });
-        ExaminedFile file{std::move(job.name), job.facts};
-        m_jobs.pop_front();
-        ++m_consumed;
-        if (m_readersWaiting > 0) {
-            m_readerCv.notify_all();
+    ExaminedFile nextFile() override
+    {
+        if (m_ready.empty()) {
+            takeFinishedRun();
         }
-        wakeListerIfRoom();
+        ExaminedFile file = std::move(m_ready.front());
+        m_ready.pop_front();
         return file;
     }
 
@@ -286,7 +298,30 @@ private:
         bool done = false;
     };
 
-    template <typename Ready> void waitAsConsumer(std::unique_lock<std::mutex>& lock, Ready ready) {
+    /// Files a reader takes at once, and files the loop takes at once.
+    static constexpr std::uint64_t readerRun = 16;
+    static constexpr std::size_t consumerRun = 256;
+
+    /// Moves the finished files at the front of the queue to the loop's own list. The front
+    /// file exists: a folder is published together with all of its files.
+    void takeFinishedRun()
+    {
+        std::unique_lock lock(m_mutex);
+        waitAsConsumer(lock, [&] { return m_jobs.front().done; });
+        while (!m_jobs.empty() && m_jobs.front().done && m_ready.size() < consumerRun) {
+            Job& job = m_jobs.front();
+            m_ready.push_back(ExaminedFile{std::move(job.name), job.facts});
+            m_jobs.pop_front();
+            ++m_consumed;
+        }
+        if (m_readersWaiting > 0 && readerCanTake(readerRun)) {
+            m_readerCv.notify_all();
+        }
+        wakeListerIfRoom();
+    }
+
+    template <typename Ready> void waitAsConsumer(std::unique_lock<std::mutex>& lock, Ready ready)
+    {
         if (!ready() && !m_error) {
             m_consumerWaiting = true;
             m_consumerCv.wait(lock, [&] { return ready() || m_error; });
@@ -299,17 +334,36 @@ private:
 
     [[nodiscard]] std::uint64_t published() const { return m_consumed + m_jobs.size(); }
 
-    [[nodiscard]] bool listerHasRoom() const {
-        return published() - m_consumed < listAheadFiles && m_folders.size() < listAheadFolders;
+    /// Whether a reader could take `count` files (or whatever is left once the list is
+    /// complete) without running too far ahead of the loop.
+    [[nodiscard]] bool readerCanTake(std::uint64_t count) const
+    {
+        const std::uint64_t limit = std::min(published(), m_consumed + readAheadFiles);
+        if (m_nextTake >= limit) {
+            return false;
+        }
+        return limit - m_nextTake >= count || m_producerDone || limit < published();
     }
 
-    void wakeListerIfRoom() {
-        if (m_listerWaiting && listerHasRoom()) {
+    [[nodiscard]] bool listerMustWait() const
+    {
+        return m_jobs.size() >= listAheadFiles || m_folders.size() >= listAheadFolders;
+    }
+
+    [[nodiscard]] bool listerMayGoOn() const
+    {
+        return m_jobs.size() < listAheadFiles / 2 && m_folders.size() < listAheadFolders / 2;
+    }
+
+    void wakeListerIfRoom()
+    {
+        if (m_listerWaiting && listerMayGoOn()) {
             m_listerCv.notify_one();
         }
     }
 
-    template <typename Work> void guarded(Work work) {
+    template <typename Work> void guarded(Work work)
+    {
         try {
             work();
         } catch (...) {
@@ -323,22 +377,26 @@ private:
         }
     }
 
-    void startReaders(int readers) {
+    void startReaders(int readers)
+    {
         for (int i = 0; i < std::max(readers, 1); ++i) {
             m_threads.emplace_back([this] { guarded([this] { readFiles(); }); });
         }
     }
 
-    void listTree(std::string root, FilterPatterns filter, bool recursive) {
+    void listTree(std::string root, FilterPatterns filter, bool recursive)
+    {
         TreeWalker walker(std::move(root), std::move(filter), recursive, m_settings.faults,
                           &m_cancel);
         for (;;) {
             {
                 std::unique_lock lock(m_mutex);
-                m_listerWaiting = true;
-                m_listerCv.wait(lock,
-                                [&] { return m_cancel.load() || m_error || listerHasRoom(); });
-                m_listerWaiting = false;
+                if (listerMustWait()) {
+                    m_listerWaiting = true;
+                    m_listerCv.wait(lock,
+                                    [&] { return m_cancel.load() || m_error || listerMayGoOn(); });
+                    m_listerWaiting = false;
+                }
                 if (m_cancel.load() || m_error) {
                     return;
                 }
@@ -356,9 +414,8 @@ private:
                 m_jobs.push_back(Job{folder.folder, std::move(name), {}, false});
             }
             folder.files.clear();
-            const bool hasFiles = folder.fileCount > 0;
             m_folders.push_back(std::move(folder));
-            if (hasFiles && m_readersWaiting > 0) {
+            if (m_readersWaiting > 0 && readerCanTake(1)) {
                 m_readerCv.notify_all();
             }
             if (m_consumerWaiting) {
@@ -367,42 +424,48 @@ private:
         }
     }
 
-    void readFiles() {
+    void readFiles()
+    {
         FileReader reader(m_settings.crcSize);
+        std::vector<Job*> run;
         std::unique_lock lock(m_mutex);
         for (;;) {
-            const auto canTake = [&] {
-                return m_nextTake < published() && m_nextTake < m_consumed + readAheadFiles;
-            };
-            if (!canTake()) {
+            if (!readerCanTake(1)) {
                 ++m_readersWaiting;
                 m_readerCv.wait(lock, [&] {
-                    return m_cancel.load() || m_error || canTake() ||
+                    return m_cancel.load() || m_error || readerCanTake(1) ||
                            (m_producerDone && m_nextTake == published());
                 });
                 --m_readersWaiting;
             }
-            if (m_cancel.load() || m_error || !canTake()) {
+            if (m_cancel.load() || m_error || !readerCanTake(1)) {
                 return;
             }
-            Job& job = m_jobs[static_cast<std::size_t>(m_nextTake - m_consumed)];
-            ++m_nextTake;
             // References to deque elements survive pushes at the back, and the loop pops
-            // only jobs that are done, so `job` stays valid while the lock is released.
+            // only jobs that are done, so the run stays valid while the lock is released.
+            run.clear();
+            const std::uint64_t limit = std::min(published(), m_consumed + readAheadFiles);
+            while (m_nextTake < limit && run.size() < readerRun) {
+                run.push_back(&m_jobs[static_cast<std::size_t>(m_nextTake - m_consumed)]);
+                ++m_nextTake;
+            }
             lock.unlock();
-            FileFacts facts;
-            if (job.folder) {
-                facts =
-                    reader.examine(job.folder->fd.get(), job.name.c_str(), m_followLinks, &m_cancel,
-                                   injectedReadFailure(m_settings, job.folder->path + job.name));
-            } else {
-                facts = reader.examine(AT_FDCWD, job.name.c_str(), m_followLinks, &m_cancel,
-                                       injectedReadFailure(m_settings, job.name));
+            for (Job* job : run) {
+                if (job->folder) {
+                    job->facts = reader.examine(
+                        job->folder->fd.get(), job->name.c_str(), m_followLinks, &m_cancel,
+                        injectedReadFailure(m_settings, job->folder->path + job->name));
+                } else {
+                    job->facts =
+                        reader.examine(AT_FDCWD, job->name.c_str(), m_followLinks, &m_cancel,
+                                       injectedReadFailure(m_settings, job->name));
+                }
             }
             lock.lock();
-            job.facts = facts;
-            job.done = true;
-            if (m_consumerWaiting) {
+            for (Job* job : run) {
+                job->done = true;
+            }
+            if (m_consumerWaiting && m_jobs.front().done) {
                 m_consumerCv.notify_one();
             }
         }
@@ -426,27 +489,32 @@ private:
     std::atomic<bool> m_cancel{false};
     std::exception_ptr m_error;
     std::vector<std::thread> m_threads;
+
+    std::deque<ExaminedFile> m_ready; // finished files taken by the loop, only it touches them
 };
 
 } // namespace
 
 std::unique_ptr<IntakeSource> makeSequentialTreeSource(std::string root, FilterPatterns filter,
                                                        bool recursive,
-                                                       const SourceSettings& settings) {
+                                                       const SourceSettings& settings)
+{
     return std::make_unique<SequentialTreeSource>(std::move(root), std::move(filter), recursive,
                                                   settings);
 }
 
 std::unique_ptr<IntakeSource> makeReadAheadTreeSource(std::string root, FilterPatterns filter,
                                                       bool recursive,
-                                                      const SourceSettings& settings, int readers) {
+                                                      const SourceSettings& settings, int readers)
+{
     auto source = std::make_unique<ReadAheadSource>(settings, false);
     source->startTree(std::move(root), std::move(filter), recursive, readers);
     return source;
 }
 
 std::unique_ptr<IntakeSource> makeFileListSource(std::vector<std::string> fullPaths,
-                                                 const SourceSettings& settings, int readers) {
+                                                 const SourceSettings& settings, int readers)
+{
     if (readers <= 0) {
         return std::make_unique<SequentialListSource>(std::move(fullPaths), settings);
     }
