@@ -1,12 +1,265 @@
 #include "Cli.h"
 
+#include "CliOptions.h"
+#include "CliOutput.h"
+#include "CliTerminal.h"
+#include "catalogue/DedupeRun.h"
+#include "catalogue/clsDatabase.h"
+#include "controls/GridModel.h"
+#include "intake/FileIntake.h"
+
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvelle::cli {
+namespace {
 
-int run(int /*argc*/, char* /*argv*/[]) {
-    std::fputs("corvelle-cli: not built yet\n", stderr);
-    return 2;
+namespace fs = std::filesystem;
+
+constexpr int exitCompleted = 0;
+constexpr int exitRefused = 1;
+constexpr int exitUsage = 2;
+
+// The stop request the engine reads, set from the signal handler: std::atomic<bool> is
+// lock-free here, so setting it is safe inside a handler.
+StopFlag g_stop;
+volatile std::sig_atomic_t g_signal = 0;
+
+extern "C" void onSignal(int signal)
+{
+    if (g_signal != 0) {
+        // A second interrupt: the user does not want to wait for the orderly stop.
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
+    g_signal = signal;
+    g_stop.request();
+}
+
+void installSignalHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+int interruptedExitCode()
+{
+    return 128 + (g_signal != 0 ? static_cast<int>(g_signal) : SIGINT);
+}
+
+void complain(const std::string& text)
+{
+    std::fprintf(stderr, "corvelle-cli: %s\n", escapeReadable(text).c_str());
+}
+
+/// The window's refusals, with the window's texts.
+void refuse(std::string_view text)
+{
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+}
+
+/// An absolute path without "." components or doubled slashes, so that the catalogue's
+/// folders are real folders whatever the current folder was. A path through ".." is resolved
+/// on the file system, since a link before it decides where it leads.
+std::string absolutePath(const std::string& given)
+{
+    fs::path path(given);
+    if (path.is_relative()) {
+        path = fs::current_path() / path;
+    }
+    bool climbs = false;
+    for (const fs::path& part : path) {
+        climbs = climbs || part == "..";
+    }
+    std::string text = (climbs ? fs::canonical(path) : path.lexically_normal()).string();
+    while (text.size() > 1 && text.back() == '/') {
+        text.pop_back();
+    }
+    return text;
+}
+
+/// A private folder for the catalogue when the user names none; removed with it at exit.
+class TemporaryFolder {
+public:
+    TemporaryFolder()
+    {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern =
+            std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/corvelle-cli-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("cannot create a temporary folder in " + pattern);
+        }
+        m_path = pattern;
+    }
+    ~TemporaryFolder()
+    {
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    [[nodiscard]] const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+struct Target {
+    std::string path;
+    bool folder = false;
+};
+
+int runOptions(const Options& options)
+{
+    // Everything the user named is checked before any work starts.
+    std::vector<Target> targets;
+    for (const std::string& given : options.paths) {
+        struct stat st {};
+        if (::stat(given.c_str(), &st) != 0) {
+            complain("no such file or folder: '" + given + "'");
+            return exitUsage;
+        }
+        targets.push_back(Target{absolutePath(given), S_ISDIR(st.st_mode)});
+    }
+    struct stat workDir {};
+    if (::stat(options.workDir.c_str(), &workDir) != 0 || !S_ISDIR(workDir.st_mode) ||
+        ::access(options.workDir.c_str(), W_OK | X_OK) != 0) {
+        complain("cannot write to the work folder '" + options.workDir + "'");
+        return exitUsage;
+    }
+    const DedupeSettings& settings = options.settings;
+    if (!settings.anyCriterion()) {
+        // Nothing could ever be compared: say so before cataloguing anything.
+        refuse("At least one setting must be ticked");
+        return exitRefused;
+    }
+
+    installSignalHandlers();
+    TerminalDisplay display(!options.quiet && ::isatty(STDERR_FILENO) == 1);
+
+    // Declared before the catalogue, so that the catalogue is closed before its folder goes.
+    std::optional<TemporaryFolder> temporary;
+    clsDatabase catalogue;
+    try {
+        fs::path file;
+        if (options.catalogue) {
+            file = *options.catalogue;
+        } else {
+            temporary.emplace();
+            file = temporary->path() / "data.dat";
+        }
+        catalogue.OpenProject(file);
+        // A fresh catalogue for every run, as the window starts with one.
+        catalogue.DeleteRecords();
+    } catch (const std::exception& error) {
+        complain(std::string("cannot open the catalogue: ") + error.what());
+        return exitUsage;
+    }
+
+    WorkHooks hooks;
+    hooks.stop = &g_stop;
+    hooks.messages = &display.messages();
+    if (display.live()) {
+        hooks.caption = &display.intakeCaption();
+    }
+    FileIntake intake(catalogue, nullptr, hooks);
+    intake.lngCRCSize = settings.lngCRCSize;
+    intake.strFilters = options.filter;
+    intake.blnRecursive = options.recursive;
+
+    // The paths in the order given: each folder is one scan; a run of files in a row is one
+    // list of chosen files, read ahead together.
+    for (std::size_t i = 0; i < targets.size() && !g_stop.requested();) {
+        if (targets[i].folder) {
+            intake.blnAddFolder = true;
+            intake.strFile = targets[i].path;
+            intake.Run();
+            ++i;
+        } else {
+            std::vector<std::string> files;
+            for (; i < targets.size() && !targets[i].folder; ++i) {
+                files.push_back(targets[i].path);
+            }
+            intake.RunFiles(files);
+        }
+        display.intakeDone(intake.lngProcessed());
+    }
+    if (g_stop.requested()) {
+        return interruptedExitCode();
+    }
+
+    if (catalogue.RecordCount() < 2) {
+        display.clear();
+        refuse("You must have at least added 2 files to dedupe");
+        return exitRefused;
+    }
+
+    GridModel duplicates;
+    duplicates.ColumnFormat("<ID|<Dupe Group|<Path|<File Name|<Extension|<Size|<CRC");
+    DedupeRunHooks dedupeHooks;
+    dedupeHooks.stop = &g_stop;
+    dedupeHooks.messages = &display.messages();
+    if (display.live()) {
+        dedupeHooks.progress = &display.dedupeProgress();
+        dedupeHooks.status = &display.dedupeStatus();
+        dedupeHooks.count = &display.dedupeCount();
+    }
+    const Outcome outcome =
+        runDedupe(catalogue, settings, DedupeFiles::in(options.workDir), duplicates, dedupeHooks);
+    display.clear();
+    if (outcome == Outcome::Stopped || g_stop.requested()) {
+        return interruptedExitCode();
+    }
+    if (outcome == Outcome::Failed) {
+        return exitRefused; // the pass has reported its own message
+    }
+
+    const std::string output = formatDuplicates(duplicates, options.format);
+    if (std::fwrite(output.data(), 1, output.size(), stdout) != output.size() ||
+        std::fflush(stdout) != 0) {
+        complain("cannot write the output");
+        return exitRefused;
+    }
+    return exitCompleted;
+}
+
+} // namespace
+
+int run(int argc, char* argv[])
+{
+    std::vector<std::string_view> args;
+    for (int i = 1; i < argc; ++i) {
+        args.emplace_back(argv[i]);
+    }
+    const ParseResult parsed = parseArguments(args);
+    if (const auto* error = std::get_if<UsageError>(&parsed)) {
+        complain(error->message + " (see --help)");
+        return exitUsage;
+    }
+    if (std::holds_alternative<ShowHelp>(parsed)) {
+        std::fputs(helpText().c_str(), stdout);
+        return exitCompleted;
+    }
+    if (std::holds_alternative<ShowVersion>(parsed)) {
+        std::printf("corvelle-cli %s\n", CORVELLE_VERSION);
+        return exitCompleted;
+    }
+    try {
+        return runOptions(std::get<Options>(parsed));
+    } catch (const std::exception& error) {
+        complain(error.what());
+        return exitRefused;
+    }
 }
 
 } // namespace corvelle::cli

@@ -1,0 +1,313 @@
+#include "CliOptions.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <utility>
+
+namespace corvelle::cli {
+namespace {
+
+std::string quoted(std::string_view text)
+{
+    return "'" + std::string(text) + "'";
+}
+
+std::string lower(std::string_view text)
+{
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), [](char c) {
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return out;
+}
+
+/// Applies "--use name,size": the listed criteria on, every other one off.
+std::optional<std::string> applyUse(std::string_view list, DedupeSettings& settings)
+{
+    settings.blnUseName = settings.blnUseExtension = settings.blnUseSize = settings.blnUseCRC =
+        false;
+    if (list.empty()) {
+        return std::nullopt; // no criterion at all: the dedupe will refuse, as the window does
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = list.find(',', start);
+        const std::string word = lower(list.substr(
+            start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        if (word == "name") {
+            settings.blnUseName = true;
+        } else if (word == "extension") {
+            settings.blnUseExtension = true;
+        } else if (word == "size") {
+            settings.blnUseSize = true;
+        } else if (word == "crc") {
+            settings.blnUseCRC = true;
+        } else {
+            return "--use: unknown criterion " + quoted(word) +
+                   " (choose from name, extension, size, crc)";
+        }
+        if (comma == std::string_view::npos) {
+            return std::nullopt;
+        }
+        start = comma + 1;
+    }
+}
+
+std::optional<std::int32_t> parsePercent(std::string_view text)
+{
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0 ||
+        value > 100) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<OutputFormat> parseFormat(std::string_view text)
+{
+    const std::string word = lower(text);
+    if (word == "text") {
+        return OutputFormat::Text;
+    }
+    if (word == "tsv") {
+        return OutputFormat::Tsv;
+    }
+    if (word == "csv") {
+        return OutputFormat::Csv;
+    }
+    if (word == "json") {
+        return OutputFormat::Json;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::int32_t> crcFirstKilobytes(std::string_view name)
+{
+    static constexpr std::array<std::pair<std::string_view, std::int32_t>, 15> entries{{
+        {"1k", 1},
+        {"2k", 2},
+        {"4k", 4},
+        {"8k", 8},
+        {"16k", 16},
+        {"32k", 32},
+        {"64k", 64},
+        {"128k", 128},
+        {"256k", 256},
+        {"512k", 512},
+        {"1m", 1024},
+        {"2m", 2048},
+        {"4m", 4096},
+        {"8m", 8192},
+        {"16m", 16384},
+    }};
+    std::string word = lower(name);
+    if (word.ends_with("b")) { // "1KB", "16MB", as the window writes them
+        word.pop_back();
+    }
+    for (const auto& [entry, kilobytes] : entries) {
+        if (word == entry) {
+            return kilobytes;
+        }
+    }
+    return std::nullopt;
+}
+
+ParseResult parseArguments(const std::vector<std::string_view>& args)
+{
+    Options options;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            options.paths.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg[1] != '-') {
+            // Bundled short flags: -rq.
+            for (const char flag : arg.substr(1)) {
+                if (flag == 'r') {
+                    options.recursive = true;
+                } else if (flag == 'q') {
+                    options.quiet = true;
+                } else if (flag == 'h') {
+                    return ShowHelp{};
+                } else {
+                    return UsageError{"unknown option " + quoted(std::string("-") + flag)};
+                }
+            }
+            continue;
+        }
+
+        // Long options, with the value after "=" or as the next argument.
+        std::string_view name = arg;
+        std::optional<std::string_view> inlineValue;
+        if (const std::size_t eq = arg.find('='); eq != std::string_view::npos) {
+            name = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+        }
+        const auto flag = [&](bool& target) -> std::optional<UsageError> {
+            if (inlineValue) {
+                return UsageError{std::string(name) + " takes no value"};
+            }
+            target = true;
+            return std::nullopt;
+        };
+        const auto value = [&]() -> std::optional<std::string_view> {
+            if (inlineValue) {
+                return inlineValue;
+            }
+            if (i + 1 < args.size()) {
+                return args[++i];
+            }
+            return std::nullopt;
+        };
+
+        std::optional<UsageError> error;
+        bool keep = false;
+        if (name == "--recursive") {
+            error = flag(options.recursive);
+        } else if (name == "--quiet") {
+            error = flag(options.quiet);
+        } else if (name == "--help") {
+            return ShowHelp{};
+        } else if (name == "--version") {
+            return ShowVersion{};
+        } else if (name == "--keep-brackets") {
+            error = flag(keep);
+            options.settings.blnRemoveBracketedText = false;
+        } else if (name == "--keep-numbers") {
+            error = flag(keep);
+            options.settings.blnRemoveNumbers = false;
+        } else if (name == "--keep-symbols") {
+            error = flag(keep);
+            options.settings.blnRemoveSymbols = false;
+        } else if (name == "--keep-spaces") {
+            error = flag(keep);
+            options.settings.blnRemoveSpaces = false;
+        } else if (name == "--use" || name == "--match" || name == "--crc-first" ||
+                   name == "--filter" || name == "--work-dir" || name == "--catalogue" ||
+                   name == "--format") {
+            const std::optional<std::string_view> v = value();
+            if (!v) {
+                return UsageError{std::string(name) + " needs a value"};
+            }
+            if (name == "--use") {
+                if (auto problem = applyUse(*v, options.settings)) {
+                    return UsageError{*problem};
+                }
+            } else if (name == "--match") {
+                const auto percent = parsePercent(*v);
+                if (!percent) {
+                    return UsageError{"--match: " + quoted(*v) +
+                                      " is not a whole number from 0 to 100"};
+                }
+                options.settings.lngMatchScore = *percent;
+            } else if (name == "--crc-first") {
+                const auto kilobytes = crcFirstKilobytes(*v);
+                if (!kilobytes) {
+                    return UsageError{"--crc-first: " + quoted(*v) +
+                                      " is not one of 1K 2K 4K 8K 16K 32K 64K 128K 256K 512K 1M "
+                                      "2M 4M 8M 16M"};
+                }
+                options.settings.lngCRCFilesFirstKB = *kilobytes;
+            } else if (name == "--filter") {
+                options.filter = std::string(*v);
+            } else if (name == "--work-dir") {
+                if (v->empty()) {
+                    return UsageError{"--work-dir needs a folder"};
+                }
+                options.workDir = std::string(*v);
+            } else if (name == "--catalogue") {
+                if (v->empty()) {
+                    return UsageError{"--catalogue needs a file name"};
+                }
+                options.catalogue = std::string(*v);
+            } else {
+                const auto format = parseFormat(*v);
+                if (!format) {
+                    return UsageError{"--format: " + quoted(*v) +
+                                      " is not one of text, tsv, csv, json"};
+                }
+                options.format = *format;
+            }
+        } else {
+            return UsageError{"unknown option " + quoted(name)};
+        }
+        if (error) {
+            return *error;
+        }
+    }
+    if (options.paths.empty()) {
+        return UsageError{"no PATH given"};
+    }
+    // Checksums are only computed when they are compared, as in the window.
+    options.settings.lngCRCSize =
+        options.settings.blnUseCRC ? options.settings.lngCRCFilesFirstKB * 1024 : 0;
+    return options;
+}
+
+std::string helpText()
+{
+    return R"(Usage: corvelle-cli [OPTIONS] PATH...
+Catalogue files and folders, then list the groups of duplicates among them.
+
+  PATH               a folder to scan (filter "*.*") or a file to catalogue, in the
+                     order given; a link to a folder counts as a folder, but links
+                     inside a scanned folder are never followed
+  -r, --recursive    also scan every sub-folder
+  --use LIST         criteria from name,extension,size,crc, comma-separated
+                     (default extension,size,crc)
+  --match PERCENT    name match percentage 0..100 (default 80)
+  --keep-brackets, --keep-numbers, --keep-symbols, --keep-spaces
+                     switch off one name clean-up step (all four are on by default)
+  --crc-first SIZE   leading bytes to checksum: 1K 2K 4K 8K 16K 32K 64K 128K 256K
+                     512K 1M 2M 4M 8M 16M (default 1M); checksums are computed only
+                     when crc is a criterion
+  --filter PATTERNS  file filter for folder scans, patterns separated by ";"
+                     (default "*.*"). A pattern is an ending: "*.txt" passes names
+                     ending in .txt in any letter case; "*.*" passes every file
+  --work-dir DIR     where dedupe.dat and dupelist.dat are written
+                     (default: the current folder)
+  --catalogue FILE   keep the catalogue in FILE (emptied first; default: a
+                     temporary file removed at exit)
+  --format FORMAT    text (default), tsv, csv or json
+  -q, --quiet        no progress display (shown only when stderr is a terminal)
+  -h, --help         show this help and exit
+  --version          show the version and exit
+
+Output (on stdout), one entry per row of the duplicate list, grouped:
+  text   each group with its number and the full paths of its files; control
+         characters, backslashes and bytes that are not UTF-8 are written as
+         \t \n \\ \xNN
+  tsv    ID, Dupe Group, Path, File Name, Extension, Size, CRC separated by tabs,
+         one row per line, no header; inside a cell \ is written \\, a tab \t
+         and a newline \n; every other byte as it is
+  csv    the same seven columns with a header row, RFC 4180 (CRLF line ends)
+  json   {"groups": [{"group": N, "files": [{"id", "path", "name", "extension",
+         "full_path", "size", "crc"}]}]}. A text field whose bytes are not valid
+         UTF-8 holds them with U+FFFD for each invalid byte, and a field of the
+         same name ending in "_base64" holds the exact bytes (standard base64)
+
+Messages (files that cannot be read, folders that cannot be listed) go to stderr,
+one line each.
+
+Exit status:
+  0    the run completed, with or without duplicates (even if some files could
+       not be read; those are reported on stderr)
+  1    the dedupe was refused (no criterion, fewer than 2 files catalogued) or a
+       pass failed, or the output could not be written
+  2    usage error: unknown option, bad value, a PATH that does not exist, a work
+       folder that cannot be written, a catalogue that cannot be opened
+  130  interrupted (Ctrl-C); 143 on SIGTERM
+)";
+}
+
+} // namespace corvelle::cli

@@ -1,0 +1,47 @@
+// The command line of corvelle-cli: what it accepts, and the settings it turns into.
+#pragma once
+
+#include "common/DedupeSettings.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace corvelle::cli {
+
+enum class OutputFormat { Text, Tsv, Csv, Json };
+
+struct Options {
+    std::vector<std::string> paths;
+    bool recursive = false;
+    bool quiet = false;
+    /// The window's start values, changed by --use, --match, --keep-* and --crc-first.
+    DedupeSettings settings;
+    std::string filter = "*.*";
+    std::string workDir = ".";
+    std::optional<std::string> catalogue;
+    OutputFormat format = OutputFormat::Text;
+};
+
+struct ShowHelp {};
+struct ShowVersion {};
+/// A command line that cannot be run; the text is the one-line reason.
+struct UsageError {
+    std::string message;
+};
+
+using ParseResult = std::variant<Options, ShowHelp, ShowVersion, UsageError>;
+
+/// Reads the arguments (without the program name). Settles every setting, including
+/// lngCRCSize (0 unless crc is a criterion); does not look at the file system.
+ParseResult parseArguments(const std::vector<std::string_view>& args);
+
+/// The text of --help.
+std::string helpText();
+
+/// The checksum sizes the window offers, in KB, and their command-line names ("1K" … "16M").
+std::optional<std::int32_t> crcFirstKilobytes(std::string_view name);
+
+} // namespace corvelle::cli

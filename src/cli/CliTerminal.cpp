@@ -1,0 +1,116 @@
+#include "CliTerminal.h"
+
+#include "CliOutput.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace corvelle::cli {
+namespace {
+
+/// Redrawing more often than this only costs time; nobody reads that fast.
+constexpr auto redrawInterval = std::chrono::milliseconds(100);
+constexpr int barWidth = 24;
+
+} // namespace
+
+TerminalDisplay::TerminalDisplay(bool live)
+    : m_live(live)
+{
+    m_intakeCaption.owner = this;
+    m_dedupeProgress.owner = this;
+    m_dedupeStatus.owner = this;
+    m_dedupeStatus.target = &m_statusText;
+    m_dedupeCount.owner = this;
+    m_dedupeCount.target = &m_countText;
+    m_messages.owner = this;
+}
+
+TerminalDisplay::~TerminalDisplay()
+{
+    clear();
+}
+
+void TerminalDisplay::intakeDone(std::int64_t processed)
+{
+    m_filesBefore += processed;
+    m_filesNow = 0;
+}
+
+void TerminalDisplay::clear()
+{
+    if (m_drawn) {
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        m_drawn = false;
+    }
+}
+
+void TerminalDisplay::draw(bool force)
+{
+    if (!m_live) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && m_drawn && now - m_lastDraw < redrawInterval) {
+        return;
+    }
+    m_lastDraw = now;
+    std::string line = "\r\033[K";
+    if (!m_inDedupe) {
+        line += "Cataloguing: " + std::to_string(m_filesBefore + m_filesNow) + " file(s) processed";
+    } else {
+        const int filled = static_cast<int>(m_percent / 100.0f * barWidth + 0.5f);
+        line += '[';
+        for (int i = 0; i < barWidth; ++i) {
+            line += i < filled ? '#' : '-';
+        }
+        char percent[16];
+        std::snprintf(percent, sizeof percent, "] %3d%%  ", static_cast<int>(m_percent));
+        line += percent;
+        line += m_statusText;
+        if (!m_countText.empty()) {
+            line += "  " + m_countText;
+        }
+    }
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+    m_drawn = true;
+}
+
+void TerminalDisplay::IntakeCaption::setCaption(std::string_view text)
+{
+    std::int64_t count = 0;
+    std::from_chars(text.data(), text.data() + text.size(), count);
+    owner->m_filesNow = count;
+    owner->draw(false);
+}
+
+void TerminalDisplay::DedupeProgress::setValue(float percent)
+{
+    owner->m_inDedupe = true;
+    owner->m_percent = percent;
+    owner->draw(false);
+}
+
+void TerminalDisplay::DedupeText::setCaption(std::string_view text)
+{
+    owner->m_inDedupe = true;
+    target->assign(text);
+    owner->draw(true);
+}
+
+MessageAnswer TerminalDisplay::Messages::show(const Message& message)
+{
+    const bool redraw = owner->m_drawn;
+    owner->clear();
+    const std::string line = escapeReadable(message.text) + "\n";
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+    if (redraw) {
+        owner->draw(true);
+    }
+    return message.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+}
+
+} // namespace corvelle::cli

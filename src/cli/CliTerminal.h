@@ -1,0 +1,77 @@
+// What corvelle-cli shows on stderr while it works: a live progress line (only on a
+// terminal), and the engine's messages, one line each.
+#pragma once
+
+#include "common/Hooks.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corvelle::cli {
+
+class TerminalDisplay {
+public:
+    /// `live`: draw the progress line (stderr is a terminal and no -q).
+    explicit TerminalDisplay(bool live);
+    ~TerminalDisplay();
+    TerminalDisplay(const TerminalDisplay&) = delete;
+    TerminalDisplay& operator=(const TerminalDisplay&) = delete;
+
+    [[nodiscard]] bool live() const { return m_live; }
+
+    /// The caption of an intake: "N File(s) Processed" of the current intake.
+    CaptionSink& intakeCaption() { return m_intakeCaption; }
+    /// Adds the files of a finished intake to the running total.
+    void intakeDone(std::int64_t processed);
+
+    ProgressSink& dedupeProgress() { return m_dedupeProgress; }
+    CaptionSink& dedupeStatus() { return m_dedupeStatus; }
+    CaptionSink& dedupeCount() { return m_dedupeCount; }
+
+    /// Messages: one line on stderr each, control characters escaped.
+    MessageSink& messages() { return m_messages; }
+
+    /// Removes the progress line, before the program ends or prints something.
+    void clear();
+
+private:
+    struct IntakeCaption final : CaptionSink {
+        TerminalDisplay* owner = nullptr;
+        void setCaption(std::string_view text) override;
+    };
+    struct DedupeProgress final : ProgressSink {
+        TerminalDisplay* owner = nullptr;
+        void setValue(float percent) override;
+    };
+    struct DedupeText final : CaptionSink {
+        TerminalDisplay* owner = nullptr;
+        std::string* target = nullptr;
+        void setCaption(std::string_view text) override;
+    };
+    struct Messages final : MessageSink {
+        TerminalDisplay* owner = nullptr;
+        MessageAnswer show(const Message& message) override;
+    };
+
+    void draw(bool force);
+
+    bool m_live;
+    bool m_drawn = false;
+    std::chrono::steady_clock::time_point m_lastDraw{};
+    std::int64_t m_filesBefore = 0;
+    std::int64_t m_filesNow = 0;
+    bool m_inDedupe = false;
+    float m_percent = 0.0f;
+    std::string m_statusText;
+    std::string m_countText;
+
+    IntakeCaption m_intakeCaption;
+    DedupeProgress m_dedupeProgress;
+    DedupeText m_dedupeStatus;
+    DedupeText m_dedupeCount;
+    Messages m_messages;
+};
+
+} // namespace corvelle::cli

@@ -1,0 +1,374 @@
+// corvelle-cli run for real on small trees: exit codes, refusals, and the four output formats
+// carrying every byte of every name.
+#include "CliOutput.h"
+#include "CliRunner.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <sys/stat.h>
+
+namespace corvelle {
+namespace {
+
+using test::CliResult;
+using test::runCli;
+using test::splitText;
+using test::TempDir;
+using test::writeFile;
+namespace fs = std::filesystem;
+
+/// A tsv cell back to its bytes.
+std::string unescapeTsv(const std::string& cell)
+{
+    std::string out;
+    for (std::size_t i = 0; i < cell.size(); ++i) {
+        if (cell[i] != '\\' || i + 1 == cell.size()) {
+            out += cell[i];
+            continue;
+        }
+        const char next = cell[++i];
+        out += next == 't' ? '\t' : next == 'n' ? '\n' : next;
+    }
+    return out;
+}
+
+using Row = std::vector<std::string>;
+
+std::vector<Row> tsvRows(const std::string& out)
+{
+    std::vector<Row> rows;
+    for (const std::string& line : splitText(out, "\n")) {
+        Row cells;
+        for (const std::string& cell : splitText(line + "\t", "\t")) {
+            cells.push_back(unescapeTsv(cell));
+        }
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+/// The groups of the tsv output as sets of full paths.
+std::set<std::set<std::string>> groupsOf(const std::vector<Row>& rows)
+{
+    std::map<std::string, std::set<std::string>> byGroup;
+    for (const Row& row : rows) {
+        byGroup[row.at(1)].insert(row.at(2) + row.at(3) + row.at(4));
+    }
+    std::set<std::set<std::string>> groups;
+    for (const auto& [number, members] : byGroup) {
+        groups.insert(members);
+    }
+    return groups;
+}
+
+std::string under(const TempDir& dir, const std::string& relative)
+{
+    return dir.path().string() + "/" + relative;
+}
+
+/// Two groups by the default criteria (extension, size, leading-bytes checksum), and files
+/// that must stay out of them.
+void buildSmallTree(const TempDir& dir)
+{
+    writeFile(dir / "a/x.txt", "same content");
+    writeFile(dir / "b/x.txt", "same content");
+    writeFile(dir / "c/y.TXT", "same content"); // another name, same extension in other case
+    writeFile(dir / "d/z.dat", "same content"); // another extension: not a duplicate
+    writeFile(dir / "e/u.bin", "other");
+    writeFile(dir / "f/v.bin", "other");
+    writeFile(dir / "g/w.bin", "Other"); // same size, other checksum
+}
+
+// --- Usage errors --------------------------------------------------------------------------
+
+struct UsageCase {
+    std::vector<std::string> args;
+    std::string mentions;
+};
+
+class UsageErrors : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(UsageErrors, endWithCodeTwoAndOneClearLine)
+{
+    TempDir dir;
+    writeFile(dir / "file.txt", "x");
+    writeFile(dir / "plain-file", "not a folder");
+    const CliResult result = runCli(GetParam().args, dir.path());
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_TRUE(result.out.empty());
+    ASSERT_EQ(result.errLines().size(), 1u) << result.err;
+    EXPECT_EQ(result.err.rfind("corvelle-cli: ", 0), 0u) << result.err;
+    EXPECT_NE(result.err.find(GetParam().mentions), std::string::npos) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, UsageErrors,
+    ::testing::Values(
+        UsageCase{{"--bogus", "."}, "--bogus"}, UsageCase{{"-x", "."}, "-x"},
+        UsageCase{{"--use", "size,colour", "."}, "colour"},
+        UsageCase{{"--match", "101", "."}, "101"}, UsageCase{{"--match", "eighty", "."}, "eighty"},
+        UsageCase{{"--match=-1", "."}, "-1"}, UsageCase{{"--crc-first", "3K", "."}, "3K"},
+        UsageCase{{"--format", "xml", "."}, "xml"}, UsageCase{{"--match"}, "needs a value"},
+        UsageCase{{"-r"}, "no PATH"}, UsageCase{{"./missing-folder"}, "missing-folder"},
+        UsageCase{{"--work-dir", "plain-file", "."}, "plain-file"},
+        UsageCase{{"--work-dir", "no/such/dir", "."}, "no/such/dir"},
+        UsageCase{{"--catalogue", "no/such/dir/cat.dat", "."}, "catalogue"},
+        UsageCase{{"--recursive=yes", "."}, "--recursive"}));
+
+TEST(Cli, helpAndVersionSucceed)
+{
+    TempDir dir;
+    const CliResult help = runCli({"--help"}, dir.path());
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("Exit status"), std::string::npos);
+    EXPECT_NE(help.out.find("_base64"), std::string::npos);
+    const CliResult version = runCli({"--version"}, dir.path());
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("corvelle-cli ", 0), 0u);
+}
+
+// --- Refusals ------------------------------------------------------------------------------
+
+TEST(Cli, noCriterionIsRefused)
+{
+    TempDir dir;
+    buildSmallTree(dir);
+    const CliResult result = runCli({"-r", "--use", "", "."}, dir.path());
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "At least one setting must be ticked\n");
+    EXPECT_TRUE(result.out.empty());
+}
+
+TEST(Cli, fewerThanTwoCataloguedFilesAreRefused)
+{
+    TempDir dir;
+    writeFile(dir / "only.txt", "x");
+    // The same file twice is one record: the second is refused by the catalogue.
+    const CliResult result = runCli({"only.txt", under(dir, "only.txt")}, dir.path());
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "You must have at least added 2 files to dedupe\n");
+}
+
+// --- Output --------------------------------------------------------------------------------
+
+TEST(Cli, tsvHoldsTheDuplicateListRows)
+{
+    TempDir dir;
+    buildSmallTree(dir);
+    TempDir work;
+    const CliResult result = runCli(
+        {"-r", "-q", "--format", "tsv", "--work-dir", work.path().string(), "."}, dir.path());
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(result.err.empty()) << result.err;
+    const std::vector<Row> rows = tsvRows(result.out);
+    ASSERT_EQ(rows.size(), 5u);
+    for (const Row& row : rows) {
+        ASSERT_EQ(row.size(), 7u);
+        EXPECT_EQ(row[6].size(), 9u);
+        EXPECT_EQ(row[6][0], '$');
+    }
+    // Relative PATHs are catalogued with absolute folders.
+    EXPECT_EQ(groupsOf(rows),
+              (std::set<std::set<std::string>>{
+                  {under(dir, "a/x.txt"), under(dir, "b/x.txt"), under(dir, "c/y.TXT")},
+                  {under(dir, "e/u.bin"), under(dir, "f/v.bin")}}));
+    EXPECT_EQ(rows[0][1], "1");
+    EXPECT_EQ(rows.back()[1], "2");
+    EXPECT_EQ(rows[0][5], "12");
+    // The work files went to the work folder.
+    EXPECT_TRUE(fs::exists(work / "dedupe.dat"));
+    EXPECT_TRUE(fs::exists(work / "dupelist.dat"));
+    EXPECT_FALSE(fs::exists(dir / "dedupe.dat"));
+}
+
+TEST(Cli, criteriaAndChecksumSizeComeFromTheOptions)
+{
+    TempDir dir;
+    // Equal in their first kilobyte only.
+    writeFile(dir / "one.bin", std::string(1024, 'a') + std::string(100, 'b'));
+    writeFile(dir / "two.bin", std::string(1024, 'a') + std::string(100, 'c'));
+    writeFile(dir / "three.dat", std::string(1124, 'z'));
+    TempDir work;
+    const std::string workDir = work.path().string();
+
+    const CliResult full =
+        runCli({"-q", "--format", "tsv", "--work-dir", workDir, "."}, dir.path());
+    EXPECT_TRUE(full.out.empty()) << full.out;
+
+    const CliResult firstK = runCli(
+        {"-q", "--format", "tsv", "--crc-first", "1K", "--work-dir", workDir, "."}, dir.path());
+    EXPECT_EQ(tsvRows(firstK.out).size(), 2u);
+
+    // Size alone: all three are 1124 bytes.
+    const CliResult sizeOnly =
+        runCli({"-q", "--format", "tsv", "--use", "size", "--work-dir", workDir, "."}, dir.path());
+    ASSERT_EQ(tsvRows(sizeOnly.out).size(), 3u);
+    // Without crc as a criterion no checksum is computed at all.
+    EXPECT_EQ(tsvRows(sizeOnly.out)[0][6], "$00000000");
+}
+
+TEST(Cli, filterLimitsFolderScansButNotNamedFiles)
+{
+    TempDir dir;
+    writeFile(dir / "a.txt", "same");
+    writeFile(dir / "b.txt", "same");
+    writeFile(dir / "c.log", "same");
+    writeFile(dir / "d.log", "same");
+    TempDir work;
+    const CliResult result = runCli({"-q", "--format", "tsv", "--filter", "*.TXT", "--work-dir",
+                                     work.path().string(), ".", "c.log", "d.log"},
+                                    dir.path());
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(groupsOf(tsvRows(result.out)),
+              (std::set<std::set<std::string>>{{under(dir, "a.txt"), under(dir, "b.txt")},
+                                               {under(dir, "c.log"), under(dir, "d.log")}}));
+}
+
+TEST(Cli, linkToAFolderIsScannedButLinksInsideAreNot)
+{
+    TempDir dir;
+    writeFile(dir / "real/a.txt", "same");
+    writeFile(dir / "real/b.txt", "same");
+    fs::create_directory_symlink(dir / "real", dir / "named-link");
+    fs::create_symlink(dir / "real" / "a.txt", dir / "real" / "c.txt");
+    TempDir work;
+    const CliResult result = runCli(
+        {"-q", "--format", "tsv", "--work-dir", work.path().string(), "named-link"}, dir.path());
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(groupsOf(tsvRows(result.out)),
+              (std::set<std::set<std::string>>{
+                  {under(dir, "named-link/a.txt"), under(dir, "named-link/b.txt")}}));
+}
+
+TEST(Cli, unreadableFilesAreReportedAndTheRunStillSucceeds)
+{
+    TempDir dir;
+    writeFile(dir / "a.txt", "same");
+    writeFile(dir / "b.txt", "same");
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    TempDir work;
+    const CliResult result =
+        runCli({"--format", "tsv", "--work-dir", work.path().string(), "a.txt", "pipe", "b.txt"},
+               dir.path());
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "Error adding file '" + under(dir, "pipe") + "'\n");
+    EXPECT_EQ(tsvRows(result.out).size(), 2u);
+}
+
+TEST(Cli, oddNamesSurviveTsvAndJson)
+{
+    const std::vector<std::string> names{"tab\there.txt", "new\nline.txt", "bad\xff\xfe.txt",
+                                         "back\\slash.txt", "comma, \"quoted\".txt"};
+    TempDir dir;
+    for (const std::string& name : names) {
+        writeFile(dir / "one" / name, name);
+        writeFile(dir / "two" / name, name);
+    }
+    TempDir work;
+    const CliResult tsv =
+        runCli({"-r", "--format", "tsv", "--work-dir", work.path().string(), "."}, dir.path());
+    ASSERT_EQ(tsv.exitCode, 0) << tsv.err;
+    const std::vector<Row> rows = tsvRows(tsv.out);
+    ASSERT_EQ(rows.size(), 10u);
+    std::set<std::string> seen;
+    for (const Row& row : rows) {
+        ASSERT_EQ(row.size(), 7u) << "a name broke a line or a cell";
+        seen.insert(row[3] + row[4]);
+    }
+    EXPECT_EQ(seen, std::set<std::string>(names.begin(), names.end()));
+
+    const CliResult json =
+        runCli({"-r", "--format", "json", "--work-dir", work.path().string(), "."}, dir.path());
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_EQ(json.out.find('\t'), std::string::npos);
+    EXPECT_NE(json.out.find(R"("name": "tab\there")"), std::string::npos);
+    EXPECT_NE(json.out.find(R"("name": "new\nline")"), std::string::npos);
+    EXPECT_NE(json.out.find(R"("name": "back\\slash")"), std::string::npos);
+    EXPECT_NE(json.out.find(R"("name": "comma, \"quoted\"")"), std::string::npos);
+    // Not UTF-8: a readable stand-in, and the exact bytes in base64 ("bad\xff\xfe").
+    EXPECT_NE(
+        json.out.find("\"name\": \"bad\xEF\xBF\xBD\xEF\xBF\xBD\", \"name_base64\": \"YmFk//4=\""),
+        std::string::npos)
+        << json.out;
+    EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n') > 10, true);
+    EXPECT_NE(json.out.find("\"group\": 5"), std::string::npos);
+}
+
+TEST(Cli, csvHasAHeaderAndQuotesWhatNeedsIt)
+{
+    TempDir dir;
+    writeFile(dir / "one/comma, \"q\".txt", "x");
+    writeFile(dir / "two/comma, \"q\".txt", "x");
+    TempDir work;
+    const CliResult result =
+        runCli({"-r", "--format", "csv", "--work-dir", work.path().string(), "."}, dir.path());
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<std::string> lines = splitText(result.out, "\r\n");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "ID,Dupe Group,Path,File Name,Extension,Size,CRC");
+    EXPECT_NE(lines[1].find(",\"comma, \"\"q\"\"\",.txt,1,$"), std::string::npos) << lines[1];
+}
+
+TEST(Cli, textListsEachGroupWithItsFullPaths)
+{
+    TempDir dir;
+    buildSmallTree(dir);
+    TempDir work;
+    const CliResult result =
+        runCli({"-r", "--work-dir", work.path().string(), dir.path().string()}, dir.path());
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("Group 1: 3 files\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("Group 2: 2 files\n"), std::string::npos);
+    EXPECT_NE(result.out.find("  " + under(dir, "e/u.bin") + "\n"), std::string::npos);
+    EXPECT_NE(result.out.find("2 duplicate group(s), 3 redundant file(s)."), std::string::npos);
+}
+
+TEST(Cli, namedCatalogueIsKeptAndStartsEmptyEachRun)
+{
+    TempDir dir;
+    writeFile(dir / "a.txt", "same");
+    writeFile(dir / "b.txt", "same");
+    TempDir work;
+    const std::string catalogue = (work / "catalogue.db").string();
+    for (int run = 0; run < 2; ++run) {
+        const CliResult result = runCli(
+            {"--format", "tsv", "--catalogue", catalogue, "--work-dir", work.path().string(), "."},
+            dir.path());
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        // A second run over the same files finds them again: nothing is left from the first.
+        EXPECT_EQ(tsvRows(result.out).size(), 2u);
+    }
+    EXPECT_TRUE(fs::exists(catalogue));
+}
+
+// --- Pieces of the output, directly ----------------------------------------------------------
+
+TEST(CliOutput, escapesAreReversibleAndMinimal)
+{
+    EXPECT_EQ(cli::escapeTsv("a\\b\tc\nd\re"), "a\\\\b\\tc\\nd\re");
+    EXPECT_EQ(cli::escapeCsv("plain"), "plain");
+    EXPECT_EQ(cli::escapeCsv("a,b"), "\"a,b\"");
+    EXPECT_EQ(cli::escapeCsv("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(cli::escapeCsv("two\nlines"), "\"two\nlines\"");
+    EXPECT_EQ(cli::escapeReadable("caf\xc3\xa9\t\x1b[31m\xff"), "caf\xc3\xa9\\t\\x1B[31m\\xFF");
+}
+
+TEST(CliOutput, utf8ValidityAndBase64)
+{
+    EXPECT_TRUE(cli::isValidUtf8("plain caf\xc3\xa9 \xf0\x9f\x8e\xb5"));
+    EXPECT_FALSE(cli::isValidUtf8("\xc0\xaf"));         // overlong "/"
+    EXPECT_FALSE(cli::isValidUtf8("\xed\xa0\x80"));     // a surrogate
+    EXPECT_FALSE(cli::isValidUtf8("\xf4\x90\x80\x80")); // past U+10FFFF
+    EXPECT_FALSE(cli::isValidUtf8("\xe2\x82"));         // cut short
+    EXPECT_EQ(cli::lossyUtf8("a\xffz"), "a\xEF\xBF\xBDz");
+    EXPECT_EQ(cli::base64(""), "");
+    EXPECT_EQ(cli::base64("f"), "Zg==");
+    EXPECT_EQ(cli::base64("fo"), "Zm8=");
+    EXPECT_EQ(cli::base64("foo"), "Zm9v");
+    EXPECT_EQ(cli::base64("foob"), "Zm9vYg==");
+}
+
+} // namespace
+} // namespace corvelle
