@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Times corvelle-cli side by side with jdupes, rdfind, rmlint and fdupes on the benchmark
+# corpora (many-small and mixed, seed 1, warm page cache), and checks that Corvelle finds the
+# expected groups. Corpora are generated once and reused, so reruns are quick.
+#
+# Usage: bench/compare-peers.sh [--runs N] [--dir DIR] [--cli PATH] [--profiles "A B"]
+#   --runs N        timed runs per tool and corpus (default 5, after one warm-up run)
+#   --dir DIR       where corpora are kept (default $CORVELLE_BENCH_DIR or /tmp/corvelle-bench)
+#   --cli PATH      the corvelle-cli to time (default: build/src/cli/corvelle-cli, built if
+#                   missing)
+#   --profiles ...  corpora to use (default "many-small mixed")
+# The corpus generator is found beside the repository (../shared/bench/make_corpus.py) or
+# through $CORVELLE_CORPUS_SCRIPT.
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+runs=5
+dir=${CORVELLE_BENCH_DIR:-/tmp/corvelle-bench}
+cli=""
+profiles="many-small mixed"
+
+while (($# > 0)); do
+    case "$1" in
+    --runs) runs=$2; shift 2 ;;
+    --dir) dir=$2; shift 2 ;;
+    --cli) cli=$2; shift 2 ;;
+    --profiles) profiles=$2; shift 2 ;;
+    -h | --help) sed -n '2,14p' "$0"; exit 0 ;;
+    *) echo "compare-peers: unknown argument '$1'" >&2; exit 2 ;;
+    esac
+done
+
+die() { echo "compare-peers: $*" >&2; exit 1; }
+
+generator=${CORVELLE_CORPUS_SCRIPT:-}
+if [[ -z "$generator" ]]; then
+    for candidate in "$repo/../shared/bench/make_corpus.py" "$repo/shared/bench/make_corpus.py" \
+        /work/shared/bench/make_corpus.py; do
+        if [[ -f "$candidate" ]]; then
+            generator=$candidate
+            break
+        fi
+    done
+fi
+
+if [[ -z "$cli" ]]; then
+    cli="$repo/build/src/cli/corvelle-cli"
+    if [[ ! -x "$cli" ]]; then
+        cmake -S "$repo" -B "$repo/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+        cmake --build "$repo/build" --target corvelle-cli
+    fi
+fi
+[[ -x "$cli" ]] || die "no corvelle-cli at $cli"
+command -v hyperfine >/dev/null || die "hyperfine is needed (scripts/install-deps --bench)"
+command -v python3 >/dev/null || die "python3 is needed"
+
+peers=()
+for tool in jdupes rdfind rmlint fdupes; do
+    if command -v "$tool" >/dev/null; then
+        peers+=("$tool")
+    else
+        echo "compare-peers: $tool not installed, left out" >&2
+    fi
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/corvelle-peers-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$dir"
+
+# The command line each tool is timed with. Every tool's result files go to the scratch folder
+# (rmlint replaces the target of -o, so never /dev/null; rdfind writes results.txt in its
+# current folder).
+command_for() {
+    local tool=$1 corpus=$2
+    case "$tool" in
+    corvelle) echo "'$cli' -r -q --format tsv --work-dir '$work' '$corpus' > /dev/null" ;;
+    jdupes) echo "jdupes -r '$corpus' > /dev/null" ;;
+    rdfind) echo "cd '$work' && rdfind -dryrun true '$corpus' > /dev/null" ;;
+    rmlint) echo "rmlint '$corpus' -o summary:'$work/rmlint.summary' -o json:'$work/rmlint.json' > /dev/null" ;;
+    fdupes) echo "fdupes -r '$corpus' > /dev/null" ;;
+    esac
+}
+
+results="$work/results.tsv"
+: >"$results"
+status=0
+
+for profile in $profiles; do
+    corpus="$dir/$profile"
+    summary="$dir/$profile.summary.json"
+    if [[ ! -f "$summary" || ! -d "$corpus" ]]; then
+        [[ -n "$generator" ]] || die "no corpus at $corpus and no make_corpus.py to make one"
+        echo "== generating $profile in $corpus"
+        python3 "$generator" --profile "$profile" --out "$corpus" --seed 1 --force
+    fi
+
+    echo "== warming the page cache for $profile"
+    find "$corpus" -type f -print0 | xargs -0 cat >/dev/null
+
+    # Correctness first: Corvelle's groups against the generator's count for the default
+    # settings (extension, size, CRC-32 of the first 1 MiB).
+    "$cli" -r -q --format tsv --work-dir "$work" "$corpus" >"$work/corvelle.tsv"
+    read -r groups rows < <(awk -F'\t' '{ if (!($2 in seen)) { seen[$2] = 1; g++ } r++ }
+                                       END { print g + 0, r + 0 }' "$work/corvelle.tsv")
+    redundant=$((rows - groups))
+    read -r want_groups want_redundant < <(python3 -c '
+import json, sys
+d = json.load(open(sys.argv[1]))["default_ext_size_crc1MiB"]
+print(d["groups"], d["redundant"])' "$summary")
+    if [[ "$groups" == "$want_groups" && "$redundant" == "$want_redundant" ]]; then
+        verdict="ok"
+    else
+        verdict="MISMATCH (expected $want_groups groups / $want_redundant redundant)"
+        status=1
+    fi
+    echo "== corvelle on $profile: $groups groups, $redundant redundant files: $verdict"
+    printf '%s\tgroups\t%s\t%s\t%s\n' "$profile" "$groups" "$redundant" "$verdict" >>"$results"
+
+    for tool in corvelle "${peers[@]}"; do
+        cmd=$(command_for "$tool" "$corpus")
+        hyperfine --warmup 1 --runs "$runs" --style basic --export-json "$work/$tool.json" \
+            --command-name "$tool $profile" "$cmd"
+        python3 -c '
+import json, sys
+r = json.load(open(sys.argv[1]))["results"][0]
+print("\t".join([sys.argv[2], sys.argv[3], "%.3f" % r["mean"], "%.3f" % r["stddev"], "%.3f" % r["min"]]))
+' "$work/$tool.json" "$profile" "$tool" >>"$results"
+    done
+done
+
+echo
+echo "Seconds (mean ± stddev, min) over $runs runs, warm cache, $(nproc) cores:"
+python3 - "$results" <<'EOF'
+import sys
+rows = [line.rstrip("\n").split("\t") for line in open(sys.argv[1])]
+times = [r for r in rows if r[1] != "groups"]
+checks = [r for r in rows if r[1] == "groups"]
+print("%-12s %-10s %10s %8s %8s %s" % ("corpus", "tool", "mean", "stddev", "min", ""))
+for profile in dict.fromkeys(r[0] for r in times):
+    mine = [r for r in times if r[0] == profile]
+    peers = [float(r[2]) for r in mine if r[1] != "corvelle"]
+    fastest = min(peers) if peers else None
+    for r in mine:
+        note = ""
+        if r[1] == "corvelle" and fastest:
+            note = "%.2fx the fastest peer" % (float(r[2]) / fastest)
+        print("%-12s %-10s %10s %8s %8s %s" % (r[0], r[1], r[2], r[3], r[4], note))
+for c in checks:
+    print("corvelle on %s: %s groups, %s redundant files: %s" % (c[0], c[2], c[3], c[4]))
+EOF
+exit "$status"
