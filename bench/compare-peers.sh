@@ -118,13 +118,13 @@ print(d["groups"], d["redundant"])' "$summary")
 
     for tool in corvelle "${peers[@]}"; do
         cmd=$(command_for "$tool" "$corpus")
-        hyperfine --warmup 1 --runs "$runs" --style basic --export-json "$work/$tool.json" \
+        hyperfine --warmup 1 --runs "$runs" --style basic --export-json "$work/time-$tool.json" \
             --command-name "$tool $profile" "$cmd"
         python3 -c '
 import json, sys
 r = json.load(open(sys.argv[1]))["results"][0]
 print("\t".join([sys.argv[2], sys.argv[3], "%.3f" % r["mean"], "%.3f" % r["stddev"], "%.3f" % r["min"]]))
-' "$work/$tool.json" "$profile" "$tool" >>"$results"
+' "$work/time-$tool.json" "$profile" "$tool" >>"$results"
     done
 done
 

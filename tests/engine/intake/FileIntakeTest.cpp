@@ -20,13 +20,15 @@ namespace fs = std::filesystem;
 
 constexpr std::int32_t oneMegabyte = 1024 * 1024;
 
-std::string folderOf(const fs::path& dir) {
+std::string folderOf(const fs::path& dir)
+{
     return dir.string() + "/";
 }
 
 class IntakeModes : public ::testing::TestWithParam<IntakeMode> {};
 
-std::string modeName(const ::testing::TestParamInfo<IntakeMode>& param) {
+std::string modeName(const ::testing::TestParamInfo<IntakeMode>& param)
+{
     return param.param == IntakeMode::ReadAhead ? "ReadAhead" : "Sequential";
 }
 
@@ -36,7 +38,8 @@ INSTANTIATE_TEST_SUITE_P(BothModes, IntakeModes,
 
 // --- Cataloguing -----------------------------------------------------------------------------
 
-TEST_P(IntakeModes, folderScanAddsRecordsRowsAndCounts) {
+TEST_P(IntakeModes, folderScanAddsRecordsRowsAndCounts)
+{
     TempDir tree;
     writeFile(tree / "a.txt", "hello");
     writeFile(tree / "sub" / "b.doc", "world");
@@ -62,7 +65,8 @@ TEST_P(IntakeModes, folderScanAddsRecordsRowsAndCounts) {
     EXPECT_TRUE(h.log.messages.empty());
 }
 
-TEST_P(IntakeModes, withoutChecksumsTheCrcIsZeroAndProgressUntouched) {
+TEST_P(IntakeModes, withoutChecksumsTheCrcIsZeroAndProgressUntouched)
+{
     TempDir tree;
     writeFile(tree / "a.txt", "hello");
     IntakeHarness h;
@@ -77,7 +81,8 @@ TEST_P(IntakeModes, withoutChecksumsTheCrcIsZeroAndProgressUntouched) {
     EXPECT_TRUE(h.log.progress.empty());
 }
 
-TEST_P(IntakeModes, refusedReAddsAreCountedWithoutRowOrMessage) {
+TEST_P(IntakeModes, refusedReAddsAreCountedWithoutRowOrMessage)
+{
     TempDir tree;
     writeFile(tree / "a.txt", "one");
     writeFile(tree / "b.txt", "two");
@@ -101,7 +106,8 @@ TEST_P(IntakeModes, refusedReAddsAreCountedWithoutRowOrMessage) {
     EXPECT_TRUE(h.log.messages.empty());
 }
 
-TEST_P(IntakeModes, leadingBytesAloneDecideTheChecksum) {
+TEST_P(IntakeModes, leadingBytesAloneDecideTheChecksum)
+{
     TempDir tree;
     std::string first(5000, 'x');
     std::string second = first;
@@ -120,7 +126,8 @@ TEST_P(IntakeModes, leadingBytesAloneDecideTheChecksum) {
     EXPECT_EQ(records[0].size, 5000);
 }
 
-TEST_P(IntakeModes, chosenFilesNameTheSameFilesWithOrWithoutTrailingSlash) {
+TEST_P(IntakeModes, chosenFilesNameTheSameFilesWithOrWithoutTrailingSlash)
+{
     using namespace std::string_literals;
     TempDir tree;
     writeFile(tree / "x.txt", "x");
@@ -153,7 +160,8 @@ class StopTest : public ::testing::TestWithParam<std::tuple<IntakeMode, StopCase
 // Root: three files and two sub-folders (five entries, five yields), then one yield after
 // each of its files (yields 6 to 8); each sub-folder then yields once for its entry and once
 // after its file.
-TEST_P(StopTest, endsTheScanAfterTheEntryOrFileInHand) {
+TEST_P(StopTest, endsTheScanAfterTheEntryOrFileInHand)
+{
     const auto [mode, c] = GetParam();
     TempDir tree;
     writeFile(tree / "f1.txt", "1");
@@ -182,7 +190,8 @@ INSTANTIATE_TEST_SUITE_P(
                            // after the first sub-folder's file: the second is not entered
                            StopCase{10, 4})));
 
-TEST(FileIntake, stopDuringChosenFilesEndsAfterTheFileInHand) {
+TEST(FileIntake, stopDuringChosenFilesEndsAfterTheFileInHand)
+{
     using namespace std::string_literals;
     TempDir tree;
     writeFile(tree / "x.txt", "x");
@@ -194,8 +203,10 @@ TEST(FileIntake, stopDuringChosenFilesEndsAfterTheFileInHand) {
     struct StopOnCount final : CaptionSink {
         StopFlag* flag;
         explicit StopOnCount(StopFlag* f)
-            : flag(f) {}
-        void setCaption(std::string_view text) override {
+            : flag(f)
+        {}
+        void setCaption(std::string_view text) override
+        {
             if (text == "1 File(s) Processed") {
                 flag->request();
             }
@@ -210,7 +221,8 @@ TEST(FileIntake, stopDuringChosenFilesEndsAfterTheFileInHand) {
 
 // --- Failures ----------------------------------------------------------------------------------
 
-TEST_P(IntakeModes, unlistableSubFolderIsReportedOnceAndItsSiblingsStillScanned) {
+TEST_P(IntakeModes, unlistableSubFolderIsReportedOnceAndItsSiblingsStillScanned)
+{
     TempDir tree;
     writeFile(tree / "top.txt", "t");
     writeFile(tree / "a" / "a.txt", "a");
@@ -235,7 +247,8 @@ TEST_P(IntakeModes, unlistableSubFolderIsReportedOnceAndItsSiblingsStillScanned)
                                                folderOf(tree.path()) + "top.txt"}));
 }
 
-TEST_P(IntakeModes, missingFolderIsReportedWithItsTrailingSlash) {
+TEST_P(IntakeModes, missingFolderIsReportedWithItsTrailingSlash)
+{
     TempDir tree;
     IntakeHarness h;
     ASSERT_EQ(h.scan(GetParam(), tree / "gone", true), Outcome::Completed);
@@ -244,7 +257,8 @@ TEST_P(IntakeModes, missingFolderIsReportedWithItsTrailingSlash) {
     EXPECT_TRUE(h.records().empty());
 }
 
-TEST_P(IntakeModes, failedChecksumStillCataloguesTheFileAsFailed) {
+TEST_P(IntakeModes, failedChecksumStillCataloguesTheFileAsFailed)
+{
     TempDir tree;
     writeFile(tree / "big.bin", std::string(25000, 'b'));
     const std::string full = folderOf(tree.path()) + "big.bin";
@@ -268,7 +282,8 @@ TEST_P(IntakeModes, failedChecksumStillCataloguesTheFileAsFailed) {
     EXPECT_EQ(h.log.captions.back(), "1 File(s) Processed");
 }
 
-TEST(FileIntake, missingChosenFileIsReportedAndNotCounted) {
+TEST(FileIntake, missingChosenFileIsReportedAndNotCounted)
+{
     TempDir tree;
     IntakeHarness h;
     auto run = h.intake(IntakeMode::ReadAhead);
@@ -281,7 +296,8 @@ TEST(FileIntake, missingChosenFileIsReportedAndNotCounted) {
     EXPECT_TRUE(h.records().empty());
 }
 
-TEST(FileIntake, chosenFifoIsRefusedWithoutWaitingForAWriter) {
+TEST(FileIntake, chosenFifoIsRefusedWithoutWaitingForAWriter)
+{
     TempDir tree;
     const fs::path fifo = tree / "pipe";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -295,7 +311,8 @@ TEST(FileIntake, chosenFifoIsRefusedWithoutWaitingForAWriter) {
     EXPECT_TRUE(h.records().empty());
 }
 
-TEST_P(IntakeModes, storeFailureIsReportedPerFileAndTheIntakeGoesOn) {
+TEST_P(IntakeModes, storeFailureIsReportedPerFileAndTheIntakeGoesOn)
+{
     TempDir tree;
     writeFile(tree / "a.txt", "a");
     writeFile(tree / "b.txt", "b");
@@ -313,7 +330,8 @@ TEST_P(IntakeModes, storeFailureIsReportedPerFileAndTheIntakeGoesOn) {
 
 // --- What a scan leaves alone, and what it keeps intact ----------------------------------------
 
-TEST_P(IntakeModes, hiddenEntriesFifosAndLinksAreNeitherListedNorFollowed) {
+TEST_P(IntakeModes, hiddenEntriesFifosAndLinksAreNeitherListedNorFollowed)
+{
     TempDir tree;
     writeFile(tree / "a.txt", "a");
     writeFile(tree / ".hidden.txt", "h");
@@ -336,7 +354,8 @@ TEST_P(IntakeModes, hiddenEntriesFifosAndLinksAreNeitherListedNorFollowed) {
     EXPECT_EQ(std::count(h.log.events.begin(), h.log.events.end(), "yield"), 2 + 1 + 1 + 1);
 }
 
-TEST_P(IntakeModes, namesKeepTheirExactBytes) {
+TEST_P(IntakeModes, namesKeepTheirExactBytes)
+{
     const std::vector<std::string> names{"tab\there.txt", "new\nline.dat", "bad\xff\xfe.bin",
                                          "caf\xc3\xa9.txt"};
     TempDir tree;
@@ -362,7 +381,8 @@ TEST_P(IntakeModes, namesKeepTheirExactBytes) {
     }
 }
 
-TEST_P(IntakeModes, sizesBeyondFourGigabytesAreStoredExactly) {
+TEST_P(IntakeModes, sizesBeyondFourGigabytesAreStoredExactly)
+{
     TempDir tree;
     constexpr std::uintmax_t fiveGiB = 5ull << 30;
     constexpr std::uintmax_t oneGiB = 1ull << 30;
@@ -386,7 +406,8 @@ TEST_P(IntakeModes, sizesBeyondFourGigabytesAreStoredExactly) {
 // --- Order -------------------------------------------------------------------------------------
 
 /// The order a depth-first scan must produce, from the file system's own listing order.
-void expectedScanOrder(const fs::path& folder, std::vector<std::string>& out) {
+void expectedScanOrder(const fs::path& folder, std::vector<std::string>& out)
+{
     std::vector<std::string> files;
     std::vector<std::string> folders;
     DIR* dir = ::opendir(folder.c_str());
@@ -410,7 +431,8 @@ void expectedScanOrder(const fs::path& folder, std::vector<std::string>& out) {
     }
 }
 
-TEST_P(IntakeModes, filesComeInListingOrderThenSubFoldersDepthFirst) {
+TEST_P(IntakeModes, filesComeInListingOrderThenSubFoldersDepthFirst)
+{
     TempDir tree;
     for (int i = 0; i < 40; ++i) {
         writeFile(tree / ("file" + std::to_string(i) + ".dat"), std::to_string(i));
@@ -431,7 +453,8 @@ TEST_P(IntakeModes, filesComeInListingOrderThenSubFoldersDepthFirst) {
 
 // --- Agreement with the checksum engine -------------------------------------------------------
 
-TEST(FileIntake, checksumAndProgressMatchTheBlockByBlockEngine) {
+TEST(FileIntake, checksumAndProgressMatchTheBlockByBlockEngine)
+{
     TempDir tree;
     const std::vector<std::uint8_t> bytes = test::randomBytes(700001, 7);
     writeFile(tree / "data.bin",

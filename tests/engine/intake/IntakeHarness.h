@@ -19,20 +19,24 @@ struct EventLog final : ProgressSink, CaptionSink, MessageSink {
     std::vector<std::string> captions;
     std::vector<Message> messages;
 
-    void setValue(float percent) override {
+    void setValue(float percent) override
+    {
         progress.push_back(percent);
         events.push_back("progress " + std::to_string(percent));
     }
-    void setCaption(std::string_view text) override {
+    void setCaption(std::string_view text) override
+    {
         captions.emplace_back(text);
         events.push_back("caption " + std::string(text));
     }
-    MessageAnswer show(const Message& message) override {
+    MessageAnswer show(const Message& message) override
+    {
         messages.push_back(message);
         events.push_back("message " + message.text);
         return MessageAnswer::Ok;
     }
-    [[nodiscard]] std::vector<std::string> messageTexts() const {
+    [[nodiscard]] std::vector<std::string> messageTexts() const
+    {
         std::vector<std::string> texts;
         for (const Message& m : messages) {
             texts.push_back(m.text);
@@ -43,13 +47,15 @@ struct EventLog final : ProgressSink, CaptionSink, MessageSink {
 
 class IntakeHarness {
 public:
-    IntakeHarness() {
+    IntakeHarness()
+    {
         catalogue.OpenProject(store.path() / "data.dat");
         files.ColumnFormat("<ID|<Path|<File Name|<Extension|<Size|<CRC");
     }
 
     /// An intake wired to this harness. `stopAtYield` > 0 asks for a stop at that yield.
-    std::unique_ptr<FileIntake> intake(IntakeMode mode, int stopAtYield = 0, int readers = 2) {
+    std::unique_ptr<FileIntake> intake(IntakeMode mode, int stopAtYield = 0, int readers = 2)
+    {
         WorkHooks hooks;
         hooks.progress = &log;
         hooks.caption = &log;
@@ -70,7 +76,8 @@ public:
 
     /// Scans `folder` with the window's settings: filter "*.*" and a 1 MB checksum.
     Outcome scan(IntakeMode mode, const std::filesystem::path& folder, bool recursive,
-                 int stopAtYield = 0, const IntakeFaults& faults = {}) {
+                 int stopAtYield = 0, const IntakeFaults& faults = {})
+    {
         auto run = intake(mode, stopAtYield);
         run->setFaults(faults);
         run->blnAddFolder = true;
@@ -81,7 +88,8 @@ public:
         return run->Run();
     }
 
-    std::vector<CatalogueRecord> records() {
+    std::vector<CatalogueRecord> records()
+    {
         std::vector<CatalogueRecord> out;
         if (catalogue.RecordCount() == 0) {
             return out;
@@ -95,7 +103,8 @@ public:
     }
 
     /// The full paths of the catalogue, in record order.
-    std::vector<std::string> fullPaths() {
+    std::vector<std::string> fullPaths()
+    {
         std::vector<std::string> out;
         for (const CatalogueRecord& r : records()) {
             out.push_back(r.path + r.file + r.extension);
@@ -103,7 +112,8 @@ public:
         return out;
     }
 
-    std::vector<std::vector<std::string>> rows() const {
+    std::vector<std::vector<std::string>> rows() const
+    {
         std::vector<std::vector<std::string>> out;
         for (int row = 1; row < files.RowCount(); ++row) {
             std::vector<std::string> cells;

@@ -14,7 +14,8 @@ struct FilterCase {
 
 class FilterTest : public ::testing::TestWithParam<FilterCase> {};
 
-TEST_P(FilterTest, decidesWhichNamesPass) {
+TEST_P(FilterTest, decidesWhichNamesPass)
+{
     const FilterCase& c = GetParam();
     EXPECT_EQ(MatchesFilter(c.name, c.filters), c.passes)
         << "name '" << c.name << "' filters '" << c.filters << "'";
@@ -55,7 +56,8 @@ struct SplitCase {
 
 class SplitTest : public ::testing::TestWithParam<SplitCase> {};
 
-TEST_P(SplitTest, cutsAtTheLastSlashAndTheLastDotOfTheName) {
+TEST_P(SplitTest, cutsAtTheLastSlashAndTheLastDotOfTheName)
+{
     const SplitCase& c = GetParam();
     const SplitPath split = splitFullPath(c.fullPath);
     EXPECT_EQ(split.path, c.path);
@@ -75,11 +77,13 @@ INSTANTIATE_TEST_SUITE_P(Names, SplitTest,
                                            SplitCase{"/a.b/c", "/a.b/", "c", ""},
                                            SplitCase{"/t/a\tb.x\ny", "/t/", "a\tb", ".x\ny"}));
 
-TEST(ChosenFiles, oneFullPathWithoutNul) {
+TEST(ChosenFiles, oneFullPathWithoutNul)
+{
     EXPECT_EQ(chosenFilePaths("/data/x.txt"), std::vector<std::string>{"/data/x.txt"});
 }
 
-TEST(ChosenFiles, folderThenNamesGiveTheSamePathsWithOrWithoutTrailingSlash) {
+TEST(ChosenFiles, folderThenNamesGiveTheSamePathsWithOrWithoutTrailingSlash)
+{
     using namespace std::string_literals;
     const std::vector<std::string> expected{"/A/x.txt", "/A/y.txt"};
     EXPECT_EQ(chosenFilePaths("/A/\0x.txt\0y.txt"s), expected);
@@ -88,7 +92,8 @@ TEST(ChosenFiles, folderThenNamesGiveTheSamePathsWithOrWithoutTrailingSlash) {
     EXPECT_EQ(chosenFilePaths("/A\0x.txt\0y.txt\0"s), expected);
 }
 
-TEST(ChosenFiles, rootFolderIsNotDoubled) {
+TEST(ChosenFiles, rootFolderIsNotDoubled)
+{
     using namespace std::string_literals;
     EXPECT_EQ(chosenFilePaths("/\0etc-file"s), std::vector<std::string>{"/etc-file"});
 }

@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 
 /// A tree with a bit of everything: files of many sizes (empty, one block, block boundaries,
 /// several read chunks), hidden files, links, a FIFO, nested and empty folders.
-void buildTree(const fs::path& root, std::uint32_t seed) {
+void buildTree(const fs::path& root, std::uint32_t seed)
+{
     std::mt19937 rng(seed);
     const std::vector<std::size_t> sizes{0, 1, 100, 10239, 10240, 10241, 30000, 300000, 1100000};
     std::vector<fs::path> folders{root};
@@ -48,7 +49,8 @@ struct Observed {
 };
 
 Observed observe(IntakeMode mode, int readers, const fs::path& root, int stopAtYield,
-                 const IntakeFaults& faults, bool scanTwice) {
+                 const IntakeFaults& faults, bool scanTwice)
+{
     IntakeHarness h;
     Observed seen;
     for (int pass = 0; pass < (scanTwice ? 2 : 1); ++pass) {
@@ -68,7 +70,8 @@ Observed observe(IntakeMode mode, int readers, const fs::path& root, int stopAtY
     return seen;
 }
 
-void expectSame(const Observed& a, const Observed& b) {
+void expectSame(const Observed& a, const Observed& b)
+{
     EXPECT_EQ(a.outcome, b.outcome);
     EXPECT_EQ(a.events, b.events);
     EXPECT_EQ(a.rows, b.rows);
@@ -82,7 +85,8 @@ void expectSame(const Observed& a, const Observed& b) {
     }
 }
 
-IntakeFaults someFaults() {
+IntakeFaults someFaults()
+{
     IntakeFaults faults;
     faults.listingFails = [](std::string_view folder) { return folder.ends_with("/d4/"); };
     faults.readFailsAfter = [](std::string_view path) -> std::optional<FileSize> {
@@ -97,7 +101,8 @@ IntakeFaults someFaults() {
     return faults;
 }
 
-TEST(ReadAhead, fullScanMatchesTheSequentialLoop) {
+TEST(ReadAhead, fullScanMatchesTheSequentialLoop)
+{
     TempDir tree;
     buildTree(tree.path(), 11);
     const IntakeFaults faults = someFaults();
@@ -117,7 +122,8 @@ TEST(ReadAhead, fullScanMatchesTheSequentialLoop) {
     }
 }
 
-TEST(ReadAhead, stoppedScanMatchesTheSequentialLoop) {
+TEST(ReadAhead, stoppedScanMatchesTheSequentialLoop)
+{
     TempDir tree;
     buildTree(tree.path(), 23);
     const IntakeFaults faults = someFaults();
@@ -131,7 +137,8 @@ TEST(ReadAhead, stoppedScanMatchesTheSequentialLoop) {
     }
 }
 
-TEST(ReadAhead, chosenFilesMatchTheSequentialLoop) {
+TEST(ReadAhead, chosenFilesMatchTheSequentialLoop)
+{
     TempDir tree;
     buildTree(tree.path(), 5);
     std::string chosen = tree.path().string();
