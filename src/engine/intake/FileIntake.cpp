@@ -93,7 +93,7 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
     }
 
     Checksum crc;
-    if (lngCRCSize != 0 && facts.size > 0) {
+    if (lngCRCSize > 0 && facts.size > 0) {
         // The progress a block-by-block checksum gives: 0 as it starts, then after every
         // block read the share of the leading bytes done so far.
         const std::int64_t total = std::min<std::int64_t>(facts.size, lngCRCSize);

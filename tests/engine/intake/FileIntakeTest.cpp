@@ -451,6 +451,24 @@ TEST_P(IntakeModes, filesComeInListingOrderThenSubFoldersDepthFirst)
     EXPECT_EQ(h.fullPaths(), expected);
 }
 
+TEST_P(IntakeModes, deepTreesAreWalkedToTheBottomInOrder)
+{
+    // Deep enough that the deepest folders are opened by full path rather than through a
+    // descriptor kept for each level.
+    TempDir tree;
+    fs::path folder = tree.path();
+    std::vector<std::string> expected;
+    for (int depth = 0; depth < 90; ++depth) {
+        writeFile(folder / "f.txt", std::to_string(depth));
+        expected.push_back(folderOf(folder) + "f.txt");
+        folder /= "d";
+    }
+    IntakeHarness h;
+    ASSERT_EQ(h.scan(GetParam(), tree.path(), true), Outcome::Completed);
+    EXPECT_TRUE(h.log.messages.empty());
+    EXPECT_EQ(h.fullPaths(), expected);
+}
+
 // --- Agreement with the checksum engine -------------------------------------------------------
 
 TEST(FileIntake, checksumAndProgressMatchTheBlockByBlockEngine)
