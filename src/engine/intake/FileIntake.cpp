@@ -124,9 +124,7 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
         m_hooks.setCaption(std::to_string(m_processed) + " File(s) Processed");
     }
 
-    std::string name;
-    std::string extension;
-    splitFileName(fileName, name, extension);
+    const auto [name, extension] = splitFileName(fileName);
     try {
         const RecordId id = m_catalogue.AddRecord(folder, name, extension, facts.size, crc);
         if (id == 0) {
@@ -134,8 +132,8 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
         }
         ++m_accepted;
         if (m_grid != nullptr) {
-            m_grid->AppendRow({std::to_string(id), std::string(folder), std::move(name),
-                               std::move(extension), std::to_string(facts.size),
+            m_grid->AppendRow({std::to_string(id), std::string(folder), std::string(name),
+                               std::string(extension), std::to_string(facts.size),
                                formatCrc(crc.value)});
         }
     } catch (const std::exception&) {
@@ -149,8 +147,9 @@ void FileIntake::CatalogueFile(std::string_view fullPath)
 {
     const std::string path(fullPath);
     intake::FileReader reader(lngCRCSize);
-    const intake::FileFacts facts = reader.examine(
-        AT_FDCWD, path.c_str(), true, nullptr, intake::injectedReadFailure(sourceSettings(), path));
+    const intake::FileFacts facts =
+        reader.examine(AT_FDCWD, path.c_str(), true, nullptr,
+                       intake::injectedReadFailure(sourceSettings(), {}, path));
     const std::size_t slash = path.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     catalogue(std::string_view(path).substr(0, nameStart), std::string_view(path).substr(nameStart),

@@ -124,16 +124,13 @@ bool MatchesFilter(std::string_view name, std::string_view filters)
     return FilterPatterns(filters).matches(name);
 }
 
-void splitFileName(std::string_view fileName, std::string& name, std::string& extension)
+NameParts splitFileName(std::string_view fileName)
 {
     const std::size_t dot = fileName.rfind('.');
     if (dot == std::string_view::npos) {
-        name.assign(fileName);
-        extension.clear();
-        return;
+        return {fileName, {}};
     }
-    name.assign(fileName.substr(0, dot));
-    extension.assign(fileName.substr(dot));
+    return {fileName.substr(0, dot), fileName.substr(dot)};
 }
 
 SplitPath splitFullPath(std::string_view fullPath)
@@ -142,7 +139,9 @@ SplitPath splitFullPath(std::string_view fullPath)
     const std::size_t slash = fullPath.rfind('/');
     const std::size_t restStart = slash == std::string_view::npos ? 0 : slash + 1;
     split.path.assign(fullPath.substr(0, restStart));
-    splitFileName(fullPath.substr(restStart), split.name, split.extension);
+    const NameParts parts = splitFileName(fullPath.substr(restStart));
+    split.name.assign(parts.name);
+    split.extension.assign(parts.extension);
     return split;
 }
 

@@ -34,8 +34,13 @@ struct SplitPath {
 
 SplitPath splitFullPath(std::string_view fullPath);
 
-/// Splits a bare file name (no folder) at its last ".".
-void splitFileName(std::string_view fileName, std::string& name, std::string& extension);
+/// A bare file name (no folder) split at its last ".": the extension keeps the ".".
+struct NameParts {
+    std::string_view name;
+    std::string_view extension;
+};
+
+NameParts splitFileName(std::string_view fileName);
 
 /// The folder with a "/" at its end (added only when missing).
 std::string withTrailingSlash(std::string_view folder);

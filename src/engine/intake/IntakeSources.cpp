@@ -33,13 +33,13 @@ bool listingFaulted(const IntakeFaults* faults, const std::string& folder)
 
 } // namespace
 
-std::optional<FileSize> injectedReadFailure(const SourceSettings& settings,
-                                            std::string_view fullPath)
+std::optional<FileSize> injectedReadFailure(const SourceSettings& settings, std::string_view folder,
+                                            std::string_view name)
 {
     if (settings.faults == nullptr || !settings.faults->readFailsAfter) {
         return std::nullopt;
     }
-    return settings.faults->readFailsAfter(fullPath);
+    return settings.faults->readFailsAfter(std::string(folder) + std::string(name));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -178,7 +178,7 @@ public:
         file.name = std::move(m_current.files.at(m_nextFile++));
         const FolderHandle& folder = *m_current.folder;
         file.facts = m_reader.examine(folder.fd.get(), file.name.c_str(), false, nullptr,
-                                      injectedReadFailure(m_settings, folder.path + file.name));
+                                      injectedReadFailure(m_settings, folder.path, file.name));
         return file;
     }
 
@@ -205,7 +205,7 @@ public:
         ExaminedFile file;
         file.name = std::move(m_paths.at(m_next++));
         file.facts = m_reader.examine(AT_FDCWD, file.name.c_str(), true, nullptr,
-                                      injectedReadFailure(m_settings, file.name));
+                                      injectedReadFailure(m_settings, {}, file.name));
         return file;
     }
 
@@ -454,11 +454,11 @@ private:
                 if (job->folder) {
                     job->facts = reader.examine(
                         job->folder->fd.get(), job->name.c_str(), m_followLinks, &m_cancel,
-                        injectedReadFailure(m_settings, job->folder->path + job->name));
+                        injectedReadFailure(m_settings, job->folder->path, job->name));
                 } else {
                     job->facts =
                         reader.examine(AT_FDCWD, job->name.c_str(), m_followLinks, &m_cancel,
-                                       injectedReadFailure(m_settings, job->name));
+                                       injectedReadFailure(m_settings, {}, job->name));
                 }
             }
             lock.lock();

@@ -88,8 +88,9 @@ std::unique_ptr<IntakeSource> makeReadAheadTreeSource(std::string root, FilterPa
 std::unique_ptr<IntakeSource> makeFileListSource(std::vector<std::string> fullPaths,
                                                  const SourceSettings& settings, int readers);
 
-/// The fault the settings inject into reading this file, if any.
-std::optional<FileSize> injectedReadFailure(const SourceSettings& settings,
-                                            std::string_view fullPath);
+/// The fault the settings inject into reading the file `folder` + `name`, if any. Without
+/// faults (always, outside tests) no path is put together.
+std::optional<FileSize> injectedReadFailure(const SourceSettings& settings, std::string_view folder,
+                                            std::string_view name);
 
 } // namespace corvelle::intake
