@@ -25,7 +25,7 @@ Outcome clsDatabase::ExportRecordset(const std::filesystem::path& strFileName,
         // Replace, never append to, an earlier export.
         std::filesystem::remove(strFileName);
         UniqueFd fd = openFile(strFileName, O_WRONLY | O_CREAT | O_TRUNC);
-        BufferedWriter out(fd.get(), strFileName, dedupe_record::kSize * 2048);
+        BackgroundWriter out(fd.get(), strFileName, dedupe_record::kSize * 4096);
         Outcome outcome = Outcome::Completed;
         const std::int32_t total = m_impl->count();
         std::int32_t written = 0;
@@ -44,7 +44,7 @@ Outcome clsDatabase::ExportRecordset(const std::filesystem::path& strFileName,
                 return true;
             });
         }
-        out.flush();
+        out.finish();
         closeFile(fd, strFileName);
         snapshot.file = strFileName;
         snapshot.identity = FileIdentity::of(strFileName).value_or(FileIdentity{});

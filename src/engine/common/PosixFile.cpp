@@ -1,9 +1,14 @@
 #include "common/PosixFile.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
+#include <mutex>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace corvelle {
 
@@ -84,6 +89,28 @@ std::size_t readFully(int fd, void* data, std::size_t size, const std::filesyste
     return done;
 }
 
+std::size_t readFullyAt(int fd, void* data, std::size_t size, std::int64_t offset,
+                        const std::filesystem::path& file)
+{
+    auto* bytes = static_cast<char*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n =
+            ::pread(fd, bytes + done, size - done, offset + static_cast<std::int64_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw fileError("cannot read", file, errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
 void closeFile(UniqueFd& fd, const std::filesystem::path& file)
 {
     const int raw = fd.release();
@@ -130,6 +157,122 @@ void BufferedWriter::flush()
         writeAll(m_fd, m_buffer.data(), m_used, m_file);
         m_used = 0;
     }
+}
+
+class BackgroundWriter::Impl {
+public:
+    Impl(int fd, std::filesystem::path file, std::size_t bufferSize)
+        : m_fd(fd)
+        , m_file(std::move(file))
+        , m_filling(bufferSize, '\0')
+        , m_writing(bufferSize, '\0')
+        , m_thread([this] { run(); })
+    {}
+
+    ~Impl()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+
+    char* reserve(std::size_t size)
+    {
+        if (size > m_filling.size() - m_used) {
+            handOver();
+        }
+        char* at = m_filling.data() + m_used;
+        m_used += size;
+        return at;
+    }
+
+    void finish()
+    {
+        handOver();
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_pending == 0; });
+        rethrow();
+    }
+
+private:
+    /// Waits until the writing buffer is free, then swaps the buffers.
+    void handOver()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_pending == 0; });
+        rethrow();
+        if (m_used == 0) {
+            return;
+        }
+        std::swap(m_filling, m_writing);
+        m_pending = m_used;
+        m_used = 0;
+        lock.unlock();
+        m_changed.notify_all();
+    }
+
+    void rethrow()
+    {
+        if (m_failure) {
+            std::rethrow_exception(std::exchange(m_failure, nullptr));
+        }
+    }
+
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        while (true) {
+            m_changed.wait(lock, [this] { return m_quit || m_pending > 0; });
+            if (m_pending == 0) {
+                return; // quitting with nothing left to write
+            }
+            const std::size_t size = m_pending;
+            lock.unlock();
+            std::exception_ptr failure;
+            try {
+                writeAll(m_fd, m_writing.data(), size, m_file);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            if (failure && !m_failure) {
+                m_failure = failure;
+            }
+            m_pending = 0;
+            m_changed.notify_all();
+        }
+    }
+
+    int m_fd;
+    std::filesystem::path m_file;
+    std::string m_filling;
+    std::string m_writing;
+    std::size_t m_used = 0;
+    std::size_t m_pending = 0; // bytes of m_writing still to be written
+    bool m_quit = false;
+    std::exception_ptr m_failure;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::thread m_thread;
+};
+
+BackgroundWriter::BackgroundWriter(int fd, std::filesystem::path file, std::size_t bufferSize)
+    : m_impl(std::make_unique<Impl>(fd, std::move(file), bufferSize))
+{}
+
+BackgroundWriter::~BackgroundWriter() = default;
+
+char* BackgroundWriter::reserve(std::size_t size)
+{
+    return m_impl->reserve(size);
+}
+
+void BackgroundWriter::finish()
+{
+    m_impl->finish();
 }
 
 } // namespace corvelle
