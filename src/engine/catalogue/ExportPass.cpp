@@ -2,6 +2,7 @@
 #include "catalogue/DatabaseImpl.h"
 #include "common/PosixFile.h"
 
+#include <algorithm>
 #include <fcntl.h>
 
 namespace corvelle {
@@ -25,9 +26,11 @@ Outcome clsDatabase::ExportRecordset(const std::filesystem::path& strFileName,
         // Replace, never append to, an earlier export.
         std::filesystem::remove(strFileName);
         UniqueFd fd = openFile(strFileName, O_WRONLY | O_CREAT | O_TRUNC);
-        BackgroundWriter out(fd.get(), strFileName, dedupe_record::kSize * 4096);
-        Outcome outcome = Outcome::Completed;
         const std::int32_t total = m_impl->count();
+        BackgroundWriter out(fd.get(), strFileName,
+                             dedupe_record::kSize *
+                                 static_cast<std::size_t>(std::clamp(total, 1, 4096)));
+        Outcome outcome = Outcome::Completed;
         std::int32_t written = 0;
         if (total > 0) {
             m_impl->forEachFromFirst([&](const CatalogueRecord& record) {

@@ -6,6 +6,7 @@
 #include <exception>
 #include <fcntl.h>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -164,8 +165,9 @@ public:
     Impl(int fd, std::filesystem::path file, std::size_t bufferSize)
         : m_fd(fd)
         , m_file(std::move(file))
-        , m_filling(bufferSize, '\0')
-        , m_writing(bufferSize, '\0')
+        , m_capacity(bufferSize)
+        , m_filling(std::make_unique_for_overwrite<char[]>(bufferSize))
+        , m_writing(std::make_unique_for_overwrite<char[]>(bufferSize))
         , m_thread([this] { run(); })
     {}
 
@@ -181,10 +183,13 @@ public:
 
     char* reserve(std::size_t size)
     {
-        if (size > m_filling.size() - m_used) {
+        if (size > m_capacity) {
+            throw std::length_error("a reservation larger than the write buffer");
+        }
+        if (size > m_capacity - m_used) {
             handOver();
         }
-        char* at = m_filling.data() + m_used;
+        char* at = m_filling.get() + m_used;
         m_used += size;
         return at;
     }
@@ -233,7 +238,7 @@ private:
             lock.unlock();
             std::exception_ptr failure;
             try {
-                writeAll(m_fd, m_writing.data(), size, m_file);
+                writeAll(m_fd, m_writing.get(), size, m_file);
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -248,8 +253,9 @@ private:
 
     int m_fd;
     std::filesystem::path m_file;
-    std::string m_filling;
-    std::string m_writing;
+    std::size_t m_capacity;
+    std::unique_ptr<char[]> m_filling;
+    std::unique_ptr<char[]> m_writing;
     std::size_t m_used = 0;
     std::size_t m_pending = 0; // bytes of m_writing still to be written
     bool m_quit = false;
