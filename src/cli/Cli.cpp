@@ -4,7 +4,8 @@
 
 namespace corvelle::cli {
 
-int run(int /*argc*/, char* /*argv*/[]) {
+int run(int /*argc*/, char* /*argv*/[])
+{
     std::fputs("corvelle-cli: not built yet\n", stderr);
     return 2;
 }
