@@ -36,80 +36,81 @@ UniqueFd openFile(const std::filesystem::path& file, int flags, unsigned mode)
     return UniqueFd(fd);
 }
 
-void writeAll(int fd, const void* data, std::size_t size, const std::filesystem::path& file)
+namespace {
+
+/// Repeats a read or write call until `size` bytes are done, the call reports the end of the
+/// file (returns 0), or it fails other than by an interruption. `call(done)` transfers the
+/// bytes from offset `done` on.
+template <typename Call>
+std::size_t transferFully(std::size_t size, std::string_view doing,
+                          const std::filesystem::path& file, Call call)
 {
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = call(done);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            throw fileError("cannot write", file, errno);
+            throw fileError(doing, file, errno);
         }
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
     }
+    return done;
+}
+
+std::int64_t at(std::int64_t offset, std::size_t done)
+{
+    return offset + static_cast<std::int64_t>(done);
+}
+
+/// A write that stops short without an error still lost bytes.
+void requireWhole(std::size_t done, std::size_t size, const std::filesystem::path& file)
+{
+    if (done < size) {
+        throw fileError("cannot write", file, EIO);
+    }
+}
+
+} // namespace
+
+void writeAll(int fd, const void* data, std::size_t size, const std::filesystem::path& file)
+{
+    const auto* bytes = static_cast<const char*>(data);
+    requireWhole(
+        transferFully(size, "cannot write", file,
+                      [&](std::size_t done) { return ::write(fd, bytes + done, size - done); }),
+        size, file);
 }
 
 void writeAllAt(int fd, const void* data, std::size_t size, std::int64_t offset,
                 const std::filesystem::path& file)
 {
     const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, bytes, size, offset);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw fileError("cannot write", file, errno);
-        }
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-        offset += n;
-    }
+    requireWhole(transferFully(size, "cannot write", file,
+                               [&](std::size_t done) {
+                                   return ::pwrite(fd, bytes + done, size - done, at(offset, done));
+                               }),
+                 size, file);
 }
 
 std::size_t readFully(int fd, void* data, std::size_t size, const std::filesystem::path& file)
 {
     auto* bytes = static_cast<char*>(data);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, bytes + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw fileError("cannot read", file, errno);
-        }
-        if (n == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return transferFully(size, "cannot read", file,
+                         [&](std::size_t done) { return ::read(fd, bytes + done, size - done); });
 }
 
 std::size_t readFullyAt(int fd, void* data, std::size_t size, std::int64_t offset,
                         const std::filesystem::path& file)
 {
     auto* bytes = static_cast<char*>(data);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n =
-            ::pread(fd, bytes + done, size - done, offset + static_cast<std::int64_t>(done));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw fileError("cannot read", file, errno);
-        }
-        if (n == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return transferFully(size, "cannot read", file, [&](std::size_t done) {
+        return ::pread(fd, bytes + done, size - done, at(offset, done));
+    });
 }
 
 void closeFile(UniqueFd& fd, const std::filesystem::path& file)
