@@ -2,6 +2,7 @@
 #include "catalogue/DatabaseImpl.h"
 #include "common/PosixFile.h"
 
+#include <algorithm>
 #include <fcntl.h>
 
 namespace corvelle {
@@ -25,9 +26,11 @@ Outcome clsDatabase::ExportRecordset(const std::filesystem::path& strFileName,
         // Replace, never append to, an earlier export.
         std::filesystem::remove(strFileName);
         UniqueFd fd = openFile(strFileName, O_WRONLY | O_CREAT | O_TRUNC);
-        BufferedWriter out(fd.get(), strFileName, dedupe_record::kSize * 2048);
-        Outcome outcome = Outcome::Completed;
         const std::int32_t total = m_impl->count();
+        BackgroundWriter out(fd.get(), strFileName,
+                             dedupe_record::kSize *
+                                 static_cast<std::size_t>(std::clamp(total, 1, 4096)));
+        Outcome outcome = Outcome::Completed;
         std::int32_t written = 0;
         if (total > 0) {
             m_impl->forEachFromFirst([&](const CatalogueRecord& record) {
@@ -44,7 +47,7 @@ Outcome clsDatabase::ExportRecordset(const std::filesystem::path& strFileName,
                 return true;
             });
         }
-        out.flush();
+        out.finish();
         closeFile(fd, strFileName);
         snapshot.file = strFileName;
         snapshot.identity = FileIdentity::of(strFileName).value_or(FileIdentity{});

@@ -6,6 +6,7 @@
 #include "matching/NameMatching.h"
 #include "matching/NameText.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <string>
 
@@ -92,7 +93,9 @@ public:
         putInt32(bytes + 4, m_records.ids[dupe]);
         m_pairs.write(bytes, sizeof bytes);
         m_newlyGrouped.push_back(dupe);
-        m_hooks.setCaption(countCaption(m_newlyGrouped.size()));
+        if (m_hooks.caption != nullptr) {
+            m_hooks.setCaption(countCaption(m_newlyGrouped.size()));
+        }
     }
 
     bool headDone(std::size_t head) override
@@ -111,6 +114,40 @@ private:
     const WorkHooks& m_hooks;
     std::vector<std::size_t> m_newlyGrouped;
 };
+
+/// Sets the Grouped byte of the records at these positions. Where marks are dense, a window
+/// of records is read, marked and written back whole, which costs far less than one write
+/// per record.
+void markGrouped(int fd, std::vector<std::size_t> positions, const std::filesystem::path& file)
+{
+    using namespace dedupe_record;
+    constexpr std::size_t kWindowRecords = 1711; // about 1 MiB
+    constexpr std::size_t kDense = 32;
+    std::sort(positions.begin(), positions.end());
+    std::string window;
+    for (std::size_t k = 0; k < positions.size();) {
+        const std::size_t first = positions[k] / kWindowRecords * kWindowRecords;
+        std::size_t end = k;
+        while (end < positions.size() && positions[end] < first + kWindowRecords) {
+            ++end;
+        }
+        if (end - k < kDense) {
+            const char one = 1;
+            for (; k < end; ++k) {
+                writeAllAt(fd, &one, 1,
+                           static_cast<std::int64_t>(positions[k] * kSize + kGroupedOffset), file);
+            }
+            continue;
+        }
+        const auto offset = static_cast<std::int64_t>(first * kSize);
+        window.resize(kWindowRecords * kSize);
+        const std::size_t got = readFullyAt(fd, window.data(), window.size(), offset, file);
+        for (; k < end; ++k) {
+            window[(positions[k] - first) * kSize + kGroupedOffset] = 1;
+        }
+        writeAllAt(fd, window.data(), got, offset, file);
+    }
+}
 
 } // namespace
 
@@ -142,15 +179,10 @@ Outcome clsDatabase::FindDupes(const std::filesystem::path& strFileName1,
         const bool completed = finder.run(writer);
         pairOut.flush();
 
-        // Mark each newly grouped record in place.
-        const char one = 1;
         for (const std::size_t position : writer.newlyGrouped()) {
             input.grouped[position] = 1;
-            writeAllAt(records.get(), &one, 1,
-                       static_cast<std::int64_t>(position * dedupe_record::kSize +
-                                                 dedupe_record::kGroupedOffset),
-                       strFileName1);
         }
+        markGrouped(records.get(), writer.newlyGrouped(), strFileName1);
         closeFile(pairs, strFileName2);
         closeFile(records, strFileName1);
         if (fresh) {

@@ -68,16 +68,10 @@ Outcome clsDatabase::AddDupes(const std::filesystem::path& strFileName, GridMode
     int group = 0;
     bool shade = false;
     int groupFirstRow = -1; // the first grid row of the current group
-    std::vector<std::string> cells(7);
     const auto appendRow = [&](const CatalogueRecord& record) {
-        cells[0] = std::to_string(record.id);
-        cells[1] = std::to_string(group);
-        cells[2] = record.path;
-        cells[3] = record.file;
-        cells[4] = record.extension;
-        cells[5] = std::to_string(record.size);
-        cells[6] = formatCrc(record.crc.value);
-        objVsg.AppendRow(cells);
+        objVsg.AppendRow({std::to_string(record.id), std::to_string(group), record.path,
+                          record.file, record.extension, std::to_string(record.size),
+                          formatCrc(record.crc.value)});
         lastFound = record.id;
     };
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -57,6 +58,9 @@ void writeAllAt(int fd, const void* data, std::size_t size, std::int64_t offset,
 /// Reads up to size bytes at the current position, retrying short reads; returns bytes read
 /// (less than size only at the end of the file).
 std::size_t readFully(int fd, void* data, std::size_t size, const std::filesystem::path& file);
+/// The same at an offset, leaving the file position alone.
+std::size_t readFullyAt(int fd, void* data, std::size_t size, std::int64_t offset,
+                        const std::filesystem::path& file);
 /// close(2) that reports a failure (a write-back error surfaces here).
 void closeFile(UniqueFd& fd, const std::filesystem::path& file);
 
@@ -74,6 +78,26 @@ private:
     std::filesystem::path m_file;
     std::string m_buffer;
     std::size_t m_used = 0;
+};
+
+/// Buffers writes and hands full buffers to a thread of its own, so that filling the next
+/// buffer overlaps the kernel's copying of the last one. A write failure is raised by the
+/// next reserve() or by finish().
+class BackgroundWriter {
+public:
+    BackgroundWriter(int fd, std::filesystem::path file, std::size_t bufferSize = 4 << 20);
+    ~BackgroundWriter();
+    BackgroundWriter(const BackgroundWriter&) = delete;
+    BackgroundWriter& operator=(const BackgroundWriter&) = delete;
+
+    /// Space for size bytes (at most the buffer size), to be filled by the caller.
+    char* reserve(std::size_t size);
+    /// Writes what is buffered and waits for every write to end.
+    void finish();
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> m_impl;
 };
 
 } // namespace corvelle

@@ -37,8 +37,9 @@ void GridModel::RowCount(int rows)
         if (m_observer != nullptr) {
             m_observer->rowsAboutToBeInserted(current, rows - 1);
         }
-        m_rows.resize(static_cast<std::size_t>(rows),
-                      Row{std::vector<std::string>(static_cast<std::size_t>(m_colCount)), {}});
+        m_rows.resize(
+            static_cast<std::size_t>(rows),
+            Row{std::vector<std::string>(static_cast<std::size_t>(m_colCount)), kNoColor, {}});
         if (m_observer != nullptr) {
             m_observer->rowsInserted();
         }
@@ -57,8 +58,8 @@ void GridModel::ColCount(int cols)
     m_columns.resize(static_cast<std::size_t>(cols));
     for (Row& row : m_rows) {
         row.cells.resize(static_cast<std::size_t>(cols));
-        if (!row.colors.empty()) {
-            row.colors.resize(static_cast<std::size_t>(cols), kNoColor);
+        if (!row.cellColors.empty()) {
+            row.cellColors.resize(static_cast<std::size_t>(cols), row.color);
         }
     }
     if (m_observer != nullptr) {
@@ -142,17 +143,13 @@ void GridModel::CurrentRow(int row)
 
 void GridModel::AppendRow(std::span<const std::string> cells)
 {
-    Row row;
-    row.cells.reserve(static_cast<std::size_t>(m_colCount));
-    for (std::size_t c = 0; c < static_cast<std::size_t>(m_colCount); ++c) {
-        row.cells.push_back(c < cells.size() ? cells[c] : std::string());
-    }
-    insertRow(std::move(row));
+    AppendRow(std::vector<std::string>(cells.begin(), cells.end()));
 }
 
-void GridModel::AppendRow(std::initializer_list<std::string> cells)
+void GridModel::AppendRow(std::vector<std::string>&& cells)
 {
-    AppendRow(std::span<const std::string>(cells.begin(), cells.size()));
+    cells.resize(static_cast<std::size_t>(m_colCount));
+    insertRow(Row{std::move(cells), kNoColor, {}});
 }
 
 void GridModel::AppendRowText(std::string_view tabSeparated)
@@ -224,12 +221,18 @@ void GridModel::CellBackColor(int row1, int col1, int row2, int col2, Color colo
     checkCell(row2, col2);
     const auto [rLow, rHigh] = std::minmax(row1, row2);
     const auto [cLow, cHigh] = std::minmax(col1, col2);
+    const bool wholeRows = cLow == 0 && cHigh == m_colCount - 1;
     for (int r = rLow; r <= rHigh; ++r) {
-        std::vector<Color>& colors = m_rows[static_cast<std::size_t>(r)].colors;
-        if (colors.empty()) {
-            colors.assign(static_cast<std::size_t>(m_colCount), kNoColor);
+        Row& row = m_rows[static_cast<std::size_t>(r)];
+        if (wholeRows) {
+            row.color = color;
+            row.cellColors.clear();
+            continue;
         }
-        std::fill(colors.begin() + cLow, colors.begin() + cHigh + 1, color);
+        if (row.cellColors.empty()) {
+            row.cellColors.assign(static_cast<std::size_t>(m_colCount), row.color);
+        }
+        std::fill(row.cellColors.begin() + cLow, row.cellColors.begin() + cHigh + 1, color);
     }
     if (m_observer != nullptr) {
         m_observer->cellsChanged(rLow, cLow, rHigh, cHigh);
@@ -239,11 +242,13 @@ void GridModel::CellBackColor(int row1, int col1, int row2, int col2, Color colo
 std::optional<Color> GridModel::CellBackColor(int row, int col) const
 {
     checkCell(row, col);
-    const std::vector<Color>& colors = m_rows[static_cast<std::size_t>(row)].colors;
-    if (colors.empty() || colors[static_cast<std::size_t>(col)] == kNoColor) {
+    const Row& r = m_rows[static_cast<std::size_t>(row)];
+    const Color color =
+        r.cellColors.empty() ? r.color : r.cellColors[static_cast<std::size_t>(col)];
+    if (color == kNoColor) {
         return std::nullopt;
     }
-    return colors[static_cast<std::size_t>(col)];
+    return color;
 }
 
 int GridModel::FindRow(std::string_view value, int col) const

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -59,7 +58,7 @@ public:
     /// Adds a row at the end with these cells, from column 0 on. A cell may hold any bytes
     /// (tabs and newlines included): nothing is split.
     void AppendRow(std::span<const std::string> cells);
-    void AppendRow(std::initializer_list<std::string> cells);
+    void AppendRow(std::vector<std::string>&& cells);
     /// Adds a row given as one text with the cells separated by tab characters.
     void AppendRowText(std::string_view tabSeparated);
     /// Removes a data row; the rows below move up and stay selected if they were.
@@ -89,7 +88,8 @@ public:
 private:
     struct Row {
         std::vector<std::string> cells;
-        std::vector<Color> colors; // empty until a colour is set; kNoColor where unset
+        Color color = kNoColor;        // the whole row's colour
+        std::vector<Color> cellColors; // per cell, once a part of the row was coloured
     };
     struct Column {
         int width = 0;

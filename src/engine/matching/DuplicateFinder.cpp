@@ -187,10 +187,17 @@ void DuplicateFinder::partition()
     parts.of.assign(m_count, kNone);
     parts.rank.assign(m_count, 0);
 
+    // Partition IDs by key through an open-addressing table: one probe sequence per record,
+    // no allocation per record.
     std::unordered_map<std::string, std::uint32_t> extensionIds;
-    std::unordered_map<PartitionKey, std::uint32_t, PartitionKeyHash> partitionIds;
-    partitionIds.reserve(m_count);
+    std::vector<PartitionKey> keys;
     std::vector<std::uint32_t> sizes;
+    std::size_t capacity = 16;
+    while (capacity < 2 * m_count) {
+        capacity *= 2;
+    }
+    std::vector<std::uint32_t> table(capacity, kNone);
+    const PartitionKeyHash hash;
     for (std::size_t i = 0; i < m_count; ++i) {
         PartitionKey key;
         if (m_settings.blnUseCRC) {
@@ -207,13 +214,18 @@ void DuplicateFinder::partition()
             const auto next = static_cast<std::uint32_t>(extensionIds.size());
             key.extension = extensionIds.try_emplace(m_source.extensionKey(i), next).first->second;
         }
-        const auto next = static_cast<std::uint32_t>(sizes.size());
-        const auto [at, added] = partitionIds.try_emplace(key, next);
-        if (added) {
+        std::size_t slot = hash(key) & (capacity - 1);
+        while (table[slot] != kNone && !(keys[table[slot]] == key)) {
+            slot = (slot + 1) & (capacity - 1);
+        }
+        if (table[slot] == kNone) {
+            table[slot] = static_cast<std::uint32_t>(keys.size());
+            keys.push_back(key);
             sizes.push_back(0);
         }
-        parts.of[i] = at->second;
-        parts.rank[i] = sizes[at->second]++;
+        const std::uint32_t p = table[slot];
+        parts.of[i] = p;
+        parts.rank[i] = sizes[p]++;
     }
 
     parts.start.assign(sizes.size() + 1, 0);

@@ -9,7 +9,8 @@
 namespace corvelle {
 namespace {
 
-QMessageBox::Icon toQtIcon(MessageIcon icon) {
+QMessageBox::Icon toQtIcon(MessageIcon icon)
+{
     switch (icon) {
     case MessageIcon::Critical:
         return QMessageBox::Critical;
@@ -29,7 +30,8 @@ class LinuxDesktop final : public Desktop {
 public:
     void setParentWindow(QWidget* parent) override { m_parent = parent; }
 
-    MessageAnswer show(const Message& message) override {
+    MessageAnswer show(const Message& message) override
+    {
         const bool question = message.buttons == MessageButtons::YesNo;
         QMessageBox box(toQtIcon(message.icon), QString::fromStdString(message.title),
                         QString::fromStdString(message.text),
@@ -48,7 +50,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<Desktop> makeLinuxDesktop() {
+std::unique_ptr<Desktop> makeLinuxDesktop()
+{
     return std::make_unique<LinuxDesktop>();
 }
 

@@ -6,7 +6,8 @@ namespace corvelle {
 
 frmMain::frmMain(std::unique_ptr<Desktop> desktop, QWidget* parent)
     : QMainWindow(parent)
-    , m_desktop(std::move(desktop)) {
+    , m_desktop(std::move(desktop))
+{
     setWindowTitle(QString::fromUtf8(applicationTitle.data(),
                                      static_cast<qsizetype>(applicationTitle.size())));
     setMinimumSize(800, 600);

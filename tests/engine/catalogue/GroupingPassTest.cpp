@@ -1,7 +1,6 @@
 #include "DedupePassFixture.h"
-#include "ReferenceMatching.h"
+#include "ReferenceDedupe.h"
 #include "catalogue/RecordFiles.h"
-#include "matching/NameText.h"
 
 #include <filesystem>
 #include <random>
@@ -9,75 +8,8 @@
 namespace corvelle::test {
 namespace {
 
-struct Rec {
-    RecordId id;
-    std::string file;
-    std::string extension;
-    FileSize size;
-    Checksum crc;
-};
-
-struct Result {
-    std::string pairs;
-    std::string exported;
-};
-
-std::string extensionAsCompared(std::string_view extension)
-{
-    std::u32string text = decodeName(extension, 300);
-    for (char32_t& c : text) {
-        c = upperChar(c);
-    }
-    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 4)
-        .substr(0, (text.find_last_not_of(U' ') + 1) * 4);
-}
-
-// The grouping loop exactly as the behaviour states it: every head against every later
-// record, Grouped marks in the export bytes, pairs in the order found.
-Result referenceGrouping(const std::vector<Rec>& records, const DedupeSettings& s,
-                         std::size_t stopAfterHeads = SIZE_MAX)
-{
-    Result result;
-    result.exported.resize(records.size() * 613);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const Rec& r = records[i];
-        encodeDedupeRecord(r.id, r.file, r.extension, r.size, r.crc.value,
-                           &result.exported[i * 613]);
-    }
-    for (std::size_t i = 0; i + 1 < records.size(); ++i) {
-        const Rec& a = records[i];
-        for (std::size_t j = i + 1; j < records.size(); ++j) {
-            const Rec& b = records[j];
-            if (result.exported[j * 613 + 612] != 0) {
-                continue;
-            }
-            if (s.blnUseName &&
-                !referenceNamesMatch(a.file, b.file, s.blnRemoveBracketedText, s.blnRemoveNumbers,
-                                     s.blnRemoveSymbols, s.blnRemoveSpaces, s.lngMatchScore)) {
-                continue;
-            }
-            if (s.blnUseExtension &&
-                extensionAsCompared(a.extension) != extensionAsCompared(b.extension)) {
-                continue;
-            }
-            if (s.blnUseSize && a.size != b.size) {
-                continue;
-            }
-            if (s.blnUseCRC && (a.crc.failed || b.crc.failed || a.crc.value != b.crc.value)) {
-                continue;
-            }
-            result.exported[j * 613 + 612] = 1;
-            char pair[8];
-            putInt32(pair, a.id);
-            putInt32(pair + 4, b.id);
-            result.pairs.append(pair, 8);
-        }
-        if (i + 1 == stopAfterHeads) {
-            break;
-        }
-    }
-    return result;
-}
+using Rec = ReferenceRecord;
+using Result = ReferenceResult;
 
 class Grouping : public DedupePasses {
 protected:

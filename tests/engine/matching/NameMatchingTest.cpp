@@ -1,6 +1,6 @@
 #include "matching/NameMatching.h"
 
-#include "ReferenceMatching.h"
+#include "ReferenceDedupe.h"
 #include "matching/NameText.h"
 
 #include <gtest/gtest.h>

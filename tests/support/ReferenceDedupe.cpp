@@ -1,5 +1,6 @@
-#include "ReferenceMatching.h"
+#include "ReferenceDedupe.h"
 
+#include "catalogue/RecordFiles.h"
 #include "matching/NameMatching.h"
 #include "matching/NameText.h"
 
@@ -73,6 +74,65 @@ bool referenceNamesMatch(std::string_view fileA, std::string_view fileB, bool br
     }
     const auto score = static_cast<std::int32_t>(std::nearbyint(ratio * 100));
     return score >= matchScore;
+}
+
+namespace {
+
+std::u32string extensionAsCompared(std::string_view extension)
+{
+    std::u32string text = decodeName(extension, 300);
+    for (char32_t& c : text) {
+        c = upperChar(c);
+    }
+    text.erase(text.find_last_not_of(U' ') + 1);
+    return text;
+}
+
+bool recordsMatch(const ReferenceRecord& a, const ReferenceRecord& b, const DedupeSettings& s)
+{
+    if (s.blnUseName &&
+        !referenceNamesMatch(a.file, b.file, s.blnRemoveBracketedText, s.blnRemoveNumbers,
+                             s.blnRemoveSymbols, s.blnRemoveSpaces, s.lngMatchScore)) {
+        return false;
+    }
+    if (s.blnUseExtension && extensionAsCompared(a.extension) != extensionAsCompared(b.extension)) {
+        return false;
+    }
+    if (s.blnUseSize && a.size != b.size) {
+        return false;
+    }
+    return !s.blnUseCRC || (!a.crc.failed && !b.crc.failed && a.crc.value == b.crc.value);
+}
+
+} // namespace
+
+ReferenceResult referenceGrouping(const std::vector<ReferenceRecord>& records,
+                                  const DedupeSettings& settings, std::size_t stopAfterHeads)
+{
+    ReferenceResult result;
+    result.exported.resize(records.size() * 613);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const ReferenceRecord& r = records[i];
+        encodeDedupeRecord(r.id, r.file, r.extension, r.size, r.crc.value,
+                           &result.exported[i * 613]);
+    }
+    for (std::size_t i = 0; i + 1 < records.size(); ++i) {
+        for (std::size_t j = i + 1; j < records.size(); ++j) {
+            if (result.exported[j * 613 + 612] != 0 ||
+                !recordsMatch(records[i], records[j], settings)) {
+                continue;
+            }
+            result.exported[j * 613 + 612] = 1;
+            char pair[8];
+            putInt32(pair, records[i].id);
+            putInt32(pair + 4, records[j].id);
+            result.pairs.append(pair, 8);
+        }
+        if (i + 1 == stopAfterHeads) {
+            break;
+        }
+    }
+    return result;
 }
 
 } // namespace corvelle::test
