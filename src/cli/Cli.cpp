@@ -46,6 +46,9 @@ void installSignalHandlers()
 {
     struct sigaction action {};
     action.sa_handler = onSignal;
+    // Restarted system calls: an interrupt landing in a reader thread's open or read must not
+    // look like a file that cannot be read. The stop is seen at the loop's next check.
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
