@@ -51,10 +51,9 @@ intake::SourceSettings FileIntake::sourceSettings() const
 
 bool FileIntake::stopSeen()
 {
-    if (m_hooks.stopRequested()) {
-        m_stopped = true;
-    }
-    return m_stopped;
+    const bool stop = m_hooks.stopRequested();
+    m_stopped = m_stopped || stop;
+    return stop;
 }
 
 Outcome FileIntake::Run()

@@ -97,6 +97,7 @@ public:
     void setFaults(IntakeFaults faults);
 
 private:
+    /// Reads the stop flag at a checkpoint, remembering that a stop cut the intake short.
     bool stopSeen();
     /// The cataloguing of one examined file: checksum progress and failure, the count, the
     /// record and its row.
