@@ -100,10 +100,11 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
         if (m_hooks.progress != nullptr) {
             m_hooks.setProgress(0.0f);
             const std::int64_t blocks =
-                ok ? (total + intake::crcBlockSize - 1) / intake::crcBlockSize : facts.blocksDone;
+                ok ? (total + intake::crcBlockSize() - 1) / intake::crcBlockSize()
+                   : facts.blocksDone;
             for (std::int64_t block = 1; block <= blocks; ++block) {
                 const std::int64_t remaining =
-                    total - std::min(block * intake::crcBlockSize, total);
+                    total - std::min(block * intake::crcBlockSize(), total);
                 m_hooks.setProgress(static_cast<float>(static_cast<double>(total - remaining) /
                                                        static_cast<double>(total) * 100.0));
             }

@@ -22,24 +22,6 @@ constexpr std::size_t listingBufferSize = 64 * 1024;
 
 } // namespace
 
-UniqueFd::~UniqueFd()
-{
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-}
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept
-{
-    if (this != &other) {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        m_fd = other.release();
-    }
-    return *this;
-}
-
 FileReader::FileReader(std::int64_t crcSize)
     : m_crcSize(crcSize)
 {}
@@ -131,7 +113,7 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
     }
     if (failed) {
         facts.crc = FileFacts::Crc::Failed;
-        facts.blocksDone = done / crcBlockSize;
+        facts.blocksDone = done / crcBlockSize();
         return facts;
     }
     facts.crc = FileFacts::Crc::Ok;

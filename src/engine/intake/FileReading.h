@@ -4,6 +4,8 @@
 // link is followed inside a scan.
 #pragma once
 
+#include "checksum/clsCRC.h"
+#include "common/PosixFile.h"
 #include "common/Types.h"
 #include "intake/IntakeNames.h"
 
@@ -18,35 +20,10 @@
 namespace corvelle::intake {
 
 /// The checksum reads files in blocks of this size and reports progress after each block.
-inline constexpr std::int64_t crcBlockSize = 10240;
-
-/// An owned file descriptor.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd)
-        : m_fd(fd)
-    {}
-    ~UniqueFd();
-    UniqueFd(UniqueFd&& other) noexcept
-        : m_fd(other.release())
-    {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    [[nodiscard]] int get() const { return m_fd; }
-    [[nodiscard]] bool valid() const { return m_fd >= 0; }
-    int release() noexcept
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd = -1;
-};
+constexpr std::int64_t crcBlockSize()
+{
+    return static_cast<std::int64_t>(clsCRC::blockSize);
+}
 
 /// A folder being scanned: its path as the catalogue shows it (ending in "/") and, while its
 /// files are still to be read, an open descriptor to read them through.
