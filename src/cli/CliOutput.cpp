@@ -1,5 +1,6 @@
 #include "CliOutput.h"
 
+#include "common/Utf8.h"
 #include "controls/GridModel.h"
 
 #include <array>
@@ -13,41 +14,6 @@ enum Column { colId = 0, colGroup, colPath, colName, colExtension, colSize, colC
 
 constexpr std::array<std::string_view, columnCount> headers{
     "ID", "Dupe Group", "Path", "File Name", "Extension", "Size", "CRC"};
-
-/// The length of the valid UTF-8 sequence starting at `i`, or 0 when there is none.
-std::size_t utf8SequenceAt(std::string_view text, std::size_t i)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned lead = byte(i);
-    if (lead < 0x80u) {
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned low = 0x80u;  // bounds of the second byte, which rule out overlong forms,
-    unsigned high = 0xBFu; // surrogates and values past U+10FFFF
-    if (lead >= 0xC2u && lead <= 0xDFu) {
-        length = 2;
-    } else if (lead >= 0xE0u && lead <= 0xEFu) {
-        length = 3;
-        low = lead == 0xE0u ? 0xA0u : 0x80u;
-        high = lead == 0xEDu ? 0x9Fu : 0xBFu;
-    } else if (lead >= 0xF0u && lead <= 0xF4u) {
-        length = 4;
-        low = lead == 0xF0u ? 0x90u : 0x80u;
-        high = lead == 0xF4u ? 0x8Fu : 0xBFu;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high) {
-        return 0;
-    }
-    for (std::size_t k = 2; k < length; ++k) {
-        if ((byte(i + k) & 0xC0u) != 0x80u) {
-            return 0;
-        }
-    }
-    return length;
-}
 
 void appendHexByte(std::string& out, unsigned char c)
 {

@@ -1,5 +1,7 @@
 #include "intake/IntakeNames.h"
 
+#include "matching/NameText.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <unicode/uchar.h>
@@ -18,51 +20,15 @@ char asciiLower(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-/// Code points of a name, letter case folded. A byte that does not start a valid UTF-8
-/// sequence stands for itself (as a value no real character has), so names that are not
-/// UTF-8 still compare byte for byte.
-std::vector<std::int32_t> foldedCodePoints(std::string_view text)
+/// Characters of a name, letter case folded. A byte that is not valid UTF-8 stays a
+/// character of its own (see decodeName), so such names still compare byte for byte.
+std::u32string foldedCharacters(std::string_view text)
 {
-    std::vector<std::int32_t> out;
-    out.reserve(text.size());
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t size = text.size();
-    std::size_t i = 0;
-    while (i < size) {
-        const unsigned lead = bytes[i];
-        std::size_t length = 0;
-        std::int32_t cp = 0;
-        if (lead < 0x80u) {
-            length = 1;
-            cp = static_cast<std::int32_t>(lead);
-        } else if (lead >= 0xC2u && lead <= 0xDFu) {
-            length = 2;
-            cp = static_cast<std::int32_t>(lead & 0x1Fu);
-        } else if (lead >= 0xE0u && lead <= 0xEFu) {
-            length = 3;
-            cp = static_cast<std::int32_t>(lead & 0x0Fu);
-        } else if (lead >= 0xF0u && lead <= 0xF4u) {
-            length = 4;
-            cp = static_cast<std::int32_t>(lead & 0x07u);
+    std::u32string out = decodeName(text);
+    for (char32_t& c : out) {
+        if (!isEscapedByte(c)) {
+            c = static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
         }
-        bool valid = length != 0 && i + length <= size;
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const unsigned next = bytes[i + k];
-            valid = (next & 0xC0u) == 0x80u;
-            cp = (cp << 6) | static_cast<std::int32_t>(next & 0x3Fu);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not characters either.
-        if (valid && ((length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000) ||
-                      (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)) {
-            valid = false;
-        }
-        if (!valid) {
-            out.push_back(-1 - static_cast<std::int32_t>(lead));
-            ++i;
-            continue;
-        }
-        out.push_back(static_cast<std::int32_t>(u_foldCase(cp, U_FOLD_CASE_DEFAULT)));
-        i += length;
     }
     return out;
 }
@@ -78,8 +44,8 @@ bool endsWithIgnoringCase(std::string_view name, std::string_view ending)
         return std::equal(tail.begin(), tail.end(), ending.begin(), ending.end(),
                           [](char a, char b) { return asciiLower(a) == asciiLower(b); });
     }
-    const std::vector<std::int32_t> n = foldedCodePoints(name);
-    const std::vector<std::int32_t> e = foldedCodePoints(ending);
+    const std::u32string n = foldedCharacters(name);
+    const std::u32string e = foldedCharacters(ending);
     return e.size() <= n.size() &&
            std::equal(e.begin(), e.end(), n.end() - static_cast<std::ptrdiff_t>(e.size()));
 }

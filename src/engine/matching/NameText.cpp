@@ -1,5 +1,7 @@
 #include "matching/NameText.h"
 
+#include "common/Utf8.h"
+
 #include <algorithm>
 #include <array>
 #include <unicode/uchar.h>
@@ -27,65 +29,22 @@ char toCodePage1252(char32_t c)
     return '?';
 }
 
-/// Length of the valid UTF-8 sequence at the start of `s`, or 0 if it is not one; the
-/// character goes to `out`.
-std::size_t decodeOne(std::string_view s, char32_t& out)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char b0 = byte(0);
-    if (b0 < 0x80) {
-        out = b0;
-        return 1;
-    }
-    std::size_t length = 0;
-    char32_t c = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-        c = b0 & 0x1Fu;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        c = b0 & 0x0Fu;
-        low = b0 == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
-        high = b0 == 0xED ? 0x9F : 0xBF; // no surrogates
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        c = b0 & 0x07u;
-        low = b0 == 0xF0 ? 0x90 : 0x80;  // no overlong forms
-        high = b0 == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (s.size() < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char b = byte(i);
-        if (b < (i == 1 ? low : 0x80) || b > (i == 1 ? high : 0xBF)) {
-            return 0;
-        }
-        c = (c << 6) | (b & 0x3Fu);
-    }
-    out = c;
-    return length;
-}
-
 } // namespace
 
 std::u32string decodeName(std::string_view bytes, std::size_t maxChars)
 {
     std::u32string text;
     text.reserve(std::min(bytes.size(), maxChars));
-    while (!bytes.empty() && text.size() < maxChars) {
+    std::size_t at = 0;
+    while (at < bytes.size() && text.size() < maxChars) {
         char32_t c = 0;
-        std::size_t used = decodeOne(bytes, c);
+        std::size_t used = utf8SequenceAt(bytes, at, c);
         if (used == 0) {
-            c = 0xDC00 + static_cast<unsigned char>(bytes.front());
+            c = 0xDC00 + static_cast<unsigned char>(bytes[at]);
             used = 1;
         }
         text.push_back(c);
-        bytes.remove_prefix(used);
+        at += used;
     }
     return text;
 }
