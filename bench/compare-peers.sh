@@ -34,8 +34,7 @@ die() { echo "compare-peers: $*" >&2; exit 1; }
 
 generator=${CORVELLE_CORPUS_SCRIPT:-}
 if [[ -z "$generator" ]]; then
-    for candidate in "$repo/../shared/bench/make_corpus.py" "$repo/shared/bench/make_corpus.py" \
-        /work/shared/bench/make_corpus.py; do
+    for candidate in "$repo/../shared/bench/make_corpus.py" "$repo/shared/bench/make_corpus.py"; do
         if [[ -f "$candidate" ]]; then
             generator=$candidate
             break
