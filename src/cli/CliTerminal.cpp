@@ -21,6 +21,7 @@ TerminalDisplay::TerminalDisplay(bool live)
     m_dedupeProgress.owner = this;
     m_dedupeStatus.owner = this;
     m_dedupeStatus.target = &m_statusText;
+    m_dedupeStatus.drawAtOnce = true;
     m_dedupeCount.owner = this;
     m_dedupeCount.target = &m_countText;
     m_messages.owner = this;
@@ -97,7 +98,7 @@ void TerminalDisplay::DedupeText::setCaption(std::string_view text)
 {
     owner->m_inDedupe = true;
     target->assign(text);
-    owner->draw(true);
+    owner->draw(drawAtOnce);
 }
 
 MessageAnswer TerminalDisplay::Messages::show(const Message& message)

@@ -48,6 +48,7 @@ private:
     struct DedupeText final : CaptionSink {
         TerminalDisplay* owner = nullptr;
         std::string* target = nullptr;
+        bool drawAtOnce = false; // a new step shows at once; a running count can wait
         void setCaption(std::string_view text) override;
     };
     struct Messages final : MessageSink {
