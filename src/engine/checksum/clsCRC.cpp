@@ -1,6 +1,7 @@
 // clsCRC: the running CRC-16/CRC-32 value and the file checksum built on it.
 #include "checksum/clsCRC.h"
 
+#include "common/PosixFile.h"
 #include "common/Types.h"
 
 #include <algorithm>
@@ -36,19 +37,11 @@ public:
     explicit ReadOnlyFile(const std::filesystem::path& path)
         : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK))
     {}
-    ~ReadOnlyFile()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
     [[nodiscard]] bool isRegularFile() const
     {
         struct stat info {};
-        return m_fd >= 0 && ::fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode);
+        return m_fd.valid() && ::fstat(m_fd.get(), &info) == 0 && S_ISREG(info.st_mode);
     }
 
     /// Fills `block` completely; false on a read error or when the file ends first (it shrank
@@ -57,7 +50,7 @@ public:
     {
         std::size_t done = 0;
         while (done < block.size()) {
-            const ssize_t got = ::read(m_fd, block.data() + done, block.size() - done);
+            const ssize_t got = ::read(m_fd.get(), block.data() + done, block.size() - done);
             if (got < 0 && errno == EINTR) {
                 continue;
             }
@@ -70,7 +63,7 @@ public:
     }
 
 private:
-    int m_fd;
+    UniqueFd m_fd;
 };
 
 float percentDone(std::int64_t total, std::int64_t remaining)
