@@ -220,18 +220,35 @@ std::string formatDuplicates(const GridModel& duplicates, OutputFormat format)
     return formatText(duplicates);
 }
 
+namespace {
+
+/// The escapes every output shares: a backslash, a tab and a newline. False for any other
+/// byte, which the caller then writes its own way.
+bool appendSharedEscape(std::string& out, char c)
+{
+    switch (c) {
+    case '\\':
+        out += "\\\\";
+        return true;
+    case '\t':
+        out += "\\t";
+        return true;
+    case '\n':
+        out += "\\n";
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 std::string escapeTsv(std::string_view cell)
 {
     std::string out;
     out.reserve(cell.size());
     for (const char c : cell) {
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else {
+        if (!appendSharedEscape(out, c)) {
             out += c;
         }
     }
@@ -260,14 +277,12 @@ std::string escapeReadable(std::string_view text)
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
+        if (appendSharedEscape(out, text[i])) {
+            ++i;
+            continue;
+        }
         const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c < 0x20u || c == 0x7Fu) {
+        if (c < 0x20u || c == 0x7Fu) {
             appendHexByte(out, c);
         } else if (c >= 0x80u) {
             const std::size_t length = utf8SequenceAt(text, i);

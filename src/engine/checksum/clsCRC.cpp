@@ -46,20 +46,13 @@ public:
 
     /// Fills `block` completely; false on a read error or when the file ends first (it shrank
     /// since its length was taken).
-    bool readExactly(std::span<std::uint8_t> block)
+    bool readExactly(std::span<std::uint8_t> block, const std::filesystem::path& path)
     {
-        std::size_t done = 0;
-        while (done < block.size()) {
-            const ssize_t got = ::read(m_fd.get(), block.data() + done, block.size() - done);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                return false;
-            }
-            done += static_cast<std::size_t>(got);
+        try {
+            return readFully(m_fd.get(), block.data(), block.size(), path) == block.size();
+        } catch (const std::system_error&) {
+            return false;
         }
-        return true;
     }
 
 private:
@@ -95,7 +88,7 @@ bool addLeadingBytes(clsCRC& crc, const std::filesystem::path& path, std::int64_
         const auto size = static_cast<std::size_t>(
             std::min(remaining, static_cast<std::int64_t>(clsCRC::blockSize)));
         const std::span<std::uint8_t> block(buffer.data(), size);
-        if (!file.readExactly(block)) {
+        if (!file.readExactly(block, path)) {
             return false;
         }
         lastBlock = crc.CalculateBytes(block);
