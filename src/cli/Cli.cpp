@@ -210,10 +210,10 @@ int runOptions(const Options& options)
     GridModel duplicates;
     duplicates.ColumnFormat("<ID|<Dupe Group|<Path|<File Name|<Extension|<Size|<CRC");
     DedupeRunHooks dedupeHooks;
-    dedupeHooks.stop = &g_stop;
-    dedupeHooks.messages = &display.messages();
+    dedupeHooks.work.stop = &g_stop;
+    dedupeHooks.work.messages = &display.messages();
     if (display.live()) {
-        dedupeHooks.progress = &display.dedupeProgress();
+        dedupeHooks.work.progress = &display.dedupeProgress();
         dedupeHooks.status = &display.dedupeStatus();
         dedupeHooks.count = &display.dedupeCount();
     }

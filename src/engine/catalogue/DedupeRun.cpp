@@ -12,33 +12,27 @@ DedupeFiles DedupeFiles::in(const std::filesystem::path& folder)
 Outcome runDedupe(clsDatabase& catalogue, const DedupeSettings& settings, const DedupeFiles& files,
                   GridModel& duplicates, const DedupeRunHooks& hooks)
 {
-    const auto status = [&](std::string_view text) {
-        if (hooks.status != nullptr) {
-            hooks.status->setCaption(text);
-        }
-    };
-    WorkHooks work{hooks.progress, nullptr, hooks.stop, hooks.yield, hooks.messages};
-    const auto stopped = [&] { return hooks.stop != nullptr && hooks.stop->requested(); };
+    WorkHooks pass = hooks.work;
+    pass.caption = nullptr;
 
-    status(stepExportCaption);
-    const Outcome exported = catalogue.ExportRecordset(files.exportFile, work);
-    if (exported == Outcome::Failed) {
+    setCaptionOn(hooks.status, stepExportCaption);
+    if (catalogue.ExportRecordset(files.exportFile, pass) == Outcome::Failed) {
         return Outcome::Failed;
     }
-    status(stepGroupCaption);
-    if (stopped()) {
+    setCaptionOn(hooks.status, stepGroupCaption);
+    if (pass.stopRequested()) {
         return Outcome::Stopped;
     }
-    work.caption = hooks.count;
-    const Outcome grouped = catalogue.FindDupes(files.exportFile, files.pairFile, settings, work);
-    if (grouped == Outcome::Failed) {
+    WorkHooks grouping = pass;
+    grouping.caption = hooks.count;
+    if (catalogue.FindDupes(files.exportFile, files.pairFile, settings, grouping) ==
+        Outcome::Failed) {
         return Outcome::Failed;
     }
-    if (stopped()) {
+    if (pass.stopRequested()) {
         return Outcome::Stopped;
     }
-    work.caption = nullptr;
-    return catalogue.AddDupes(files.pairFile, duplicates, work);
+    return catalogue.AddDupes(files.pairFile, duplicates, pass);
 }
 
 } // namespace corvelle

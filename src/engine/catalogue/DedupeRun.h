@@ -20,22 +20,25 @@ struct DedupeFiles {
     static DedupeFiles in(const std::filesystem::path& folder);
 };
 
+/// What a run reports to: the passes' shared hooks (progress, stop, yield, messages; their
+/// caption is not used) and the run's two labels.
 struct DedupeRunHooks {
-    ProgressSink* progress = nullptr;
+    WorkHooks work;
     CaptionSink* status = nullptr; // "Step 1 :  Exporting Records For Deduplication", ...
     CaptionSink* count = nullptr;  // "N Duplicate(s) Found"
-    const StopFlag* stop = nullptr;
-    std::function<void()> yield;
-    MessageSink* messages = nullptr;
 };
 
 inline constexpr std::string_view stepExportCaption =
     "Step 1 :  Exporting Records For Deduplication";
 inline constexpr std::string_view stepGroupCaption = "Step 2 :  Creating Duplicate List";
 
-/// Runs the three passes. Completed when all three ran; Stopped or Failed say where it ended
-/// (a failed pass has already reported its message). The duplicate grid is replaced only when
-/// the loading pass runs.
+/// Runs the three passes. Completed when all three ran; Stopped or Failed say where it ended.
+/// The duplicate grid is replaced only when the loading pass runs.
+///
+/// Errors: export and grouping catch their own failures, report them through the messages
+/// hook and return Failed. Loading reports nothing itself: a pair file or catalogue that
+/// cannot be read escapes as std::system_error or StoreError, with the rows loaded so far
+/// left in the grid, so that the caller decides how to tell the user.
 Outcome runDedupe(clsDatabase& catalogue, const DedupeSettings& settings, const DedupeFiles& files,
                   GridModel& duplicates, const DedupeRunHooks& hooks);
 

@@ -37,10 +37,7 @@ Outcome clsDatabase::ExportRecordset(const std::filesystem::path& strFileName,
                 encodeDedupeRecord(record.id, record.file, record.extension, record.size,
                                    record.crc.value, out.reserve(dedupe_record::kSize));
                 snapshot.add(record.id, record.file, record.extension, record.size, record.crc);
-                ++written;
-                hooks.setProgress(static_cast<float>(static_cast<double>(written) / total * 100.0));
-                hooks.yieldNow();
-                if (hooks.stopRequested()) {
+                if (!hooks.checkpoint(++written, total)) {
                     outcome = Outcome::Stopped;
                     return false;
                 }

@@ -100,10 +100,8 @@ public:
 
     bool headDone(std::size_t head) override
     {
-        const double heads = static_cast<double>(m_records.size() - 1);
-        m_hooks.setProgress(static_cast<float>(static_cast<double>(head + 1) / heads * 100.0));
-        m_hooks.yieldNow();
-        return !m_hooks.stopRequested();
+        return m_hooks.checkpoint(static_cast<double>(head + 1),
+                                  static_cast<double>(m_records.size() - 1));
     }
 
     [[nodiscard]] const std::vector<std::size_t>& newlyGrouped() const { return m_newlyGrouped; }

@@ -100,9 +100,7 @@ Outcome clsDatabase::AddDupes(const std::filesystem::path& strFileName, GridMode
             objVsg.CellBackColor(std::max(groupFirstRow, lastRow - 1), 0, lastRow,
                                  objVsg.ColCount() - 1, shade ? kBlueShade : kRoseShade);
         }
-        hooks.setProgress(static_cast<float>(static_cast<double>(k + 1) / total * 100.0));
-        hooks.yieldNow();
-        if (hooks.stopRequested()) {
+        if (!hooks.checkpoint(static_cast<double>(k + 1), total)) {
             break;
         }
     }

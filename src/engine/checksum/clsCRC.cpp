@@ -59,25 +59,12 @@ private:
     UniqueFd m_fd;
 };
 
-float percentDone(std::int64_t total, std::int64_t remaining)
-{
-    return static_cast<float>(static_cast<double>(total - remaining) / static_cast<double>(total) *
-                              100.0);
-}
-
-void setProgress(ProgressSink* progress, float percent)
-{
-    if (progress != nullptr) {
-        progress->setValue(percent);
-    }
-}
-
 /// Runs the leading `total` bytes of the file through `crc` block by block. `lastBlock` keeps
 /// the value after the last complete block, which is the result even when a later one fails.
 bool addLeadingBytes(clsCRC& crc, const std::filesystem::path& path, std::int64_t total,
-                     ProgressSink* progress, std::optional<std::int32_t>& lastBlock)
+                     const WorkHooks& progress, std::optional<std::int32_t>& lastBlock)
 {
-    setProgress(progress, 0.0f);
+    progress.setProgress(0.0f);
     ReadOnlyFile file(path);
     if (!file.isRegularFile()) {
         return false;
@@ -93,7 +80,8 @@ bool addLeadingBytes(clsCRC& crc, const std::filesystem::path& path, std::int64_
         }
         lastBlock = crc.CalculateBytes(block);
         remaining -= static_cast<std::int64_t>(size);
-        setProgress(progress, percentDone(total, remaining));
+        progress.setProgress(
+            percentOf(static_cast<double>(total - remaining), static_cast<double>(total)));
     }
     return true;
 }
@@ -158,6 +146,9 @@ std::optional<std::int32_t> clsCRC::CalculateFile(const std::filesystem::path& F
 {
     // The CRC-16 register is deliberately left alone: a CRC-16 over a file continues from it.
     m_crc32Register = crc32Initial;
+    WorkHooks hooks;
+    hooks.progress = ProgressBar;
+    hooks.messages = m_messages;
     std::optional<std::int32_t> lastBlock;
     bool read = false;
     try {
@@ -165,8 +156,7 @@ std::optional<std::int32_t> clsCRC::CalculateFile(const std::filesystem::path& F
             if (MaxSize <= 0 || *length == 0) {
                 return std::nullopt;
             }
-            read = addLeadingBytes(*this, Filename, std::min(*length, MaxSize), ProgressBar,
-                                   lastBlock);
+            read = addLeadingBytes(*this, Filename, std::min(*length, MaxSize), hooks, lastBlock);
         }
     } catch (const std::exception&) {
         // A progress object that fails ends the checksum like a read error does.
@@ -174,12 +164,7 @@ std::optional<std::int32_t> clsCRC::CalculateFile(const std::filesystem::path& F
     }
     if (!read) {
         m_crc32Register = 0;
-        const Message message = crcFileErrorMessage(Filename.native());
-        if (m_messages != nullptr) {
-            m_messages->show(message);
-        } else {
-            StderrMessageSink().show(message);
-        }
+        hooks.report(crcFileErrorMessage(Filename.native()));
     }
     return lastBlock;
 }

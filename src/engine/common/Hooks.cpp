@@ -11,6 +11,11 @@ MessageAnswer StderrMessageSink::show(const Message& message)
     return message.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 
+float percentOf(double done, double total)
+{
+    return static_cast<float>(done / total * 100.0);
+}
+
 MessageAnswer WorkHooks::report(const Message& message) const
 {
     if (messages != nullptr) {

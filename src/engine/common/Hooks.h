@@ -23,6 +23,14 @@ public:
     virtual void setCaption(std::string_view text) = 0;
 };
 
+/// Sets the caption when there is a sink to take it.
+inline void setCaptionOn(CaptionSink* sink, std::string_view text)
+{
+    if (sink != nullptr) {
+        sink->setCaption(text);
+    }
+}
+
 /// A stop request: set by a Stop button (or a signal handler), read by the running loop at
 /// its checkpoints. Atomic so that it may be set from another thread.
 class StopFlag {
@@ -69,6 +77,9 @@ public:
 /// The way a long operation ended. A stop is a normal end, never a failure.
 enum class Outcome { Completed, Stopped, Failed };
 
+/// done / total as a percentage, in the single precision a progress bar takes.
+float percentOf(double done, double total);
+
 /// The hooks one long operation receives. Every member may be left empty; the helpers then do
 /// nothing (messages then go to stderr, so that no failure is silently dropped).
 struct WorkHooks {
@@ -84,12 +95,7 @@ struct WorkHooks {
             progress->setValue(percent);
         }
     }
-    void setCaption(std::string_view text) const
-    {
-        if (caption != nullptr) {
-            caption->setCaption(text);
-        }
-    }
+    void setCaption(std::string_view text) const { setCaptionOn(caption, text); }
     [[nodiscard]] bool stopRequested() const { return stop != nullptr && stop->requested(); }
     void yieldNow() const
     {
@@ -98,6 +104,15 @@ struct WorkHooks {
         }
     }
     MessageAnswer report(const Message& message) const;
+
+    /// The end of one unit of work: the progress becomes done / total, the driver gets its
+    /// turn, and the answer says whether to go on (false once a stop was asked).
+    [[nodiscard]] bool checkpoint(double done, double total) const
+    {
+        setProgress(percentOf(done, total));
+        yieldNow();
+        return !stopRequested();
+    }
 };
 
 } // namespace corvelle

@@ -105,8 +105,8 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
             for (std::int64_t block = 1; block <= blocks; ++block) {
                 const std::int64_t remaining =
                     total - std::min(block * intake::crcBlockSize(), total);
-                m_hooks.setProgress(static_cast<float>(static_cast<double>(total - remaining) /
-                                                       static_cast<double>(total) * 100.0));
+                m_hooks.setProgress(
+                    percentOf(static_cast<double>(total - remaining), static_cast<double>(total)));
             }
         }
         if (ok) {

@@ -142,7 +142,7 @@ TEST_F(Loading, wholeRunFillsTheGridThroughThePipeline)
     add("third", ".mp3", 6, Checksum{1});
     RecordingCaption status;
     RecordingCaption count;
-    const DedupeRunHooks run{&progress, &status, &count, &stop, {}, &messages};
+    DedupeRunHooks run{{&progress, nullptr, &stop, {}, &messages}, &status, &count};
     EXPECT_EQ(runDedupe(db, DedupeSettings{}, files, grid, run), Outcome::Completed);
     EXPECT_EQ(status.captions, (std::vector<std::string>{std::string(stepExportCaption),
                                                          std::string(stepGroupCaption)}));
@@ -156,7 +156,7 @@ TEST_F(Loading, aStopDuringTheExportRunsNoFurtherPass)
     grid.AppendRow({"earlier"});
     yield = stopAfterYields(stop, 1);
     RecordingCaption status;
-    const DedupeRunHooks run{&progress, &status, nullptr, &stop, yield, &messages};
+    DedupeRunHooks run{{&progress, nullptr, &stop, yield, &messages}, &status, nullptr};
     EXPECT_EQ(runDedupe(db, DedupeSettings{}, files, grid, run), Outcome::Stopped);
     EXPECT_EQ(status.captions.size(), 2u) << "the step caption still changes";
     EXPECT_FALSE(std::filesystem::exists(files.pairFile));
