@@ -7,6 +7,7 @@
 #include "catalogue/DedupeRun.h"
 #include "catalogue/clsDatabase.h"
 #include "controls/GridModel.h"
+#include "controls/ListColumns.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -108,7 +109,7 @@ RunTimes timePasses(std::vector<test::ReferenceRecord>& records, const DedupeSet
     }
     const DedupeFiles files = DedupeFiles::in(dir.path);
     GridModel grid;
-    grid.ColumnFormat("<ID|<Dupe Group|<Path|<File Name|<Extension|<Size|<CRC");
+    grid.ColumnFormat(dupeListFormat());
     const WorkHooks hooks;
     RunTimes times;
     auto start = Clock::now();

@@ -6,6 +6,7 @@
 #include "catalogue/DedupeRun.h"
 #include "catalogue/clsDatabase.h"
 #include "controls/GridModel.h"
+#include "controls/ListColumns.h"
 #include "intake/FileIntake.h"
 
 #include <csignal>
@@ -208,7 +209,7 @@ int runOptions(const Options& options)
     }
 
     GridModel duplicates;
-    duplicates.ColumnFormat("<ID|<Dupe Group|<Path|<File Name|<Extension|<Size|<CRC");
+    duplicates.ColumnFormat(dupeListFormat());
     DedupeRunHooks dedupeHooks;
     dedupeHooks.work.stop = &g_stop;
     dedupeHooks.work.messages = &display.messages();

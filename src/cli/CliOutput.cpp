@@ -2,18 +2,35 @@
 
 #include "common/Utf8.h"
 #include "controls/GridModel.h"
+#include "controls/ListColumns.h"
 
 #include <array>
-#include <charconv>
 #include <cstdint>
 
 namespace corvelle::cli {
 namespace {
 
-enum Column { colId = 0, colGroup, colPath, colName, colExtension, colSize, colCrc, columnCount };
+constexpr int kColumns = static_cast<int>(dupeColumnHeaders.size());
 
-constexpr std::array<std::string_view, columnCount> headers{
-    "ID", "Dupe Group", "Path", "File Name", "Extension", "Size", "CRC"};
+const std::string& cell(const GridModel& grid, int row, DupeColumn column)
+{
+    return grid.CellText(row, columnIndex(column));
+}
+
+/// Calls visit(group, firstRow, endRow) for each group's run of rows, in list order.
+template <class Visit> void forEachGroup(const GridModel& grid, Visit visit)
+{
+    int row = 1;
+    while (row < grid.RowCount()) {
+        const std::int32_t group = grid.recordAt(row).group;
+        int end = row + 1;
+        while (end < grid.RowCount() && grid.recordAt(end).group == group) {
+            ++end;
+        }
+        visit(group, row, end);
+        row = end;
+    }
+}
 
 void appendHexByte(std::string& out, unsigned char c)
 {
@@ -58,127 +75,121 @@ void appendJsonString(std::string& out, std::string_view text)
     out += '"';
 }
 
-/// "key": value, with the exact bytes beside a lossy text when the name is not UTF-8.
-void appendJsonText(std::string& out, std::string_view key, std::string_view text)
+void appendJsonKey(std::string& out, std::string_view key)
 {
     out += '"';
     out += key;
     out += "\": ";
+}
+
+/// "key": value, with the exact bytes beside a lossy text when the name is not UTF-8.
+void appendJsonText(std::string& out, std::string_view key, std::string_view text)
+{
+    appendJsonKey(out, key);
     if (isValidUtf8(text)) {
         appendJsonString(out, text);
         return;
     }
     appendJsonString(out, lossyUtf8(text));
-    out += ", \"";
-    out += key;
-    out += "_base64\": ";
+    out += ", ";
+    appendJsonKey(out, std::string(key) + "_base64");
     appendJsonString(out, base64(text));
 }
 
-/// A cell holding a decimal number, as a JSON number; a string should it hold anything else.
-void appendJsonNumber(std::string& out, std::string_view key, std::string_view cell)
+void appendJsonNumber(std::string& out, std::string_view key, std::int64_t value)
 {
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
-    out += '"';
-    out += key;
-    out += "\": ";
-    if (!cell.empty() && error == std::errc() && end == cell.data() + cell.size()) {
-        out += std::to_string(value);
-    } else {
-        appendJsonString(out, cell);
-    }
+    appendJsonKey(out, key);
+    out += std::to_string(value);
 }
 
 std::string fullPathOf(const GridModel& grid, int row)
 {
-    return grid.CellText(row, colPath) + grid.CellText(row, colName) +
-           grid.CellText(row, colExtension);
+    return cell(grid, row, DupeColumn::Path) + cell(grid, row, DupeColumn::FileName) +
+           cell(grid, row, DupeColumn::Extension);
+}
+
+/// Every data row, its cells escaped and joined as the format writes them.
+template <class Escape>
+std::string joinRows(const GridModel& grid, char separator, std::string_view lineEnd, Escape escape)
+{
+    std::string out;
+    for (int row = 1; row < grid.RowCount(); ++row) {
+        for (int col = 0; col < kColumns; ++col) {
+            if (col > 0) {
+                out += separator;
+            }
+            out += escape(grid.CellText(row, col));
+        }
+        out += lineEnd;
+    }
+    return out;
 }
 
 std::string formatTsv(const GridModel& grid)
 {
-    std::string out;
-    for (int row = 1; row < grid.RowCount(); ++row) {
-        for (int col = 0; col < columnCount; ++col) {
-            if (col > 0) {
-                out += '\t';
-            }
-            out += escapeTsv(grid.CellText(row, col));
-        }
-        out += '\n';
-    }
-    return out;
+    return joinRows(grid, '\t', "\n", escapeTsv);
 }
 
 std::string formatCsv(const GridModel& grid)
 {
     std::string out;
-    for (int col = 0; col < columnCount; ++col) {
-        out += col > 0 ? "," : "";
-        out += headers[static_cast<std::size_t>(col)];
+    for (const std::string_view header : dupeColumnHeaders) {
+        out += out.empty() ? "" : ",";
+        out += header;
     }
     out += "\r\n";
-    for (int row = 1; row < grid.RowCount(); ++row) {
-        for (int col = 0; col < columnCount; ++col) {
-            out += col > 0 ? "," : "";
-            out += escapeCsv(grid.CellText(row, col));
-        }
-        out += "\r\n";
-    }
-    return out;
+    return out + joinRows(grid, ',', "\r\n", escapeCsv);
+}
+
+void appendJsonFile(std::string& out, const GridModel& grid, int row)
+{
+    const RowRecord& record = grid.recordAt(row);
+    out += '{';
+    appendJsonNumber(out, "id", record.id);
+    out += ", ";
+    appendJsonText(out, "path", cell(grid, row, DupeColumn::Path));
+    out += ", ";
+    appendJsonText(out, "name", cell(grid, row, DupeColumn::FileName));
+    out += ", ";
+    appendJsonText(out, "extension", cell(grid, row, DupeColumn::Extension));
+    out += ", ";
+    appendJsonText(out, "full_path", fullPathOf(grid, row));
+    out += ", ";
+    appendJsonNumber(out, "size", record.size);
+    out += ", ";
+    appendJsonText(out, "crc", cell(grid, row, DupeColumn::Crc));
+    out += '}';
 }
 
 std::string formatJson(const GridModel& grid)
 {
     std::string out = "{\"groups\": [";
-    const std::string* group = nullptr;
-    for (int row = 1; row < grid.RowCount(); ++row) {
-        const std::string& cell = grid.CellText(row, colGroup);
-        if (group == nullptr || cell != *group) {
-            out += group == nullptr ? "\n  {" : "\n  ]},\n  {";
-            appendJsonNumber(out, "group", cell);
-            out += ", \"files\": [\n    {";
-            group = &cell;
-        } else {
-            out += ",\n    {";
+    bool first = true;
+    forEachGroup(grid, [&](std::int32_t group, int row, int end) {
+        out += first ? "\n  {" : "\n  ]},\n  {";
+        first = false;
+        appendJsonNumber(out, "group", group);
+        out += ", \"files\": [";
+        for (int r = row; r < end; ++r) {
+            out += r == row ? "\n    " : ",\n    ";
+            appendJsonFile(out, grid, r);
         }
-        appendJsonNumber(out, "id", grid.CellText(row, colId));
-        out += ", ";
-        appendJsonText(out, "path", grid.CellText(row, colPath));
-        out += ", ";
-        appendJsonText(out, "name", grid.CellText(row, colName));
-        out += ", ";
-        appendJsonText(out, "extension", grid.CellText(row, colExtension));
-        out += ", ";
-        appendJsonText(out, "full_path", fullPathOf(grid, row));
-        out += ", ";
-        appendJsonNumber(out, "size", grid.CellText(row, colSize));
-        out += ", ";
-        appendJsonText(out, "crc", grid.CellText(row, colCrc));
-        out += "}";
-    }
-    out += group == nullptr ? "]}\n" : "\n  ]}\n]}\n";
+    });
+    out += first ? "]}\n" : "\n  ]}\n]}\n";
     return out;
 }
 
 std::string formatText(const GridModel& grid)
 {
     std::string out;
-    const DuplicateCounts counts = countDuplicates(grid);
-    int row = 1;
-    while (row < grid.RowCount()) {
-        const std::string& group = grid.CellText(row, colGroup);
-        int end = row;
-        while (end < grid.RowCount() && grid.CellText(end, colGroup) == group) {
-            ++end;
-        }
-        out += "Group " + escapeReadable(group) + ": " + std::to_string(end - row) + " files\n";
+    forEachGroup(grid, [&](std::int32_t group, int row, int end) {
+        out += "Group " + std::to_string(group) + ": " + std::to_string(end - row) + " files\n";
         for (; row < end; ++row) {
             out += "  " + escapeReadable(fullPathOf(grid, row)) + "\n";
         }
         out += "\n";
-    }
+    });
+    const DuplicateCounts counts = countDuplicates(grid);
     if (counts.groups == 0) {
         out += "No duplicates found.\n";
     } else {
@@ -193,15 +204,10 @@ std::string formatText(const GridModel& grid)
 DuplicateCounts countDuplicates(const GridModel& duplicates)
 {
     DuplicateCounts counts;
-    const std::string* group = nullptr;
-    for (int row = 1; row < duplicates.RowCount(); ++row) {
-        const std::string& cell = duplicates.CellText(row, colGroup);
-        if (group == nullptr || cell != *group) {
-            ++counts.groups;
-            group = &cell;
-        }
-        ++counts.rows;
-    }
+    forEachGroup(duplicates, [&](std::int32_t, int row, int end) {
+        ++counts.groups;
+        counts.rows += static_cast<std::size_t>(end - row);
+    });
     return counts;
 }
 

@@ -2,6 +2,7 @@
 #include "catalogue/DatabaseImpl.h"
 #include "common/PosixFile.h"
 #include "controls/GridModel.h"
+#include "controls/ListColumns.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -69,9 +70,9 @@ Outcome clsDatabase::AddDupes(const std::filesystem::path& strFileName, GridMode
     bool shade = false;
     int groupFirstRow = -1; // the first grid row of the current group
     const auto appendRow = [&](const CatalogueRecord& record) {
-        objVsg.AppendRow({std::to_string(record.id), std::to_string(group), record.path,
-                          record.file, record.extension, std::to_string(record.size),
-                          formatCrc(record.crc.value)});
+        const RecordCells cells{record.id,        record.path, record.file,
+                                record.extension, record.size, record.crc.value};
+        objVsg.AppendRow(dupeListRow(cells, group), RowRecord{record.id, group, record.size});
         lastFound = record.id;
     };
 

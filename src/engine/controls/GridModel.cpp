@@ -39,7 +39,7 @@ void GridModel::RowCount(int rows)
         }
         m_rows.resize(
             static_cast<std::size_t>(rows),
-            Row{std::vector<std::string>(static_cast<std::size_t>(m_colCount)), kNoColor, {}});
+            Row{std::vector<std::string>(static_cast<std::size_t>(m_colCount)), {}, kNoColor, {}});
         if (m_observer != nullptr) {
             m_observer->rowsInserted();
         }
@@ -146,10 +146,10 @@ void GridModel::AppendRow(std::span<const std::string> cells)
     AppendRow(std::vector<std::string>(cells.begin(), cells.end()));
 }
 
-void GridModel::AppendRow(std::vector<std::string>&& cells)
+void GridModel::AppendRow(std::vector<std::string>&& cells, const RowRecord& record)
 {
     cells.resize(static_cast<std::size_t>(m_colCount));
-    insertRow(Row{std::move(cells), kNoColor, {}});
+    insertRow(Row{std::move(cells), record, kNoColor, {}});
 }
 
 void GridModel::AppendRowText(std::string_view tabSeparated)
@@ -256,6 +256,24 @@ int GridModel::FindRow(std::string_view value, int col) const
     checkCell(0, col);
     for (int r = 1; r < RowCount(); ++r) {
         if (m_rows[static_cast<std::size_t>(r)].cells[static_cast<std::size_t>(col)] == value) {
+            return r;
+        }
+    }
+    return -1;
+}
+
+const RowRecord& GridModel::recordAt(int row) const
+{
+    if (row < 1 || row >= RowCount()) {
+        throw std::out_of_range("row " + std::to_string(row) + " is not a data row");
+    }
+    return m_rows[static_cast<std::size_t>(row)].record;
+}
+
+int GridModel::findRow(RecordId id) const
+{
+    for (int r = 1; r < RowCount(); ++r) {
+        if (m_rows[static_cast<std::size_t>(r)].record.id == id) {
             return r;
         }
     }

@@ -2,6 +2,8 @@
 // cells whose row 0 is the header; the views draw it, the engine writes rows into it.
 #pragma once
 
+#include "common/Types.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -28,6 +30,16 @@ public:
     virtual void cellsChanged(int row1, int col1, int row2, int col2) = 0;
     virtual void currentRowChanged() {}
     virtual void selectionChanged() {}
+};
+
+/// What a data row stands for, kept beside its cells so that commands and outputs use typed
+/// values and never parse cell text. A row added as text alone stands for no record (ID 0).
+struct RowRecord {
+    RecordId id = 0;
+    std::int32_t group = 0; ///< the duplicate group, from 1; 0 in the file list
+    FileSize size = 0;
+
+    friend bool operator==(const RowRecord&, const RowRecord&) = default;
 };
 
 class GridModel {
@@ -58,7 +70,7 @@ public:
     /// Adds a row at the end with these cells, from column 0 on. A cell may hold any bytes
     /// (tabs and newlines included): nothing is split.
     void AppendRow(std::span<const std::string> cells);
-    void AppendRow(std::vector<std::string>&& cells);
+    void AppendRow(std::vector<std::string>&& cells, const RowRecord& record = {});
     /// Adds a row given as one text with the cells separated by tab characters.
     void AppendRowText(std::string_view tabSeparated);
     /// Removes a data row; the rows below move up and stay selected if they were.
@@ -72,6 +84,12 @@ public:
 
     /// First data row whose text in column col equals value; -1 when there is none.
     [[nodiscard]] int FindRow(std::string_view value, int col) const;
+
+    /// The record a data row stands for.
+    [[nodiscard]] const RowRecord& recordAt(int row) const;
+    [[nodiscard]] RecordId recordIdAt(int row) const { return recordAt(row).id; }
+    /// First data row standing for the record; -1 when there is none.
+    [[nodiscard]] int findRow(RecordId id) const;
 
     [[nodiscard]] int SelectedRowCount() const { return static_cast<int>(m_selected.size()); }
     [[nodiscard]] int SelectedRowAt(int i) const;
@@ -88,6 +106,7 @@ public:
 private:
     struct Row {
         std::vector<std::string> cells;
+        RowRecord record;
         Color color = kNoColor;        // the whole row's colour
         std::vector<Color> cellColors; // per cell, once a part of the row was coloured
     };

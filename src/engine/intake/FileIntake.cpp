@@ -3,6 +3,7 @@
 #include "catalogue/clsDatabase.h"
 #include "checksum/clsCRC.h"
 #include "controls/GridModel.h"
+#include "controls/ListColumns.h"
 #include "intake/FileReading.h"
 #include "intake/IntakeNames.h"
 #include "intake/IntakeSources.h"
@@ -132,9 +133,8 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
         }
         ++m_accepted;
         if (m_grid != nullptr) {
-            m_grid->AppendRow({std::to_string(id), std::string(folder), std::string(name),
-                               std::string(extension), std::to_string(facts.size),
-                               formatCrc(crc.value)});
+            const RecordCells cells{id, folder, name, extension, facts.size, crc.value};
+            m_grid->AppendRow(fileListRow(cells), RowRecord{id, 0, facts.size});
         }
     } catch (const std::exception&) {
         // A failing store or list: this file is given up, what was done stays done, and the

@@ -5,6 +5,7 @@
 #include "catalogue/DedupeRun.h"
 #include "catalogue/clsDatabase.h"
 #include "controls/GridModel.h"
+#include "controls/ListColumns.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ protected:
     static GridModel dupeGrid()
     {
         GridModel grid;
-        grid.ColumnFormat("<ID|<Dupe Group|<Path|<File Name|<Extension|<Size|<CRC");
+        grid.ColumnFormat(dupeListFormat());
         return grid;
     }
 

@@ -1,5 +1,7 @@
 #include "controls/GridModel.h"
 
+#include "controls/ListColumns.h"
+
 #include <gtest/gtest.h>
 
 namespace corvelle {
@@ -8,7 +10,7 @@ namespace {
 GridModel makeDupeGrid()
 {
     GridModel grid;
-    grid.ColumnFormat("<ID|<Dupe Group|<Path|<File Name|<Extension|<Size|<CRC");
+    grid.ColumnFormat(dupeListFormat());
     return grid;
 }
 
@@ -71,6 +73,37 @@ TEST(GridModel, removingARowMovesLaterSelectedRowsUp)
     EXPECT_EQ(grid.CellText(3, 0), "4");
     EXPECT_EQ(grid.FindRow("4", 0), 3);
     EXPECT_EQ(grid.FindRow("3", 0), -1);
+}
+
+TEST(GridModel, typedRecordsFollowTheirRowsAndTextRowsStandForNone)
+{
+    GridModel grid = makeDupeGrid();
+    grid.AppendRow({"10"}, RowRecord{10, 1, 5'000'000'000});
+    grid.AppendRowText("11\t1");
+    grid.AppendRow({"12"}, RowRecord{12, 2, 0});
+    EXPECT_EQ(grid.recordAt(1), (RowRecord{10, 1, 5'000'000'000}));
+    EXPECT_EQ(grid.recordIdAt(2), 0);
+    EXPECT_EQ(grid.findRow(12), 3);
+
+    grid.RemoveRow(1);
+    EXPECT_EQ(grid.findRow(12), 2);
+    EXPECT_EQ(grid.findRow(10), -1);
+    EXPECT_EQ(grid.recordAt(2).group, 2);
+    EXPECT_THROW((void)grid.recordAt(0), std::out_of_range) << "the header stands for nothing";
+    EXPECT_THROW((void)grid.recordAt(3), std::out_of_range);
+}
+
+TEST(ListColumns, formatsAndRowsMatchTheListsColumns)
+{
+    EXPECT_EQ(dupeListFormat(), "<ID|<Dupe Group|<Path|<File Name|<Extension|<Size|<CRC");
+    EXPECT_EQ(fileListFormat(), "<ID|<Path|<File Name|<Extension|<Size|<CRC");
+    const RecordCells record{7, "/p/", "name", ".ext", 4'294'967'296, -1};
+    EXPECT_EQ(fileListRow(record),
+              (std::vector<std::string>{"7", "/p/", "name", ".ext", "4294967296", "$FFFFFFFF"}));
+    const std::vector<std::string> dupe = dupeListRow(record, 3);
+    ASSERT_EQ(dupe.size(), dupeColumnHeaders.size());
+    EXPECT_EQ(dupe[columnIndex(DupeColumn::DupeGroup)], "3");
+    EXPECT_EQ(dupe[columnIndex(DupeColumn::Crc)], "$FFFFFFFF");
 }
 
 TEST(GridModel, backColorCoversExactlyTheRectangle)

@@ -4,8 +4,10 @@
 #include "TestSupport.h"
 #include "catalogue/clsDatabase.h"
 #include "controls/GridModel.h"
+#include "controls/ListColumns.h"
 #include "intake/FileIntake.h"
 
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,7 +52,7 @@ public:
     IntakeHarness()
     {
         catalogue.OpenProject(store.path() / "data.dat");
-        files.ColumnFormat("<ID|<Path|<File Name|<Extension|<Size|<CRC");
+        files.ColumnFormat(fileListFormat());
     }
 
     /// An intake wired to this harness. `stopAtYield` > 0 asks for a stop at that yield.
@@ -120,6 +122,8 @@ public:
             for (int col = 0; col < files.ColCount(); ++col) {
                 cells.push_back(files.CellText(row, col));
             }
+            EXPECT_EQ(std::to_string(files.recordIdAt(row)), cells[0]) << "row " << row;
+            EXPECT_EQ(std::to_string(files.recordAt(row).size), cells[4]) << "row " << row;
             out.push_back(cells);
         }
         return out;

@@ -1,0 +1,43 @@
+#include "controls/ListColumns.h"
+
+#include <span>
+
+namespace corvelle {
+namespace {
+
+std::string leftAlignedFormat(std::span<const std::string_view> headers)
+{
+    std::string format;
+    for (const std::string_view header : headers) {
+        format += format.empty() ? "<" : "|<";
+        format += header;
+    }
+    return format;
+}
+
+} // namespace
+
+std::string fileListFormat()
+{
+    return leftAlignedFormat(fileColumnHeaders);
+}
+
+std::string dupeListFormat()
+{
+    return leftAlignedFormat(dupeColumnHeaders);
+}
+
+std::vector<std::string> fileListRow(const RecordCells& record)
+{
+    return {std::to_string(record.id),     std::string(record.path),    std::string(record.file),
+            std::string(record.extension), std::to_string(record.size), formatCrc(record.crc)};
+}
+
+std::vector<std::string> dupeListRow(const RecordCells& record, std::int32_t group)
+{
+    return {std::to_string(record.id), std::to_string(group),         std::string(record.path),
+            std::string(record.file),  std::string(record.extension), std::to_string(record.size),
+            formatCrc(record.crc)};
+}
+
+} // namespace corvelle

@@ -1,0 +1,51 @@
+// The columns of the two lists and the cells of their rows: the file list shows the catalogue,
+// the duplicate list the groups a dedupe found. Column 0 of both holds the record's ID.
+#pragma once
+
+#include "common/Types.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvelle {
+
+enum class FileColumn { Id, Path, FileName, Extension, Size, Crc };
+enum class DupeColumn { Id, DupeGroup, Path, FileName, Extension, Size, Crc };
+
+inline constexpr std::array<std::string_view, 6> fileColumnHeaders{"ID",        "Path", "File Name",
+                                                                   "Extension", "Size", "CRC"};
+inline constexpr std::array<std::string_view, 7> dupeColumnHeaders{
+    "ID", "Dupe Group", "Path", "File Name", "Extension", "Size", "CRC"};
+
+/// A column's index in its grid.
+constexpr int columnIndex(FileColumn column)
+{
+    return static_cast<int>(column);
+}
+constexpr int columnIndex(DupeColumn column)
+{
+    return static_cast<int>(column);
+}
+
+/// The grids' column formats ("<ID|<Path|..."): every column left-aligned.
+std::string fileListFormat();
+std::string dupeListFormat();
+
+/// What one catalogue record shows in a list row.
+struct RecordCells {
+    RecordId id = 0;
+    std::string_view path;
+    std::string_view file;
+    std::string_view extension;
+    FileSize size = 0;
+    CrcValue crc = 0;
+};
+
+/// The cells of the record's file-list row, from column 0 on.
+std::vector<std::string> fileListRow(const RecordCells& record);
+/// The cells of the record's duplicate-list row in the given group, from column 0 on.
+std::vector<std::string> dupeListRow(const RecordCells& record, std::int32_t group);
+
+} // namespace corvelle
