@@ -123,10 +123,13 @@ struct Target {
     bool folder = false;
 };
 
-int runOptions(const Options& options)
+/// The outcome of a step: nothing to go on, or the exit status that ends the run.
+using StepResult = std::optional<int>;
+
+/// Everything the user named must exist, and the work folder must take the work files,
+/// before any work starts.
+StepResult checkTargets(const Options& options, std::vector<Target>& targets)
 {
-    // Everything the user named is checked before any work starts.
-    std::vector<Target> targets;
     for (const std::string& given : options.paths) {
         struct stat st {};
         if (::stat(given.c_str(), &st) != 0) {
@@ -141,48 +144,78 @@ int runOptions(const Options& options)
         complain("cannot write to the work folder '" + options.workDir + "'");
         return exitUsage;
     }
-    const DedupeSettings& settings = options.settings;
-    if (!settings.anyCriterion()) {
+    if (!options.settings.anyCriterion()) {
         // Nothing could ever be compared: say so before cataloguing anything.
         refuse("At least one setting must be ticked");
         return exitRefused;
     }
+    return std::nullopt;
+}
 
-    installSignalHandlers();
-    TerminalDisplay display(!options.quiet && ::isatty(STDERR_FILENO) == 1);
-
-    // Declared before the catalogue, so that the catalogue is closed before its folder goes.
+/// The catalogue of this run: the file the user named, or one in a private temporary folder.
+struct RunCatalogue {
+    // Declared before the store, so that the store is closed before its folder goes.
     std::optional<TemporaryFolder> temporary;
-    clsDatabase catalogue;
+    clsDatabase store;
+};
+
+StepResult openCatalogue(const Options& options, RunCatalogue& catalogue)
+{
     try {
         fs::path file;
         if (options.catalogue) {
             file = *options.catalogue;
         } else {
-            temporary.emplace();
-            file = temporary->path() / "data.dat";
+            catalogue.temporary.emplace();
+            file = catalogue.temporary->path() / "data.dat";
         }
-        catalogue.OpenProject(file);
+        catalogue.store.OpenProject(file);
         // A fresh catalogue for every run, as the window starts with one.
-        catalogue.DeleteRecords();
+        catalogue.store.DeleteRecords();
     } catch (const std::exception& error) {
         complain(std::string("cannot open the catalogue: ") + error.what());
         return exitUsage;
     }
+    return std::nullopt;
+}
 
+/// Shows the intake's running count on the progress line.
+class IntakeCounter final : public CaptionSink {
+public:
+    explicit IntakeCounter(TerminalDisplay& display)
+        : m_display(display)
+    {}
+    void watch(const FileIntake& intake) { m_intake = &intake; }
+    void setCaption(std::string_view) override
+    {
+        if (m_intake != nullptr) {
+            m_display.filesProcessed(m_intake->lngProcessed());
+        }
+    }
+
+private:
+    TerminalDisplay& m_display;
+    const FileIntake* m_intake = nullptr;
+};
+
+/// The paths in the order given: each folder is one scan; a run of files in a row is one list
+/// of chosen files, read ahead together.
+void catalogueTargets(const std::vector<Target>& targets, const Options& options,
+                      clsDatabase& catalogue, TerminalDisplay& display)
+{
+    IntakeCounter counter(display);
     WorkHooks hooks;
     hooks.stop = &g_stop;
     hooks.messages = &display.messages();
     if (display.live()) {
-        hooks.caption = &display.intakeCaption();
+        hooks.caption = &counter;
     }
     FileIntake intake(catalogue, nullptr, hooks);
-    intake.lngCRCSize = settings.lngCRCSize;
+    counter.watch(intake);
+    intake.lngCRCSize = options.settings.lngCRCSize;
     intake.strFilters = options.filter;
     intake.blnRecursive = options.recursive;
 
-    // The paths in the order given: each folder is one scan; a run of files in a row is one
-    // list of chosen files, read ahead together.
     for (std::size_t i = 0; i < targets.size() && !g_stop.requested();) {
         if (targets[i].folder) {
             intake.blnAddFolder = true;
@@ -198,28 +231,27 @@ int runOptions(const Options& options)
         }
         display.intakeDone(intake.lngProcessed());
     }
-    if (g_stop.requested()) {
-        return interruptedExitCode();
-    }
+}
 
+StepResult findDuplicates(const Options& options, clsDatabase& catalogue, TerminalDisplay& display,
+                          GridModel& duplicates)
+{
     if (catalogue.RecordCount() < 2) {
         display.clear();
         refuse("You must have at least added 2 files to dedupe");
         return exitRefused;
     }
-
-    GridModel duplicates;
     duplicates.ColumnFormat(dupeListFormat());
-    DedupeRunHooks dedupeHooks;
-    dedupeHooks.work.stop = &g_stop;
-    dedupeHooks.work.messages = &display.messages();
+    DedupeRunHooks hooks;
+    hooks.work.stop = &g_stop;
+    hooks.work.messages = &display.messages();
     if (display.live()) {
-        dedupeHooks.work.progress = &display.dedupeProgress();
-        dedupeHooks.status = &display.dedupeStatus();
-        dedupeHooks.count = &display.dedupeCount();
+        hooks.work.progress = &display.dedupeProgress();
+        hooks.status = &display.dedupeStatus();
+        hooks.count = &display.dedupeCount();
     }
     const Outcome outcome =
-        runDedupe(catalogue, settings, DedupeFiles::in(options.workDir), duplicates, dedupeHooks);
+        runDedupe(catalogue, options.settings, DedupeFiles::in(options.workDir), duplicates, hooks);
     display.clear();
     if (outcome == Outcome::Stopped || g_stop.requested()) {
         return interruptedExitCode();
@@ -227,14 +259,41 @@ int runOptions(const Options& options)
     if (outcome == Outcome::Failed) {
         return exitRefused; // the pass has reported its own message
     }
+    return std::nullopt;
+}
 
-    const std::string output = formatDuplicates(duplicates, options.format);
+int printDuplicates(const GridModel& duplicates, OutputFormat format)
+{
+    const std::string output = formatDuplicates(duplicates, format);
     if (std::fwrite(output.data(), 1, output.size(), stdout) != output.size() ||
         std::fflush(stdout) != 0) {
         complain("cannot write the output");
         return exitRefused;
     }
     return exitCompleted;
+}
+
+int runOptions(const Options& options)
+{
+    std::vector<Target> targets;
+    if (const StepResult refused = checkTargets(options, targets)) {
+        return *refused;
+    }
+    installSignalHandlers();
+    TerminalDisplay display(!options.quiet && ::isatty(STDERR_FILENO) == 1);
+    RunCatalogue catalogue;
+    if (const StepResult failed = openCatalogue(options, catalogue)) {
+        return *failed;
+    }
+    catalogueTargets(targets, options, catalogue.store, display);
+    if (g_stop.requested()) {
+        return interruptedExitCode();
+    }
+    GridModel duplicates;
+    if (const StepResult ended = findDuplicates(options, catalogue.store, display, duplicates)) {
+        return *ended;
+    }
+    return printDuplicates(duplicates, options.format);
 }
 
 } // namespace

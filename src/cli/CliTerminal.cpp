@@ -2,7 +2,6 @@
 
 #include "CliOutput.h"
 
-#include <charconv>
 #include <cstdio>
 
 namespace corvelle::cli {
@@ -17,7 +16,6 @@ constexpr int barWidth = 24;
 TerminalDisplay::TerminalDisplay(bool live)
     : m_live(live)
 {
-    m_intakeCaption.owner = this;
     m_dedupeProgress.owner = this;
     m_dedupeStatus.owner = this;
     m_dedupeStatus.target = &m_statusText;
@@ -79,12 +77,10 @@ void TerminalDisplay::draw(bool force)
     m_drawn = true;
 }
 
-void TerminalDisplay::IntakeCaption::setCaption(std::string_view text)
+void TerminalDisplay::filesProcessed(std::int64_t processed)
 {
-    std::int64_t count = 0;
-    std::from_chars(text.data(), text.data() + text.size(), count);
-    owner->m_filesNow = count;
-    owner->draw(false);
+    m_filesNow = processed;
+    draw(false);
 }
 
 void TerminalDisplay::DedupeProgress::setValue(float percent)

@@ -21,8 +21,8 @@ public:
 
     [[nodiscard]] bool live() const { return m_live; }
 
-    /// The caption of an intake: "N File(s) Processed" of the current intake.
-    CaptionSink& intakeCaption() { return m_intakeCaption; }
+    /// The count of files the current intake has processed so far.
+    void filesProcessed(std::int64_t processed);
     /// Adds the files of a finished intake to the running total.
     void intakeDone(std::int64_t processed);
 
@@ -37,10 +37,6 @@ public:
     void clear();
 
 private:
-    struct IntakeCaption final : CaptionSink {
-        TerminalDisplay* owner = nullptr;
-        void setCaption(std::string_view text) override;
-    };
     struct DedupeProgress final : ProgressSink {
         TerminalDisplay* owner = nullptr;
         void setValue(float percent) override;
@@ -68,7 +64,6 @@ private:
     std::string m_statusText;
     std::string m_countText;
 
-    IntakeCaption m_intakeCaption;
     DedupeProgress m_dedupeProgress;
     DedupeText m_dedupeStatus;
     DedupeText m_dedupeCount;
