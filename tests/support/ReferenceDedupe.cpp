@@ -110,19 +110,20 @@ ReferenceResult referenceGrouping(const std::vector<ReferenceRecord>& records,
                                   const DedupeSettings& settings, std::size_t stopAfterHeads)
 {
     ReferenceResult result;
-    result.exported.resize(records.size() * 613);
+    using namespace dedupe_record;
+    result.exported.resize(records.size() * kSize);
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ReferenceRecord& r = records[i];
         encodeDedupeRecord(r.id, r.file, r.extension, r.size, r.crc.value,
-                           &result.exported[i * 613]);
+                           &result.exported[i * kSize]);
     }
     for (std::size_t i = 0; i + 1 < records.size(); ++i) {
         for (std::size_t j = i + 1; j < records.size(); ++j) {
-            if (result.exported[j * 613 + 612] != 0 ||
+            if (result.exported[j * kSize + kGroupedOffset] != 0 ||
                 !recordsMatch(records[i], records[j], settings)) {
                 continue;
             }
-            result.exported[j * 613 + 612] = 1;
+            result.exported[j * kSize + kGroupedOffset] = 1;
             char pair[8];
             putInt32(pair, records[i].id);
             putInt32(pair + 4, records[j].id);

@@ -6,11 +6,13 @@ namespace {
 
 using Export = DedupePasses;
 
-std::string field(const std::string& bytes, std::size_t record, std::size_t offset,
-                  std::size_t length)
-{
-    return bytes.substr(record * 613 + offset, length);
-}
+using namespace dedupe_record;
+
+// The layout other programs may read: stated here once, in bytes.
+static_assert(kSize == 613 && kIdOffset == 0 && kFileOffset == 4 && kExtensionOffset == 304 &&
+              kTextBytes == 300 && kSizeOffset == 604 && kCrcOffset == 608 &&
+              kGroupedOffset == 612);
+static_assert(kDupePairSize == 8);
 
 TEST_F(Export, emptyCatalogueGivesAnEmptyFile)
 {
@@ -26,17 +28,19 @@ TEST_F(Export, recordLayoutIsFixedAndLittleEndian)
     add(std::string(310, 'n'), ".e");
     ASSERT_EQ(db.ExportRecordset(files.exportFile, hooks()), Outcome::Completed);
     const std::string bytes = readFile(files.exportFile);
-    ASSERT_EQ(bytes.size(), 1839u);
-    EXPECT_EQ(field(bytes, 0, 0, 4), std::string("\x01\0\0\0", 4));
-    EXPECT_EQ(field(bytes, 0, 4, 300), "alpha" + std::string(295, ' '));
-    EXPECT_EQ(field(bytes, 0, 304, 300), ".txt" + std::string(296, ' '));
-    EXPECT_EQ(field(bytes, 0, 604, 4), std::string("\x05\0\0\0", 4));
-    EXPECT_EQ(field(bytes, 0, 608, 4), std::string("\x01\0\0\x80", 4));
-    EXPECT_EQ(field(bytes, 1, 604, 4), "\x04\x03\x02\x01") << "the size's low 32 bits";
-    EXPECT_EQ(field(bytes, 1, 608, 4), "\xff\xff\xff\xff");
-    EXPECT_EQ(field(bytes, 2, 4, 300), std::string(300, 'n')) << "cut to 300";
+    ASSERT_EQ(bytes.size(), 3 * kSize);
+    EXPECT_EQ(exportField(bytes, 0, kIdOffset, 4), std::string("\x01\0\0\0", 4));
+    EXPECT_EQ(exportField(bytes, 0, kFileOffset, kTextBytes), "alpha" + std::string(295, ' '));
+    EXPECT_EQ(exportField(bytes, 0, kExtensionOffset, kTextBytes), ".txt" + std::string(296, ' '));
+    EXPECT_EQ(exportField(bytes, 0, kSizeOffset, 4), std::string("\x05\0\0\0", 4));
+    EXPECT_EQ(exportField(bytes, 0, kCrcOffset, 4), std::string("\x01\0\0\x80", 4));
+    EXPECT_EQ(exportField(bytes, 1, kSizeOffset, 4), "\x04\x03\x02\x01")
+        << "the size's low 32 bits";
+    EXPECT_EQ(exportField(bytes, 1, kCrcOffset, 4), "\xff\xff\xff\xff");
+    EXPECT_EQ(exportField(bytes, 2, kFileOffset, kTextBytes), std::string(300, 'n'))
+        << "cut to 300";
     for (std::size_t r = 0; r < 3; ++r) {
-        EXPECT_EQ(bytes[r * 613 + 612], '\0');
+        EXPECT_EQ(groupedMark(bytes, r), '\0');
     }
     EXPECT_FLOAT_EQ(progress.values.back(), 100.0f);
 }
@@ -46,8 +50,9 @@ TEST_F(Export, textsAreWrittenInCodePage1252)
     add("Caf\xc3\xa9 \xe2\x82\xac \xd0\x96 \xff", ".\xc3\xa9");
     ASSERT_EQ(db.ExportRecordset(files.exportFile, hooks()), Outcome::Completed);
     const std::string bytes = readFile(files.exportFile);
-    EXPECT_EQ(field(bytes, 0, 4, 11), "Caf\xe9 \x80 ? ? ") << "one ? per character it lacks";
-    EXPECT_EQ(field(bytes, 0, 304, 3), ".\xe9 ");
+    EXPECT_EQ(exportField(bytes, 0, kFileOffset, 11), "Caf\xe9 \x80 ? ? ")
+        << "one ? per character it lacks";
+    EXPECT_EQ(exportField(bytes, 0, kExtensionOffset, 3), ".\xe9 ");
 }
 
 TEST_F(Export, replacesAnEarlierFileAndStopsAfterTheCurrentRecord)
@@ -58,7 +63,7 @@ TEST_F(Export, replacesAnEarlierFileAndStopsAfterTheCurrentRecord)
     add("c");
     yield = stopAfterYields(stop, 1);
     EXPECT_EQ(db.ExportRecordset(files.exportFile, hooks()), Outcome::Stopped);
-    EXPECT_EQ(readFile(files.exportFile).size(), 613u);
+    EXPECT_EQ(readFile(files.exportFile).size(), kSize);
     EXPECT_EQ(db.ID(), "2") << "the cursor rests after the last record exported";
 }
 
