@@ -3,6 +3,7 @@
 #pragma once
 
 #include "CliOptions.h"
+#include "common/TextEscapes.h"
 
 #include <string>
 #include <string_view>
@@ -25,18 +26,9 @@ DuplicateCounts countDuplicates(const GridModel& duplicates);
 /// The whole output for the list, in the chosen format.
 std::string formatDuplicates(const GridModel& duplicates, OutputFormat format);
 
-/// A tsv cell: "\" as "\\", tab as "\t", newline as "\n", every other byte unchanged.
-std::string escapeTsv(std::string_view cell);
 /// A csv field (RFC 4180): quoted when it holds a comma, quote, CR or LF; quotes doubled.
 std::string escapeCsv(std::string_view field);
-/// Text for a person, and for a terminal: control characters, "\" and bytes that are not
-/// UTF-8 written as \t, \n, \\, \xNN.
-std::string escapeReadable(std::string_view text);
 
-/// Whether the bytes are valid UTF-8.
-bool isValidUtf8(std::string_view text);
-/// The bytes as UTF-8, with U+FFFD for each byte that is not part of a valid sequence.
-std::string lossyUtf8(std::string_view text);
 std::string base64(std::string_view bytes);
 
 } // namespace corvelle::cli
