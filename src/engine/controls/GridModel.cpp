@@ -104,7 +104,7 @@ void GridModel::ColumnHidden(int col, bool hidden)
     checkCell(0, col);
     m_columns[static_cast<std::size_t>(col)].hidden = hidden;
     if (m_observer != nullptr) {
-        m_observer->cellsChanged(0, col, RowCount() - 1, col);
+        m_observer->columnHiddenChanged(col);
     }
 }
 
@@ -319,6 +319,35 @@ void GridModel::ClearSelection()
     m_selected.clear();
     if (m_observer != nullptr) {
         m_observer->selectionChanged();
+    }
+}
+
+void GridModel::setSelection(std::vector<int> rows)
+{
+    for (const int row : rows) {
+        if (row < 1 || row >= RowCount()) {
+            throw std::out_of_range("row " + std::to_string(row) + " is not a data row");
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows == m_selected) {
+        return;
+    }
+    m_selected = std::move(rows);
+    if (m_observer != nullptr) {
+        m_observer->selectionChanged();
+    }
+}
+
+void GridModel::RedrawMode(int mode)
+{
+    if (mode == m_redrawMode) {
+        return;
+    }
+    m_redrawMode = mode;
+    if (m_observer != nullptr) {
+        m_observer->redrawModeChanged();
     }
 }
 

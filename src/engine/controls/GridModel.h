@@ -28,6 +28,8 @@ public:
     virtual void aboutToReset() = 0;
     virtual void reset() = 0;
     virtual void cellsChanged(int row1, int col1, int row2, int col2) = 0;
+    virtual void columnHiddenChanged(int /*col*/) {}
+    virtual void redrawModeChanged() {}
     virtual void currentRowChanged() {}
     virtual void selectionChanged() {}
 };
@@ -96,10 +98,13 @@ public:
     [[nodiscard]] bool IsSelected(int row) const;
     void SelectRow(int row, bool selected);
     void ClearSelection();
+    /// Makes exactly these data rows the selection (any order, duplicates ignored), telling
+    /// the observer once.
+    void setSelection(std::vector<int> rows);
 
     /// 1: normal drawing; 2: bulk-addition mode (views may defer repainting).
     [[nodiscard]] int RedrawMode() const { return m_redrawMode; }
-    void RedrawMode(int mode) { m_redrawMode = mode; }
+    void RedrawMode(int mode);
 
     void setObserver(GridObserver* observer) { m_observer = observer; }
 

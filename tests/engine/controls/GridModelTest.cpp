@@ -106,6 +106,21 @@ TEST(ListColumns, formatsAndRowsMatchTheListsColumns)
     EXPECT_EQ(dupe[columnIndex(DupeColumn::Crc)], "$FFFFFFFF");
 }
 
+TEST(GridModel, setSelectionTakesRowsInAnyOrderButOnlyDataRows)
+{
+    GridModel grid = makeDupeGrid();
+    for (const char* id : {"1", "2", "3"}) {
+        grid.AppendRow({id});
+    }
+    grid.setSelection({3, 1, 3});
+    ASSERT_EQ(grid.SelectedRowCount(), 2);
+    EXPECT_EQ(grid.SelectedRowAt(0), 1);
+    EXPECT_EQ(grid.SelectedRowAt(1), 3);
+    EXPECT_THROW(grid.setSelection({0}), std::out_of_range);
+    EXPECT_THROW(grid.setSelection({4}), std::out_of_range);
+    EXPECT_EQ(grid.SelectedRowCount(), 2) << "a refused selection changes nothing";
+}
+
 TEST(GridModel, backColorCoversExactlyTheRectangle)
 {
     GridModel grid = makeDupeGrid();
