@@ -1,5 +1,8 @@
-// Tests of the tools model: its layout, start values, operations, events and settings.
+// Tests of the tools model (layout, start values, operations, events, settings) and of the
+// tool commands' window-free decisions.
 #include "controls/ToolModel.h"
+
+#include "controls/Commands.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -271,6 +274,138 @@ TEST(ToolModel, toolsInADisabledSubmenuCannotBeUsed)
     tools.Tools(ID_NameMatchingSettings).ToolEnabled(true);
     tools.ToolClick(ID_RemoveSpaces);
     EXPECT_EQ(events.log, (std::vector<std::string>{"click ID_RemoveSpaces 0"}));
+}
+
+TEST(Commands, clicksRunTheirCommands)
+{
+    EXPECT_EQ(commandFor(ID_ClearAll), Command::ClearAll);
+    EXPECT_EQ(commandFor(ID_AddFolderRecursive), Command::AddFolderRecursive);
+    EXPECT_EQ(commandFor(ID_UseCRC), Command::UseCRC);
+    EXPECT_EQ(commandFor(ID_UseName), Command::UseName);
+    EXPECT_EQ(commandFor(ID_RemoveSpaces), Command::Setting);
+    EXPECT_EQ(commandFor(ID_MatchPercentage), Command::Setting);
+    // Headings, the settings submenus and the combo's own click do nothing.
+    EXPECT_EQ(commandFor(ID_Selection), Command::None);
+    EXPECT_EQ(commandFor(ID_CRCSettings), Command::None);
+    EXPECT_EQ(commandFor(ID_CRCFilesFirst), Command::None);
+    EXPECT_EQ(commandFor("ID_Nonesuch"), Command::None);
+}
+
+/// A scripted answer to the clearing question that counts how often it was asked.
+struct Answer {
+    bool yes = false;
+    int asked = 0;
+    SettingCommands::ConfirmClear confirm()
+    {
+        return [this] {
+            ++asked;
+            return yes;
+        };
+    }
+};
+
+TEST(SettingCommands, useNameOpensItsSettingsExactlyWhileTicked)
+{
+    ToolModel tools;
+    SettingCommands commands(tools);
+    tools.ToolClick(ID_UseName);
+    commands.UseNameClicked();
+    EXPECT_TRUE(tools.Tools(ID_NameMatchingSettings).ToolEnabled());
+    tools.ToolClick(ID_UseName);
+    commands.UseNameClicked();
+    EXPECT_FALSE(tools.Tools(ID_NameMatchingSettings).ToolEnabled());
+}
+
+TEST(SettingCommands, untickingUseCrcNeverAsks)
+{
+    ToolModel tools;
+    SettingCommands commands(tools);
+    Answer answer;
+    tools.ToolClick(ID_UseCRC);
+    commands.UseCRCClicked(true, answer.confirm());
+    EXPECT_EQ(answer.asked, 0);
+    EXPECT_FALSE(tools.Tools(ID_CRCSettings).ToolEnabled());
+    EXPECT_FALSE(commands.crcColumnsShown());
+    EXPECT_EQ(tools.dedupeSettings().lngCRCSize, 0);
+}
+
+TEST(SettingCommands, tickingUseCrcAsksOnlyWhileFilesAreListed)
+{
+    ToolModel tools;
+    SettingCommands commands(tools);
+    Answer answer;
+    tools.ToolClick(ID_UseCRC);
+    commands.UseCRCClicked(true, answer.confirm());
+
+    tools.ToolClick(ID_UseCRC);
+    commands.UseCRCClicked(false, answer.confirm());
+    EXPECT_EQ(answer.asked, 0);
+    EXPECT_TRUE(commands.crcColumnsShown());
+
+    tools.ToolClick(ID_UseCRC); // off again, then on with files listed
+    commands.UseCRCClicked(true, answer.confirm());
+    answer.yes = true;
+    tools.ToolClick(ID_UseCRC);
+    commands.UseCRCClicked(true, answer.confirm());
+    EXPECT_EQ(answer.asked, 1);
+    EXPECT_EQ(tools.Tools(ID_UseCRC).ToolState(), 1);
+    EXPECT_TRUE(commands.crcColumnsShown());
+}
+
+TEST(SettingCommands, decliningUseCrcUnticksItAndKeepsItsSettingsClosed)
+{
+    ToolModel tools;
+    SettingCommands commands(tools);
+    Answer answer; // No
+    tools.ToolClick(ID_UseCRC);
+    commands.UseCRCClicked(true, answer.confirm());
+    tools.ToolClick(ID_UseCRC);
+    commands.UseCRCClicked(true, answer.confirm());
+    EXPECT_EQ(answer.asked, 1);
+    EXPECT_EQ(tools.Tools(ID_UseCRC).ToolState(), 0);
+    EXPECT_FALSE(tools.Tools(ID_CRCSettings).ToolEnabled());
+    EXPECT_FALSE(commands.crcColumnsShown());
+}
+
+TEST(SettingCommands, crcEntryChangeWithFilesListedAsksAndNoRestoresTheFormerEntry)
+{
+    ToolModel tools;
+    SettingCommands commands(tools);
+    Answer answer;
+    tools.ComboChange(ID_CRCFilesFirst, 10); // the entry already confirmed
+    commands.CRCFilesFirstChanged(true, answer.confirm());
+    EXPECT_EQ(answer.asked, 0);
+
+    tools.ComboChange(ID_CRCFilesFirst, 3);
+    commands.CRCFilesFirstChanged(true, answer.confirm());
+    EXPECT_EQ(answer.asked, 1);
+    EXPECT_EQ(tools.Tools(ID_CRCFilesFirst).ComboListIndex(), 10);
+    EXPECT_EQ(commands.intCRCListIndex(), 10);
+
+    answer.yes = true;
+    tools.ComboChange(ID_CRCFilesFirst, 3);
+    commands.CRCFilesFirstChanged(true, answer.confirm());
+    EXPECT_EQ(answer.asked, 2);
+    EXPECT_EQ(tools.Tools(ID_CRCFilesFirst).ComboListIndex(), 3);
+    EXPECT_EQ(commands.intCRCListIndex(), 3);
+}
+
+TEST(SettingCommands, crcEntryPickedOnAnEmptyListIsWhatLaterChangesAreMeasuredAgainst)
+{
+    ToolModel tools;
+    SettingCommands commands(tools);
+    Answer answer;
+    tools.ComboChange(ID_CRCFilesFirst, 2); // "4 KB" with nothing listed: taken at once
+    commands.CRCFilesFirstChanged(false, answer.confirm());
+    EXPECT_EQ(answer.asked, 0);
+    EXPECT_EQ(commands.intCRCListIndex(), 2);
+
+    // Files are now checksummed over 4 KB; going back to "1 MB" must ask.
+    tools.ComboChange(ID_CRCFilesFirst, 10);
+    commands.CRCFilesFirstChanged(true, answer.confirm());
+    EXPECT_EQ(answer.asked, 1);
+    EXPECT_EQ(tools.Tools(ID_CRCFilesFirst).ComboListIndex(), 2);
+    EXPECT_EQ(tools.dedupeSettings().lngCRCSize, 4096);
 }
 
 } // namespace
