@@ -8,7 +8,6 @@
 #include "intake/IntakeSources.h"
 
 #include <algorithm>
-#include <fcntl.h>
 
 namespace corvelle {
 namespace {
@@ -44,9 +43,9 @@ void FileIntake::setFaults(IntakeFaults faults)
     m_hasFaults = m_faults.listingFails || m_faults.readFailsAfter;
 }
 
-intake::SourceSettings FileIntake::sourceSettings() const
+intake::ReadSettings FileIntake::readSettings() const
 {
-    return intake::SourceSettings{lngCRCSize, m_hasFaults ? &m_faults : nullptr};
+    return intake::ReadSettings{lngCRCSize, m_hasFaults ? &m_faults : nullptr};
 }
 
 bool FileIntake::stopSeen()
@@ -146,10 +145,8 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
 void FileIntake::CatalogueFile(std::string_view fullPath)
 {
     const std::string path(fullPath);
-    intake::FileReader reader(lngCRCSize);
-    const intake::FileFacts facts =
-        reader.examine(AT_FDCWD, path.c_str(), true, nullptr,
-                       intake::injectedReadFailure(sourceSettings(), {}, path));
+    intake::FileReader reader(readSettings());
+    const intake::FileFacts facts = reader.examinePath(path);
     const std::size_t slash = path.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     catalogue(std::string_view(path).substr(0, nameStart), std::string_view(path).substr(nameStart),
@@ -170,7 +167,7 @@ void FileIntake::catalogueFiles(std::span<const std::string> fullPaths)
 {
     const int readers = m_mode == IntakeMode::ReadAhead && fullPaths.size() > 1 ? m_readers : 0;
     auto source =
-        intake::makeFileListSource({fullPaths.begin(), fullPaths.end()}, sourceSettings(), readers);
+        intake::makeFileListSource({fullPaths.begin(), fullPaths.end()}, readSettings(), readers);
     for (std::size_t i = 0; i < fullPaths.size(); ++i) {
         const intake::ExaminedFile file = source->nextFile();
         const std::size_t slash = file.name.rfind('/');
@@ -191,9 +188,9 @@ void FileIntake::ScanFolder(std::string_view folder, std::string_view filters, b
     std::unique_ptr<intake::IntakeSource> source =
         m_mode == IntakeMode::ReadAhead
             ? intake::makeReadAheadTreeSource(std::move(root), std::move(patterns), recursive,
-                                              sourceSettings(), m_readers)
+                                              readSettings(), m_readers)
             : intake::makeSequentialTreeSource(std::move(root), std::move(patterns), recursive,
-                                               sourceSettings());
+                                               readSettings());
 
     // The folders come in scan order, each listed to its end. The checks below are those of
     // a scan that recurses folder by folder: a stop ends the whole scan after the entry or

@@ -6,10 +6,9 @@
 
 #include "common/Hooks.h"
 #include "common/Types.h"
+#include "intake/IntakeFaults.h"
 
 #include <cstdint>
-#include <functional>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,17 +20,8 @@ class GridModel;
 
 namespace intake {
 struct FileFacts;
-struct SourceSettings;
+struct ReadSettings;
 } // namespace intake
-
-/// Faults injected into reading, for tests of the failure paths (the real failures, such as an
-/// unreadable folder, cannot be produced at will). May be called from reader threads.
-struct IntakeFaults {
-    /// Folders (given with their trailing "/") that cannot be listed.
-    std::function<bool(std::string_view folder)> listingFails;
-    /// Files whose reading fails once this many bytes have been read (0: at once).
-    std::function<std::optional<FileSize>(std::string_view fullPath)> readFailsAfter;
-};
 
 /// How files are read. The order of the records, rows, messages and captions is the same in
 /// both; read-ahead only takes the waiting off the calling thread.
@@ -103,7 +93,7 @@ private:
     /// record and its row.
     void catalogue(std::string_view folder, std::string_view fileName,
                    const intake::FileFacts& facts);
-    [[nodiscard]] intake::SourceSettings sourceSettings() const;
+    [[nodiscard]] intake::ReadSettings readSettings() const;
 
     clsDatabase& m_catalogue;
     GridModel* m_grid;

@@ -1,6 +1,6 @@
 #include "intake/IntakeSources.h"
 
-#include "intake/FileIntake.h"
+#include "intake/IntakeFaults.h"
 
 #include <condition_variable>
 #include <deque>
@@ -33,15 +33,6 @@ bool listingFaulted(const IntakeFaults* faults, const std::string& folder)
 
 } // namespace
 
-std::optional<FileSize> injectedReadFailure(const SourceSettings& settings, std::string_view folder,
-                                            std::string_view name)
-{
-    if (settings.faults == nullptr || !settings.faults->readFailsAfter) {
-        return std::nullopt;
-    }
-    return settings.faults->readFailsAfter(std::string(folder) + std::string(name));
-}
-
 // ---------------------------------------------------------------------------------------
 // TreeWalker
 
@@ -55,7 +46,7 @@ struct TreeWalker::Frame {
 };
 
 TreeWalker::TreeWalker(std::string root, FilterPatterns filter, bool recursive,
-                       const IntakeFaults* faults, const std::atomic<bool>* cancel)
+                       const IntakeFaults* faults, const Cancel* cancel)
     : m_root(withTrailingSlash(root))
     , m_filter(std::move(filter))
     , m_recursive(recursive)
@@ -80,7 +71,7 @@ bool TreeWalker::next(ScannedFolder& out)
         return true;
     }
     while (!m_stack.empty()) {
-        if (m_cancel != nullptr && m_cancel->load(std::memory_order_relaxed)) {
+        if (cancelled(m_cancel)) {
             return false;
         }
         Frame& top = m_stack.back();
@@ -152,10 +143,9 @@ namespace {
 class SequentialTreeSource final : public IntakeSource {
 public:
     SequentialTreeSource(std::string root, FilterPatterns filter, bool recursive,
-                         const SourceSettings& settings)
-        : m_settings(settings)
-        , m_walker(std::move(root), std::move(filter), recursive, settings.faults, nullptr)
-        , m_reader(settings.crcSize)
+                         const ReadSettings& settings)
+        : m_walker(std::move(root), std::move(filter), recursive, settings.faults, nullptr)
+        , m_reader(settings)
     {}
 
     bool nextFolder(ScannedFolder& out) override
@@ -176,14 +166,11 @@ public:
     {
         ExaminedFile file;
         file.name = std::move(m_current.files.at(m_nextFile++));
-        const FolderHandle& folder = *m_current.folder;
-        file.facts = m_reader.examine(folder.fd.get(), file.name.c_str(), false, nullptr,
-                                      injectedReadFailure(m_settings, folder.path, file.name));
+        file.facts = m_reader.examineIn(*m_current.folder, file.name);
         return file;
     }
 
 private:
-    SourceSettings m_settings;
     TreeWalker m_walker;
     FileReader m_reader;
     ScannedFolder m_current;
@@ -192,10 +179,9 @@ private:
 
 class SequentialListSource final : public IntakeSource {
 public:
-    SequentialListSource(std::vector<std::string> paths, const SourceSettings& settings)
-        : m_settings(settings)
-        , m_paths(std::move(paths))
-        , m_reader(settings.crcSize)
+    SequentialListSource(std::vector<std::string> paths, const ReadSettings& settings)
+        : m_paths(std::move(paths))
+        , m_reader(settings)
     {}
 
     bool nextFolder(ScannedFolder& /*out*/) override { return false; }
@@ -204,13 +190,11 @@ public:
     {
         ExaminedFile file;
         file.name = std::move(m_paths.at(m_next++));
-        file.facts = m_reader.examine(AT_FDCWD, file.name.c_str(), true, nullptr,
-                                      injectedReadFailure(m_settings, {}, file.name));
+        file.facts = m_reader.examinePath(file.name);
         return file;
     }
 
 private:
-    SourceSettings m_settings;
     std::vector<std::string> m_paths;
     FileReader m_reader;
     std::size_t m_next = 0;
@@ -227,16 +211,15 @@ private:
 /// work for it: waking a thread costs more than reading a small file.
 class ReadAheadSource final : public IntakeSource {
 public:
-    ReadAheadSource(const SourceSettings& settings, bool followLinks)
+    explicit ReadAheadSource(const ReadSettings& settings)
         : m_settings(settings)
-        , m_followLinks(followLinks)
     {}
 
     ~ReadAheadSource() override
     {
         {
             const std::lock_guard lock(m_mutex);
-            m_cancel.store(true);
+            m_cancel.request();
         }
         m_listerCv.notify_all();
         m_readerCv.notify_all();
@@ -393,11 +376,11 @@ private:
                 std::unique_lock lock(m_mutex);
                 if (listerMustWait()) {
                     m_listerWaiting = true;
-                    m_listerCv.wait(lock,
-                                    [&] { return m_cancel.load() || m_error || listerMayGoOn(); });
+                    m_listerCv.wait(
+                        lock, [&] { return m_cancel.requested() || m_error || listerMayGoOn(); });
                     m_listerWaiting = false;
                 }
-                if (m_cancel.load() || m_error) {
+                if (m_cancel.requested() || m_error) {
                     return;
                 }
             }
@@ -426,19 +409,19 @@ private:
 
     void readFiles()
     {
-        FileReader reader(m_settings.crcSize);
+        FileReader reader(m_settings, &m_cancel);
         std::vector<Job*> run;
         std::unique_lock lock(m_mutex);
         for (;;) {
             if (!readerCanTake(1)) {
                 ++m_readersWaiting;
                 m_readerCv.wait(lock, [&] {
-                    return m_cancel.load() || m_error || readerCanTake(1) ||
+                    return m_cancel.requested() || m_error || readerCanTake(1) ||
                            (m_producerDone && m_nextTake == published());
                 });
                 --m_readersWaiting;
             }
-            if (m_cancel.load() || m_error || !readerCanTake(1)) {
+            if (m_cancel.requested() || m_error || !readerCanTake(1)) {
                 return;
             }
             // References to deque elements survive pushes at the back, and the loop pops
@@ -451,15 +434,8 @@ private:
             }
             lock.unlock();
             for (Job* job : run) {
-                if (job->folder) {
-                    job->facts = reader.examine(
-                        job->folder->fd.get(), job->name.c_str(), m_followLinks, &m_cancel,
-                        injectedReadFailure(m_settings, job->folder->path, job->name));
-                } else {
-                    job->facts =
-                        reader.examine(AT_FDCWD, job->name.c_str(), m_followLinks, &m_cancel,
-                                       injectedReadFailure(m_settings, {}, job->name));
-                }
+                job->facts = job->folder ? reader.examineIn(*job->folder, job->name)
+                                         : reader.examinePath(job->name);
             }
             lock.lock();
             for (Job* job : run) {
@@ -471,8 +447,7 @@ private:
         }
     }
 
-    SourceSettings m_settings;
-    bool m_followLinks;
+    ReadSettings m_settings;
 
     std::mutex m_mutex;
     std::condition_variable m_consumerCv;
@@ -486,7 +461,7 @@ private:
     bool m_consumerWaiting = false;
     bool m_listerWaiting = false;
     int m_readersWaiting = 0;
-    std::atomic<bool> m_cancel{false};
+    Cancel m_cancel;
     std::exception_ptr m_error;
     std::vector<std::thread> m_threads;
 
@@ -496,29 +471,28 @@ private:
 } // namespace
 
 std::unique_ptr<IntakeSource> makeSequentialTreeSource(std::string root, FilterPatterns filter,
-                                                       bool recursive,
-                                                       const SourceSettings& settings)
+                                                       bool recursive, const ReadSettings& settings)
 {
     return std::make_unique<SequentialTreeSource>(std::move(root), std::move(filter), recursive,
                                                   settings);
 }
 
 std::unique_ptr<IntakeSource> makeReadAheadTreeSource(std::string root, FilterPatterns filter,
-                                                      bool recursive,
-                                                      const SourceSettings& settings, int readers)
+                                                      bool recursive, const ReadSettings& settings,
+                                                      int readers)
 {
-    auto source = std::make_unique<ReadAheadSource>(settings, false);
+    auto source = std::make_unique<ReadAheadSource>(settings);
     source->startTree(std::move(root), std::move(filter), recursive, readers);
     return source;
 }
 
 std::unique_ptr<IntakeSource> makeFileListSource(std::vector<std::string> fullPaths,
-                                                 const SourceSettings& settings, int readers)
+                                                 const ReadSettings& settings, int readers)
 {
     if (readers <= 0) {
         return std::make_unique<SequentialListSource>(std::move(fullPaths), settings);
     }
-    auto source = std::make_unique<ReadAheadSource>(settings, true);
+    auto source = std::make_unique<ReadAheadSource>(settings);
     source->startList(std::move(fullPaths), readers);
     return source;
 }
