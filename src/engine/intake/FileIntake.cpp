@@ -55,30 +55,38 @@ bool FileIntake::stopSeen()
     return stop;
 }
 
-Outcome FileIntake::Run()
+void FileIntake::beginIntake()
 {
     m_processed = 0;
     m_stopped = false;
     m_hooks.setCaption("0 File(s) Processed");
+}
+
+Outcome FileIntake::intakeOutcome() const
+{
+    return m_stopped ? Outcome::Stopped : Outcome::Completed;
+}
+
+Outcome FileIntake::Run()
+{
+    beginIntake();
     if (blnAddFolder) {
         ScanFolder(strFile, strFilters, blnRecursive);
     } else {
         CatalogueFileList(strFile);
     }
-    return m_stopped ? Outcome::Stopped : Outcome::Completed;
+    return intakeOutcome();
 }
 
 Outcome FileIntake::RunFiles(std::span<const std::string> fullPaths)
 {
-    m_processed = 0;
-    m_stopped = false;
-    m_hooks.setCaption("0 File(s) Processed");
+    beginIntake();
     if (fullPaths.size() == 1) {
         CatalogueFile(fullPaths.front());
     } else {
         catalogueFiles(fullPaths);
     }
-    return m_stopped ? Outcome::Stopped : Outcome::Completed;
+    return intakeOutcome();
 }
 
 void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
@@ -142,15 +150,17 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
     }
 }
 
+void FileIntake::catalogueNamed(std::string_view fullPath, const intake::FileFacts& facts)
+{
+    const auto [folder, fileName] = splitFolderAndName(fullPath);
+    catalogue(folder, fileName, facts);
+}
+
 void FileIntake::CatalogueFile(std::string_view fullPath)
 {
     const std::string path(fullPath);
     intake::FileReader reader(readSettings());
-    const intake::FileFacts facts = reader.examinePath(path);
-    const std::size_t slash = path.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    catalogue(std::string_view(path).substr(0, nameStart), std::string_view(path).substr(nameStart),
-              facts);
+    catalogueNamed(path, reader.examinePath(path));
 }
 
 void FileIntake::CatalogueFileList(std::string_view chosenFiles)
@@ -170,10 +180,7 @@ void FileIntake::catalogueFiles(std::span<const std::string> fullPaths)
         intake::makeFileListSource({fullPaths.begin(), fullPaths.end()}, readSettings(), readers);
     for (std::size_t i = 0; i < fullPaths.size(); ++i) {
         const intake::ExaminedFile file = source->nextFile();
-        const std::size_t slash = file.name.rfind('/');
-        const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-        const std::string_view path(file.name);
-        catalogue(path.substr(0, nameStart), path.substr(nameStart), file.facts);
+        catalogueNamed(file.name, file.facts);
         // The list is not a scan: it checks for a stop after each file but does not yield.
         if (stopSeen()) {
             return;

@@ -87,12 +87,18 @@ public:
     void setFaults(IntakeFaults faults);
 
 private:
+    /// The count starts again at 0 and the stop of an earlier intake is forgotten.
+    void beginIntake();
+    /// Stopped when a stop cut the current intake short.
+    [[nodiscard]] Outcome intakeOutcome() const;
     /// Reads the stop flag at a checkpoint, remembering that a stop cut the intake short.
     bool stopSeen();
     /// The cataloguing of one examined file: checksum progress and failure, the count, the
     /// record and its row.
     void catalogue(std::string_view folder, std::string_view fileName,
                    const intake::FileFacts& facts);
+    /// The same for a file named by its full path.
+    void catalogueNamed(std::string_view fullPath, const intake::FileFacts& facts);
     [[nodiscard]] intake::ReadSettings readSettings() const;
 
     clsDatabase& m_catalogue;
