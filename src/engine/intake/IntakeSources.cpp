@@ -3,6 +3,7 @@
 #include "intake/IntakeFaults.h"
 #include "intake/ReadAheadSource.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,13 +51,8 @@ bool TreeWalker::next(ScannedFolder& out)
     out = ScannedFolder{};
     if (!m_started) {
         m_started = true;
-        auto folder = std::make_shared<FolderHandle>();
-        folder->path = m_root;
         // The folder the user chose is taken as chosen, even when it is a link to a folder.
-        if (!listingFaulted(m_faults, folder->path)) {
-            folder->fd = UniqueFd(::open(folder->path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        }
-        list(std::move(folder), out);
+        list(openFolder(m_root, AT_FDCWD, nullptr, O_RDONLY | O_DIRECTORY | O_CLOEXEC), out);
         return true;
     }
     while (!m_stack.empty()) {
@@ -66,22 +62,29 @@ bool TreeWalker::next(ScannedFolder& out)
         Frame& top = m_stack.back();
         if (top.nextChild < top.subfolders.size()) {
             const std::string& name = top.subfolders[top.nextChild++];
-            auto folder = std::make_shared<FolderHandle>();
-            folder->path = top.path + name + '/';
-            if (!listingFaulted(m_faults, folder->path)) {
-                // O_NOFOLLOW: a sub-folder swapped for a link since it was listed is not
-                // entered.
-                constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-                folder->fd =
-                    UniqueFd(top.folder ? ::openat(top.folder->fd.get(), name.c_str(), flags)
-                                        : ::open(folder->path.c_str(), flags));
-            }
-            list(std::move(folder), out);
+            // O_NOFOLLOW: a sub-folder swapped for a link since it was listed is not entered.
+            constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+            std::string path = top.path + name + '/';
+            list(top.folder ? openFolder(std::move(path), top.folder->fd.get(), &name, flags)
+                            : openFolder(std::move(path), AT_FDCWD, nullptr, flags),
+                 out);
             return true;
         }
         m_stack.pop_back();
     }
     return false;
+}
+
+std::shared_ptr<FolderHandle> TreeWalker::openFolder(std::string path, int dirFd,
+                                                     const std::string* name, int flags) const
+{
+    auto folder = std::make_shared<FolderHandle>();
+    folder->path = std::move(path);
+    if (!listingFaulted(m_faults, folder->path)) {
+        const char* relative = name != nullptr ? name->c_str() : folder->path.c_str();
+        folder->fd = UniqueFd(::openat(dirFd, relative, flags));
+    }
+    return folder;
 }
 
 void TreeWalker::list(std::shared_ptr<FolderHandle> folder, ScannedFolder& out)
@@ -93,11 +96,7 @@ void TreeWalker::list(std::shared_ptr<FolderHandle> folder, ScannedFolder& out)
         folder->inode = st.st_ino;
         // Links are never followed, but a folder mounted inside itself still forms a loop;
         // it is reported like a folder that cannot be listed rather than walked forever.
-        bool loop = false;
-        for (const Frame& frame : m_stack) {
-            loop = loop || (frame.device == st.st_dev && frame.inode == st.st_ino);
-        }
-        if (!loop) {
+        if (!isBeingWalked(st.st_dev, st.st_ino)) {
             FolderListing listing = listFolder(folder->fd.get(), m_filter, m_cancel);
             out.failure = listing.failure;
             out.entries = listing.entries;
@@ -105,15 +104,7 @@ void TreeWalker::list(std::shared_ptr<FolderHandle> folder, ScannedFolder& out)
                 out.fileCount = listing.files.size();
                 out.files = std::move(listing.files);
                 if (m_recursive && !listing.folders.empty()) {
-                    Frame frame;
-                    frame.path = folder->path;
-                    frame.device = folder->device;
-                    frame.inode = folder->inode;
-                    frame.subfolders = std::move(listing.folders);
-                    if (m_stack.size() < heldDepth) {
-                        frame.folder = folder;
-                    }
-                    m_stack.push_back(std::move(frame));
+                    enterLater(folder, std::move(listing.folders));
                 }
             }
         }
@@ -122,6 +113,27 @@ void TreeWalker::list(std::shared_ptr<FolderHandle> folder, ScannedFolder& out)
         folder->fd = UniqueFd();
     }
     out.folder = std::move(folder);
+}
+
+bool TreeWalker::isBeingWalked(dev_t device, ino_t inode) const
+{
+    return std::any_of(m_stack.begin(), m_stack.end(), [&](const Frame& frame) {
+        return frame.device == device && frame.inode == inode;
+    });
+}
+
+void TreeWalker::enterLater(const std::shared_ptr<FolderHandle>& folder,
+                            std::vector<std::string> subfolders)
+{
+    Frame frame;
+    frame.path = folder->path;
+    frame.device = folder->device;
+    frame.inode = folder->inode;
+    frame.subfolders = std::move(subfolders);
+    if (m_stack.size() < heldDepth) {
+        frame.folder = folder;
+    }
+    m_stack.push_back(std::move(frame));
 }
 
 // ---------------------------------------------------------------------------------------

@@ -44,7 +44,16 @@ public:
 
 private:
     struct Frame;
+    /// A handle on the folder `path`, opened as `name` relative to `dirFd`, or as `path` when
+    /// `name` is null. A folder the test faults make unlistable is left unopened.
+    std::shared_ptr<FolderHandle> openFolder(std::string path, int dirFd, const std::string* name,
+                                             int flags) const;
+    /// Lists the opened folder into `out`, and keeps its sub-folders to walk next.
     void list(std::shared_ptr<FolderHandle> folder, ScannedFolder& out);
+    /// Whether the folder is one of those whose sub-folders are being walked.
+    [[nodiscard]] bool isBeingWalked(dev_t device, ino_t inode) const;
+    void enterLater(const std::shared_ptr<FolderHandle>& folder,
+                    std::vector<std::string> subfolders);
 
     std::string m_root;
     FilterPatterns m_filter;
