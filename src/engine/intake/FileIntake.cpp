@@ -9,7 +9,6 @@
 #include "intake/IntakeSources.h"
 
 #include <algorithm>
-#include <fcntl.h>
 
 namespace corvelle {
 namespace {
@@ -45,9 +44,9 @@ void FileIntake::setFaults(IntakeFaults faults)
     m_hasFaults = m_faults.listingFails || m_faults.readFailsAfter;
 }
 
-intake::SourceSettings FileIntake::sourceSettings() const
+intake::ReadSettings FileIntake::readSettings() const
 {
-    return intake::SourceSettings{lngCRCSize, m_hasFaults ? &m_faults : nullptr};
+    return intake::ReadSettings{lngCRCSize, m_hasFaults ? &m_faults : nullptr};
 }
 
 bool FileIntake::stopSeen()
@@ -57,30 +56,38 @@ bool FileIntake::stopSeen()
     return stop;
 }
 
-Outcome FileIntake::Run()
+void FileIntake::beginIntake()
 {
     m_processed = 0;
     m_stopped = false;
     m_hooks.setCaption("0 File(s) Processed");
+}
+
+Outcome FileIntake::intakeOutcome() const
+{
+    return m_stopped ? Outcome::Stopped : Outcome::Completed;
+}
+
+Outcome FileIntake::Run()
+{
+    beginIntake();
     if (blnAddFolder) {
         ScanFolder(strFile, strFilters, blnRecursive);
     } else {
         CatalogueFileList(strFile);
     }
-    return m_stopped ? Outcome::Stopped : Outcome::Completed;
+    return intakeOutcome();
 }
 
 Outcome FileIntake::RunFiles(std::span<const std::string> fullPaths)
 {
-    m_processed = 0;
-    m_stopped = false;
-    m_hooks.setCaption("0 File(s) Processed");
+    beginIntake();
     if (fullPaths.size() == 1) {
         CatalogueFile(fullPaths.front());
     } else {
         catalogueFiles(fullPaths);
     }
-    return m_stopped ? Outcome::Stopped : Outcome::Completed;
+    return intakeOutcome();
 }
 
 void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
@@ -143,17 +150,17 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
     }
 }
 
+void FileIntake::catalogueNamed(std::string_view fullPath, const intake::FileFacts& facts)
+{
+    const auto [folder, fileName] = splitFolderAndName(fullPath);
+    catalogue(folder, fileName, facts);
+}
+
 void FileIntake::CatalogueFile(std::string_view fullPath)
 {
     const std::string path(fullPath);
-    intake::FileReader reader(lngCRCSize);
-    const intake::FileFacts facts =
-        reader.examine(AT_FDCWD, path.c_str(), true, nullptr,
-                       intake::injectedReadFailure(sourceSettings(), {}, path));
-    const std::size_t slash = path.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    catalogue(std::string_view(path).substr(0, nameStart), std::string_view(path).substr(nameStart),
-              facts);
+    intake::FileReader reader(readSettings());
+    catalogueNamed(path, reader.examinePath(path));
 }
 
 void FileIntake::CatalogueFileList(std::string_view chosenFiles)
@@ -170,13 +177,10 @@ void FileIntake::catalogueFiles(std::span<const std::string> fullPaths)
 {
     const int readers = m_mode == IntakeMode::ReadAhead && fullPaths.size() > 1 ? m_readers : 0;
     auto source =
-        intake::makeFileListSource({fullPaths.begin(), fullPaths.end()}, sourceSettings(), readers);
+        intake::makeFileListSource({fullPaths.begin(), fullPaths.end()}, readSettings(), readers);
     for (std::size_t i = 0; i < fullPaths.size(); ++i) {
         const intake::ExaminedFile file = source->nextFile();
-        const std::size_t slash = file.name.rfind('/');
-        const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-        const std::string_view path(file.name);
-        catalogue(path.substr(0, nameStart), path.substr(nameStart), file.facts);
+        catalogueNamed(file.name, file.facts);
         // The list is not a scan: it checks for a stop after each file but does not yield.
         if (stopSeen()) {
             return;
@@ -191,9 +195,9 @@ void FileIntake::ScanFolder(std::string_view folder, std::string_view filters, b
     std::unique_ptr<intake::IntakeSource> source =
         m_mode == IntakeMode::ReadAhead
             ? intake::makeReadAheadTreeSource(std::move(root), std::move(patterns), recursive,
-                                              sourceSettings(), m_readers)
+                                              readSettings(), m_readers)
             : intake::makeSequentialTreeSource(std::move(root), std::move(patterns), recursive,
-                                               sourceSettings());
+                                               readSettings());
 
     // The folders come in scan order, each listed to its end. The checks below are those of
     // a scan that recurses folder by folder: a stop ends the whole scan after the entry or

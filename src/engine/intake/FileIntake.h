@@ -6,10 +6,9 @@
 
 #include "common/Hooks.h"
 #include "common/Types.h"
+#include "intake/IntakeFaults.h"
 
 #include <cstdint>
-#include <functional>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,17 +20,8 @@ class GridModel;
 
 namespace intake {
 struct FileFacts;
-struct SourceSettings;
+struct ReadSettings;
 } // namespace intake
-
-/// Faults injected into reading, for tests of the failure paths (the real failures, such as an
-/// unreadable folder, cannot be produced at will). May be called from reader threads.
-struct IntakeFaults {
-    /// Folders (given with their trailing "/") that cannot be listed.
-    std::function<bool(std::string_view folder)> listingFails;
-    /// Files whose reading fails once this many bytes have been read (0: at once).
-    std::function<std::optional<FileSize>(std::string_view fullPath)> readFailsAfter;
-};
 
 /// How files are read. The order of the records, rows, messages and captions is the same in
 /// both; read-ahead only takes the waiting off the calling thread.
@@ -97,13 +87,19 @@ public:
     void setFaults(IntakeFaults faults);
 
 private:
+    /// The count starts again at 0 and the stop of an earlier intake is forgotten.
+    void beginIntake();
+    /// Stopped when a stop cut the current intake short.
+    [[nodiscard]] Outcome intakeOutcome() const;
     /// Reads the stop flag at a checkpoint, remembering that a stop cut the intake short.
     bool stopSeen();
     /// The cataloguing of one examined file: checksum progress and failure, the count, the
     /// record and its row.
     void catalogue(std::string_view folder, std::string_view fileName,
                    const intake::FileFacts& facts);
-    [[nodiscard]] intake::SourceSettings sourceSettings() const;
+    /// The same for a file named by its full path.
+    void catalogueNamed(std::string_view fullPath, const intake::FileFacts& facts);
+    [[nodiscard]] intake::ReadSettings readSettings() const;
 
     clsDatabase& m_catalogue;
     GridModel* m_grid;

@@ -1,6 +1,7 @@
 #include "intake/FileReading.h"
 
 #include "checksum/clsCRC.h"
+#include "intake/IntakeFaults.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,9 +23,30 @@ constexpr std::size_t listingBufferSize = 64 * 1024;
 
 } // namespace
 
-FileReader::FileReader(std::int64_t crcSize)
-    : m_crcSize(crcSize)
+FileReader::FileReader(const ReadSettings& settings, const Cancel* cancel)
+    : m_crcSize(settings.crcSize)
+    , m_faults(settings.faults)
+    , m_cancel(cancel)
 {}
+
+FileFacts FileReader::examineIn(const FolderHandle& folder, const std::string& name)
+{
+    return examine(folder.fd.get(), name.c_str(), false, injectedFailure(folder.path, name));
+}
+
+FileFacts FileReader::examinePath(const std::string& fullPath)
+{
+    return examine(AT_FDCWD, fullPath.c_str(), true, injectedFailure({}, fullPath));
+}
+
+std::optional<FileSize> FileReader::injectedFailure(std::string_view folder,
+                                                    std::string_view name) const
+{
+    if (m_faults == nullptr || !m_faults->readFailsAfter) {
+        return std::nullopt;
+    }
+    return m_faults->readFailsAfter(std::string(folder) + std::string(name));
+}
 
 FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) const
 {
@@ -39,7 +61,7 @@ FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) co
 }
 
 FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
-                              const std::atomic<bool>* cancel, std::optional<FileSize> failAfter)
+                              std::optional<FileSize> failAfter)
 {
     if (m_crcSize <= 0) {
         return sizeOnly(dirFd, name, followLinks);
@@ -93,7 +115,7 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
     std::int64_t done = 0;
     bool failed = readable < total;
     while (done < readable) {
-        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+        if (cancelled(m_cancel)) {
             return facts; // abandoned: nobody reads the result
         }
         const std::size_t want = static_cast<std::size_t>(
@@ -121,12 +143,12 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
     return facts;
 }
 
-FolderListing listFolder(int fd, const FilterPatterns& filter, const std::atomic<bool>* cancel)
+FolderListing listFolder(int fd, const FilterPatterns& filter, const Cancel* cancel)
 {
     FolderListing listing;
     std::vector<char> buffer(listingBufferSize);
     for (;;) {
-        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+        if (cancelled(cancel)) {
             return listing;
         }
         const ssize_t got = ::getdents64(fd, buffer.data(), buffer.size());

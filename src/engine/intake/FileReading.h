@@ -7,15 +7,20 @@
 #include "checksum/clsCRC.h"
 #include "common/PosixFile.h"
 #include "common/Types.h"
+#include "intake/Cancel.h"
 #include "intake/IntakeNames.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 #include <vector>
+
+namespace corvelle {
+struct IntakeFaults;
+}
 
 namespace corvelle::intake {
 
@@ -50,23 +55,39 @@ struct FileFacts {
     friend bool operator==(const FileFacts&, const FileFacts&) = default;
 };
 
-/// Reads the size and leading bytes of files. One per thread: it owns its read buffer.
+/// How one intake reads: the same for every reader and folder walker it uses.
+struct ReadSettings {
+    /// Leading bytes of each file to checksum; 0: sizes only.
+    std::int64_t crcSize = 0;
+    /// Faults injected by tests; null outside them.
+    const IntakeFaults* faults = nullptr;
+};
+
+/// Reads the size and leading bytes of files. One per thread: it owns its read buffer. Never
+/// opens anything but a regular file, and never blocks on one that turns out to be a FIFO.
 class FileReader {
 public:
-    explicit FileReader(std::int64_t crcSize);
+    /// `cancel` (optional) makes the reader give up a file part-way once it is requested.
+    explicit FileReader(const ReadSettings& settings, const Cancel* cancel = nullptr);
 
-    /// Examines `name` relative to the folder descriptor `dirFd` (or AT_FDCWD with a full
-    /// path). Inside a scan links are not followed (followLinks false); a file the user named
-    /// is taken as named. Never opens anything but a regular file, and never blocks on one
-    /// that turns out to be a FIFO. `failAfter` makes reading fail once that many bytes were
-    /// read (a fault for tests). Stops reading early when `cancel` becomes true.
-    FileFacts examine(int dirFd, const char* name, bool followLinks,
-                      const std::atomic<bool>* cancel, std::optional<FileSize> failAfter);
+    /// A file met by a folder scan, opened through its folder's descriptor; a link is not
+    /// followed.
+    FileFacts examineIn(const FolderHandle& folder, const std::string& name);
+    /// A file the user named by its full path, taken as named: a link to a file is followed.
+    FileFacts examinePath(const std::string& fullPath);
 
 private:
+    FileFacts examine(int dirFd, const char* name, bool followLinks,
+                      std::optional<FileSize> failAfter);
     FileFacts sizeOnly(int dirFd, const char* name, bool followLinks) const;
+    /// The test fault for the file `folder` + `name`: reading fails after that many bytes.
+    /// Without faults no path is put together.
+    [[nodiscard]] std::optional<FileSize> injectedFailure(std::string_view folder,
+                                                          std::string_view name) const;
 
     std::int64_t m_crcSize;
+    const IntakeFaults* m_faults;
+    const Cancel* m_cancel;
     std::vector<std::uint8_t> m_buffer;
     bool m_noAtime = true;
 };
@@ -88,7 +109,7 @@ struct FolderListing {
     std::vector<std::string> folders; ///< sub-folder names, in listing order
 };
 
-/// Lists the folder open on `fd`. Returns early (result unused) once `cancel` is true.
-FolderListing listFolder(int fd, const FilterPatterns& filter, const std::atomic<bool>* cancel);
+/// Lists the folder open on `fd`. Returns early (result unused) once `cancel` is requested.
+FolderListing listFolder(int fd, const FilterPatterns& filter, const Cancel* cancel);
 
 } // namespace corvelle::intake

@@ -99,13 +99,19 @@ NameParts splitFileName(std::string_view fileName)
     return {fileName.substr(0, dot), fileName.substr(dot)};
 }
 
+FolderAndName splitFolderAndName(std::string_view fullPath)
+{
+    const std::size_t slash = fullPath.rfind('/');
+    const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    return {fullPath.substr(0, nameStart), fullPath.substr(nameStart)};
+}
+
 SplitPath splitFullPath(std::string_view fullPath)
 {
     SplitPath split;
-    const std::size_t slash = fullPath.rfind('/');
-    const std::size_t restStart = slash == std::string_view::npos ? 0 : slash + 1;
-    split.path.assign(fullPath.substr(0, restStart));
-    const NameParts parts = splitFileName(fullPath.substr(restStart));
+    const auto [folder, fileName] = splitFolderAndName(fullPath);
+    split.path.assign(folder);
+    const NameParts parts = splitFileName(fileName);
     split.name.assign(parts.name);
     split.extension.assign(parts.extension);
     return split;

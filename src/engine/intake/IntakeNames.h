@@ -25,6 +25,14 @@ private:
     std::vector<std::string> m_endings;
 };
 
+/// A full path cut after its last "/".
+struct FolderAndName {
+    std::string_view folder; ///< up to and including the last "/"; empty when there is none
+    std::string_view name;   ///< what follows it
+};
+
+FolderAndName splitFolderAndName(std::string_view fullPath);
+
 /// A full path cut into the three texts a catalogue record holds.
 struct SplitPath {
     std::string path;      ///< up to and including the last "/"

@@ -6,16 +6,9 @@
 
 #include "intake/FileReading.h"
 
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
-
-namespace corvelle {
-struct IntakeFaults;
-}
 
 namespace corvelle::intake {
 
@@ -36,17 +29,12 @@ struct ExaminedFile {
     FileFacts facts;
 };
 
-/// The settings every source shares.
-struct SourceSettings {
-    std::int64_t crcSize = 0;
-    const IntakeFaults* faults = nullptr;
-};
-
 /// Walks a tree depth first, listing one folder per call.
 class TreeWalker {
 public:
+    /// `cancel` (optional) ends the walk early once requested.
     TreeWalker(std::string root, FilterPatterns filter, bool recursive, const IntakeFaults* faults,
-               const std::atomic<bool>* cancel);
+               const Cancel* cancel);
     ~TreeWalker();
     TreeWalker(const TreeWalker&) = delete;
     TreeWalker& operator=(const TreeWalker&) = delete;
@@ -56,13 +44,22 @@ public:
 
 private:
     struct Frame;
+    /// A handle on the folder `path`, opened as `name` relative to `dirFd`, or as `path` when
+    /// `name` is null. A folder the test faults make unlistable is left unopened.
+    std::shared_ptr<FolderHandle> openFolder(std::string path, int dirFd, const std::string* name,
+                                             int flags) const;
+    /// Lists the opened folder into `out`, and keeps its sub-folders to walk next.
     void list(std::shared_ptr<FolderHandle> folder, ScannedFolder& out);
+    /// Whether the folder is one of those whose sub-folders are being walked.
+    [[nodiscard]] bool isBeingWalked(dev_t device, ino_t inode) const;
+    void enterLater(const std::shared_ptr<FolderHandle>& folder,
+                    std::vector<std::string> subfolders);
 
     std::string m_root;
     FilterPatterns m_filter;
     bool m_recursive;
     const IntakeFaults* m_faults;
-    const std::atomic<bool>* m_cancel;
+    const Cancel* m_cancel;
     bool m_started = false;
     std::vector<Frame> m_stack;
 };
@@ -79,18 +76,13 @@ public:
 /// A folder scan that lists and reads on the calling thread, when asked.
 std::unique_ptr<IntakeSource> makeSequentialTreeSource(std::string root, FilterPatterns filter,
                                                        bool recursive,
-                                                       const SourceSettings& settings);
+                                                       const ReadSettings& settings);
 /// A folder scan listed by one thread and read by `readers` threads ahead of the caller.
 std::unique_ptr<IntakeSource> makeReadAheadTreeSource(std::string root, FilterPatterns filter,
-                                                      bool recursive,
-                                                      const SourceSettings& settings, int readers);
+                                                      bool recursive, const ReadSettings& settings,
+                                                      int readers);
 /// Files named by full paths, read by `readers` threads ahead of the caller (0: sequential).
 std::unique_ptr<IntakeSource> makeFileListSource(std::vector<std::string> fullPaths,
-                                                 const SourceSettings& settings, int readers);
-
-/// The fault the settings inject into reading the file `folder` + `name`, if any. Without
-/// faults (always, outside tests) no path is put together.
-std::optional<FileSize> injectedReadFailure(const SourceSettings& settings, std::string_view folder,
-                                            std::string_view name);
+                                                 const ReadSettings& settings, int readers);
 
 } // namespace corvelle::intake

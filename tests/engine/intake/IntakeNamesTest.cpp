@@ -64,18 +64,22 @@ TEST_P(SplitTest, cutsAtTheLastSlashAndTheLastDotOfTheName)
     EXPECT_EQ(split.name, c.name);
     EXPECT_EQ(split.extension, c.extension);
     EXPECT_EQ(split.path + split.name + split.extension, c.fullPath);
+    // The folder and name the cataloguing of a chosen file works from cut at the same place.
+    const FolderAndName cut = splitFolderAndName(c.fullPath);
+    EXPECT_EQ(cut.folder, c.path);
+    EXPECT_EQ(cut.name, c.name + c.extension);
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, SplitTest,
-                         ::testing::Values(SplitCase{"/d/archive.tar.gz", "/d/", "archive.tar",
-                                                     ".gz"},
-                                           SplitCase{"/d/README", "/d/", "README", ""},
-                                           SplitCase{"/d/.profile", "/d/", "", ".profile"},
-                                           SplitCase{"/d/notes.", "/d/", "notes", "."},
-                                           SplitCase{"/top", "/", "top", ""},
-                                           // A "." in a folder name is not an extension.
-                                           SplitCase{"/a.b/c", "/a.b/", "c", ""},
-                                           SplitCase{"/t/a\tb.x\ny", "/t/", "a\tb", ".x\ny"}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, SplitTest,
+    ::testing::Values(SplitCase{"/d/archive.tar.gz", "/d/", "archive.tar", ".gz"},
+                      SplitCase{"/d/README", "/d/", "README", ""},
+                      SplitCase{"/d/.profile", "/d/", "", ".profile"},
+                      SplitCase{"/d/notes.", "/d/", "notes", "."},
+                      SplitCase{"/top", "/", "top", ""}, SplitCase{"bare.txt", "", "bare", ".txt"},
+                      // A "." in a folder name is not an extension.
+                      SplitCase{"/a.b/c", "/a.b/", "c", ""},
+                      SplitCase{"/t/a\tb.x\ny", "/t/", "a\tb", ".x\ny"}));
 
 TEST(ChosenFiles, oneFullPathWithoutNul)
 {

@@ -1,0 +1,88 @@
+// FileReader on its own: which files each way of naming them reaches, and the settings it is
+// made with (checksum size, test faults, cancel) applied to every file it reads.
+#include "TestSupport.h"
+#include "intake/FileReading.h"
+#include "intake/IntakeFaults.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace corvelle::intake {
+namespace {
+
+using test::TempDir;
+using test::writeFile;
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t crcOfHello = 0x3610A686u;
+
+FolderHandle openFolder(const fs::path& dir)
+{
+    FolderHandle folder;
+    folder.path = dir.string() + "/";
+    folder.fd = UniqueFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder;
+}
+
+TEST(FileReader, aScanDoesNotFollowALinkThatANamedFileFollows)
+{
+    TempDir tree;
+    writeFile(tree / "real.txt", "hello");
+    fs::create_symlink(tree / "real.txt", tree / "link.txt");
+    FileReader reader(ReadSettings{1024, nullptr});
+    const FolderHandle folder = openFolder(tree.path());
+
+    const FileFacts inScan = reader.examineIn(folder, "link.txt");
+    EXPECT_FALSE(inScan.sizeKnown);
+
+    const FileFacts named = reader.examinePath((tree / "link.txt").string());
+    EXPECT_TRUE(named.sizeKnown);
+    EXPECT_EQ(named.size, 5);
+    EXPECT_EQ(named.crc, FileFacts::Crc::Ok);
+    EXPECT_EQ(named.crcBits, crcOfHello);
+    EXPECT_EQ(reader.examineIn(folder, "real.txt"), named);
+}
+
+TEST(FileReader, readFaultsAreLookedUpByTheFullPathEitherWay)
+{
+    TempDir tree;
+    writeFile(tree / "a.bin", std::string(30000, 'x'));
+    std::vector<std::string> asked;
+    IntakeFaults faults;
+    faults.readFailsAfter = [&](std::string_view path) -> std::optional<FileSize> {
+        asked.emplace_back(path);
+        return 20000;
+    };
+    FileReader reader(ReadSettings{1024 * 1024, &faults});
+    const std::string fullPath = (tree / "a.bin").string();
+
+    const FileFacts inScan = reader.examineIn(openFolder(tree.path()), "a.bin");
+    const FileFacts named = reader.examinePath(fullPath);
+    EXPECT_EQ(asked, (std::vector<std::string>{fullPath, fullPath}));
+    for (const FileFacts& facts : {inScan, named}) {
+        EXPECT_TRUE(facts.sizeKnown);
+        EXPECT_EQ(facts.crc, FileFacts::Crc::Failed);
+        EXPECT_EQ(facts.blocksDone, 20000 / crcBlockSize());
+    }
+}
+
+TEST(FileReader, sizesOnlyWithoutAChecksumAndNothingReadOnceCancelled)
+{
+    TempDir tree;
+    writeFile(tree / "a.txt", "hello");
+    const std::string path = (tree / "a.txt").string();
+
+    const FileFacts sizeOnly = FileReader(ReadSettings{0, nullptr}).examinePath(path);
+    EXPECT_TRUE(sizeOnly.sizeKnown);
+    EXPECT_EQ(sizeOnly.crc, FileFacts::Crc::NotRead);
+
+    Cancel cancel;
+    FileReader reader(ReadSettings{1024, nullptr}, &cancel);
+    EXPECT_EQ(reader.examinePath(path).crc, FileFacts::Crc::Ok);
+    cancel.request();
+    EXPECT_EQ(reader.examinePath(path).crc, FileFacts::Crc::NotRead);
+}
+
+} // namespace
+} // namespace corvelle::intake
