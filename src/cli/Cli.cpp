@@ -212,22 +212,23 @@ void catalogueTargets(const std::vector<Target>& targets, const Options& options
     }
     FileIntake intake(catalogue, nullptr, hooks);
     counter.watch(intake);
-    intake.lngCRCSize = options.settings.lngCRCSize;
-    intake.strFilters = options.filter;
-    intake.blnRecursive = options.recursive;
+    IntakeRequest folderScan;
+    folderScan.blnAddFolder = true;
+    folderScan.blnRecursive = options.recursive;
+    folderScan.lngCRCSize = options.settings.lngCRCSize;
+    folderScan.strFilters = options.filter;
 
     for (std::size_t i = 0; i < targets.size() && !g_stop.requested();) {
         if (targets[i].folder) {
-            intake.blnAddFolder = true;
-            intake.strFile = targets[i].path;
-            intake.Run();
+            folderScan.strFile = targets[i].path;
+            intake.Run(folderScan);
             ++i;
         } else {
             std::vector<std::string> files;
             for (; i < targets.size() && !targets[i].folder; ++i) {
                 files.push_back(targets[i].path);
             }
-            intake.RunFiles(files);
+            intake.RunFiles(files, options.settings.lngCRCSize);
         }
         display.intakeDone(intake.lngProcessed());
     }

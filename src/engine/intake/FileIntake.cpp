@@ -46,7 +46,7 @@ void FileIntake::setFaults(IntakeFaults faults)
 
 intake::ReadSettings FileIntake::readSettings() const
 {
-    return intake::ReadSettings{lngCRCSize, m_hasFaults ? &m_faults : nullptr};
+    return intake::ReadSettings{m_crcSize, m_hasFaults ? &m_faults : nullptr};
 }
 
 bool FileIntake::stopSeen()
@@ -56,8 +56,9 @@ bool FileIntake::stopSeen()
     return stop;
 }
 
-void FileIntake::beginIntake()
+void FileIntake::beginIntake(std::int32_t crcSize)
 {
+    m_crcSize = crcSize;
     m_processed = 0;
     m_stopped = false;
     m_hooks.setCaption("0 File(s) Processed");
@@ -68,20 +69,20 @@ Outcome FileIntake::intakeOutcome() const
     return m_stopped ? Outcome::Stopped : Outcome::Completed;
 }
 
-Outcome FileIntake::Run()
+Outcome FileIntake::Run(const IntakeRequest& request)
 {
-    beginIntake();
-    if (blnAddFolder) {
-        ScanFolder(strFile, strFilters, blnRecursive);
+    beginIntake(request.lngCRCSize);
+    if (request.blnAddFolder) {
+        ScanFolder(request.strFile, request.strFilters, request.blnRecursive);
     } else {
-        CatalogueFileList(strFile);
+        CatalogueFileList(request.strFile);
     }
     return intakeOutcome();
 }
 
-Outcome FileIntake::RunFiles(std::span<const std::string> fullPaths)
+Outcome FileIntake::RunFiles(std::span<const std::string> fullPaths, std::int32_t lngCRCSize)
 {
-    beginIntake();
+    beginIntake(lngCRCSize);
     if (fullPaths.size() == 1) {
         CatalogueFile(fullPaths.front());
     } else {
@@ -100,10 +101,10 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
     }
 
     Checksum crc;
-    if (lngCRCSize > 0 && facts.size > 0) {
+    if (m_crcSize > 0 && facts.size > 0) {
         // The progress a block-by-block checksum gives: 0 as it starts, then after every
         // block read the share of the leading bytes done so far.
-        const std::int64_t total = std::min<std::int64_t>(facts.size, lngCRCSize);
+        const std::int64_t total = std::min<std::int64_t>(facts.size, m_crcSize);
         const bool ok = facts.crc == intake::FileFacts::Crc::Ok;
         if (m_hooks.progress != nullptr) {
             m_hooks.setProgress(0.0f);

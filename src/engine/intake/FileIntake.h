@@ -30,16 +30,9 @@ enum class IntakeMode {
     Sequential ///< everything on the calling thread, one file after another
 };
 
-class FileIntake {
-public:
-    /// `objVsg` receives one row per accepted record (ID, Path, File Name, Extension, Size,
-    /// CRC); it may be null. `hooks` carries the per-file checksum progress (0 … 100), the
-    /// caption "N File(s) Processed", the stop flag, the yield and the messages.
-    FileIntake(clsDatabase& catalogue, GridModel* objVsg, WorkHooks hooks);
-    ~FileIntake();
-    FileIntake(const FileIntake&) = delete;
-    FileIntake& operator=(const FileIntake&) = delete;
-
+/// What one intake is asked to do: the progress window's parameters, set by the command that
+/// shows it.
+struct IntakeRequest {
     /// True: strFile is a folder to scan. False: strFile is the chosen-files string.
     bool blnAddFolder = false;
     /// Folder mode only: also scan every sub-folder.
@@ -51,28 +44,28 @@ public:
     /// Folder mode: the folder. List mode: one full path, or the folder and then the names,
     /// separated by NUL characters.
     std::string strFile;
+};
+
+class FileIntake {
+public:
+    /// `objVsg` receives one row per accepted record (ID, Path, File Name, Extension, Size,
+    /// CRC); it may be null. `hooks` carries the per-file checksum progress (0 … 100), the
+    /// caption "N File(s) Processed", the stop flag, the yield and the messages.
+    FileIntake(clsDatabase& catalogue, GridModel* objVsg, WorkHooks hooks);
+    ~FileIntake();
+    FileIntake(const FileIntake&) = delete;
+    FileIntake& operator=(const FileIntake&) = delete;
 
     /// One intake: the count starts again at 0 ("0 File(s) Processed"), then the chosen files
     /// are catalogued or the folder scanned. Stopped when the stop flag cut it short. The
     /// caller clears its stop flag as the intake starts (the flag is the caller's: the Stop
     /// button's, or the command line's interrupt).
-    Outcome Run();
+    Outcome Run(const IntakeRequest& request);
 
     /// One intake of chosen files given by their full paths (the count starts again at 0).
     /// Behaves as a chosen-files string naming them would, but the files may lie in different
     /// folders.
-    Outcome RunFiles(std::span<const std::string> fullPaths);
-
-    /// Catalogues one file given by its full path.
-    void CatalogueFile(std::string_view fullPath);
-    /// Catalogues the files a chosen-files string names, in order; stops after a file when a
-    /// stop was asked.
-    void CatalogueFileList(std::string_view chosenFiles);
-    /// Catalogues several files given by full paths, as a chosen-files string would.
-    void catalogueFiles(std::span<const std::string> fullPaths);
-    /// Lists the folder, adds its files that pass the filter in listing order, then (when
-    /// recursive) scans its sub-folders depth first.
-    void ScanFolder(std::string_view folder, std::string_view filters, bool recursive);
+    Outcome RunFiles(std::span<const std::string> fullPaths, std::int32_t lngCRCSize);
 
     /// Files processed in the current intake, refused ones included.
     [[nodiscard]] std::int64_t lngProcessed() const { return m_processed; }
@@ -87,8 +80,20 @@ public:
     void setFaults(IntakeFaults faults);
 
 private:
-    /// The count starts again at 0 and the stop of an earlier intake is forgotten.
-    void beginIntake();
+    /// Catalogues one file given by its full path.
+    void CatalogueFile(std::string_view fullPath);
+    /// Catalogues the files a chosen-files string names, in order; stops after a file when a
+    /// stop was asked.
+    void CatalogueFileList(std::string_view chosenFiles);
+    /// Catalogues several files given by full paths, as a chosen-files string would.
+    void catalogueFiles(std::span<const std::string> fullPaths);
+    /// Lists the folder, adds its files that pass the filter in listing order, then (when
+    /// recursive) scans its sub-folders depth first.
+    void ScanFolder(std::string_view folder, std::string_view filters, bool recursive);
+
+    /// The count starts again at 0, the stop of an earlier intake is forgotten, and the
+    /// checksum size is the new intake's.
+    void beginIntake(std::int32_t crcSize);
     /// Stopped when a stop cut the current intake short.
     [[nodiscard]] Outcome intakeOutcome() const;
     /// Reads the stop flag at a checkpoint, remembering that a stop cut the intake short.
@@ -108,6 +113,7 @@ private:
     int m_readers = 2;
     IntakeFaults m_faults;
     bool m_hasFaults = false;
+    std::int32_t m_crcSize = 0; ///< the current intake's lngCRCSize
     std::int64_t m_processed = 0;
     std::int64_t m_accepted = 0;
     bool m_stopped = false;

@@ -71,10 +71,11 @@ TEST_P(IntakeModes, withoutChecksumsTheCrcIsZeroAndProgressUntouched)
     writeFile(tree / "a.txt", "hello");
     IntakeHarness h;
     auto run = h.intake(GetParam());
-    run->blnAddFolder = true;
-    run->lngCRCSize = 0;
-    run->strFile = tree.path().string();
-    ASSERT_EQ(run->Run(), Outcome::Completed);
+    IntakeRequest request;
+    request.blnAddFolder = true;
+    request.lngCRCSize = 0;
+    request.strFile = tree.path().string();
+    ASSERT_EQ(run->Run(request), Outcome::Completed);
     ASSERT_EQ(h.rows().size(), 1u);
     EXPECT_EQ(h.rows()[0][5], "$00000000");
     EXPECT_EQ(h.records()[0].size, 5);
@@ -92,10 +93,11 @@ TEST_P(IntakeModes, refusedReAddsAreCountedWithoutRowOrMessage)
     h.log.captions.clear();
 
     auto again = h.intake(GetParam());
-    again->blnAddFolder = true;
-    again->lngCRCSize = oneMegabyte;
-    again->strFile = tree.path().string();
-    ASSERT_EQ(again->Run(), Outcome::Completed);
+    IntakeRequest request;
+    request.blnAddFolder = true;
+    request.lngCRCSize = oneMegabyte;
+    request.strFile = tree.path().string();
+    ASSERT_EQ(again->Run(request), Outcome::Completed);
     EXPECT_EQ(again->lngProcessed(), 2);
     EXPECT_EQ(again->acceptedRecords(), 0);
     EXPECT_EQ(h.log.captions,
@@ -116,10 +118,11 @@ TEST_P(IntakeModes, leadingBytesAloneDecideTheChecksum)
     writeFile(tree / "two.bin", second);
     IntakeHarness h;
     auto run = h.intake(GetParam());
-    run->blnAddFolder = true;
-    run->lngCRCSize = 1024;
-    run->strFile = tree.path().string();
-    ASSERT_EQ(run->Run(), Outcome::Completed);
+    IntakeRequest request;
+    request.blnAddFolder = true;
+    request.lngCRCSize = 1024;
+    request.strFile = tree.path().string();
+    ASSERT_EQ(run->Run(request), Outcome::Completed);
     const auto records = h.records();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].crc, records[1].crc);
@@ -135,10 +138,11 @@ TEST_P(IntakeModes, chosenFilesNameTheSameFilesWithOrWithoutTrailingSlash)
     for (const std::string& folder : {tree.path().string(), folderOf(tree.path())}) {
         IntakeHarness h;
         auto run = h.intake(GetParam());
-        run->blnAddFolder = false;
-        run->lngCRCSize = oneMegabyte;
-        run->strFile = folder + "\0x.txt\0y.txt"s;
-        ASSERT_EQ(run->Run(), Outcome::Completed);
+        IntakeRequest request;
+        request.blnAddFolder = false;
+        request.lngCRCSize = oneMegabyte;
+        request.strFile = folder + "\0x.txt\0y.txt"s;
+        ASSERT_EQ(run->Run(request), Outcome::Completed);
         EXPECT_EQ(h.fullPaths(), (std::vector<std::string>{folderOf(tree.path()) + "x.txt",
                                                            folderOf(tree.path()) + "y.txt"}));
         EXPECT_EQ(h.log.captions.front(), "0 File(s) Processed");
@@ -214,8 +218,9 @@ TEST(FileIntake, stopDuringChosenFilesEndsAfterTheFileInHand)
     } stopper(&h.stop);
     hooks.caption = &stopper;
     FileIntake run(h.catalogue, &h.files, hooks);
-    run.strFile = tree.path().string() + "\0x.txt\0y.txt"s;
-    EXPECT_EQ(run.Run(), Outcome::Stopped);
+    IntakeRequest request;
+    request.strFile = tree.path().string() + "\0x.txt\0y.txt"s;
+    EXPECT_EQ(run.Run(request), Outcome::Stopped);
     EXPECT_EQ(h.fullPaths(), std::vector<std::string>{folderOf(tree.path()) + "x.txt"});
 }
 
@@ -287,11 +292,12 @@ TEST(FileIntake, missingChosenFileIsReportedAndNotCounted)
     TempDir tree;
     IntakeHarness h;
     auto run = h.intake(IntakeMode::ReadAhead);
-    run->lngCRCSize = oneMegabyte;
-    run->strFile = (tree / "absent.txt").string();
-    ASSERT_EQ(run->Run(), Outcome::Completed);
+    IntakeRequest request;
+    request.lngCRCSize = oneMegabyte;
+    request.strFile = (tree / "absent.txt").string();
+    ASSERT_EQ(run->Run(request), Outcome::Completed);
     EXPECT_EQ(h.log.messageTexts(),
-              std::vector<std::string>{"Error adding file '" + run->strFile + "'"});
+              std::vector<std::string>{"Error adding file '" + request.strFile + "'"});
     EXPECT_EQ(h.log.captions, std::vector<std::string>{"0 File(s) Processed"});
     EXPECT_TRUE(h.records().empty());
 }
@@ -303,9 +309,10 @@ TEST(FileIntake, chosenFifoIsRefusedWithoutWaitingForAWriter)
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     IntakeHarness h;
     auto run = h.intake(IntakeMode::Sequential);
-    run->lngCRCSize = oneMegabyte;
-    run->strFile = fifo.string();
-    ASSERT_EQ(run->Run(), Outcome::Completed);
+    IntakeRequest request;
+    request.lngCRCSize = oneMegabyte;
+    request.strFile = fifo.string();
+    ASSERT_EQ(run->Run(request), Outcome::Completed);
     EXPECT_EQ(h.log.messageTexts(),
               std::vector<std::string>{"Error adding file '" + fifo.string() + "'"});
     EXPECT_TRUE(h.records().empty());
@@ -485,9 +492,10 @@ TEST(FileIntake, checksumAndProgressMatchTheBlockByBlockEngine)
 
         IntakeHarness h;
         auto run = h.intake(IntakeMode::Sequential);
-        run->lngCRCSize = crcSize;
-        run->strFile = full;
-        ASSERT_EQ(run->Run(), Outcome::Completed);
+        IntakeRequest request;
+        request.lngCRCSize = crcSize;
+        request.strFile = full;
+        ASSERT_EQ(run->Run(request), Outcome::Completed);
         ASSERT_EQ(h.records().size(), 1u);
         EXPECT_EQ(h.records()[0].crc.value, engine.Value()) << crcSize;
         EXPECT_EQ(h.log.progress, engineProgress.values) << crcSize;

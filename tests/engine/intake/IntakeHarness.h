@@ -82,12 +82,13 @@ public:
     {
         auto run = intake(mode, stopAtYield);
         run->setFaults(faults);
-        run->blnAddFolder = true;
-        run->blnRecursive = recursive;
-        run->lngCRCSize = 1024 * 1024;
-        run->strFilters = "*.*";
-        run->strFile = folder.string();
-        return run->Run();
+        IntakeRequest request;
+        request.blnAddFolder = true;
+        request.blnRecursive = recursive;
+        request.lngCRCSize = 1024 * 1024;
+        request.strFilters = "*.*";
+        request.strFile = folder.string();
+        return run->Run(request);
     }
 
     std::vector<CatalogueRecord> records()

@@ -56,11 +56,12 @@ Observed observe(IntakeMode mode, int readers, const fs::path& root, int stopAtY
     for (int pass = 0; pass < (scanTwice ? 2 : 1); ++pass) {
         auto run = h.intake(mode, stopAtYield, readers);
         run->setFaults(faults);
-        run->blnAddFolder = true;
-        run->blnRecursive = true;
-        run->lngCRCSize = 1024 * 1024;
-        run->strFile = root.string();
-        seen.outcome = run->Run();
+        IntakeRequest request;
+        request.blnAddFolder = true;
+        request.blnRecursive = true;
+        request.lngCRCSize = 1024 * 1024;
+        request.strFile = root.string();
+        seen.outcome = run->Run(request);
     }
     seen.events = h.log.events;
     seen.rows = h.rows();
@@ -155,10 +156,11 @@ TEST(ReadAhead, chosenFilesMatchTheSequentialLoop)
         IntakeHarness h;
         auto run = h.intake(mode);
         run->setFaults(someFaults());
-        run->lngCRCSize = 1024 * 1024;
-        run->strFile = chosen;
+        IntakeRequest request;
+        request.lngCRCSize = 1024 * 1024;
+        request.strFile = chosen;
         Observed o;
-        o.outcome = run->Run();
+        o.outcome = run->Run(request);
         o.events = h.log.events;
         o.rows = h.rows();
         o.records = h.records();
