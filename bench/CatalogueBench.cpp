@@ -62,10 +62,10 @@ void BM_FindID(benchmark::State& state)
 {
     clsDatabase& db = store().db;
     std::mt19937 rng(2);
-    std::uniform_int_distribution<RecordId> pick(1, kRecords);
+    std::uniform_int_distribution<std::int32_t> pick(1, kRecords);
     for (auto _ : state) {
         for (int i = 0; i < kLookups; ++i) {
-            benchmark::DoNotOptimize(db.FindID(pick(rng)));
+            benchmark::DoNotOptimize(db.FindID(RecordId{pick(rng)}));
         }
     }
     state.SetItemsProcessed(kLookups);
@@ -76,10 +76,10 @@ void BM_FindIDAndReadFields(benchmark::State& state)
 {
     clsDatabase& db = store().db;
     std::mt19937 rng(3);
-    std::uniform_int_distribution<RecordId> pick(1, kRecords);
+    std::uniform_int_distribution<std::int32_t> pick(1, kRecords);
     for (auto _ : state) {
         for (int i = 0; i < kLookups / 4; ++i) {
-            if (db.FindID(pick(rng))) {
+            if (db.FindID(RecordId{pick(rng)})) {
                 benchmark::DoNotOptimize(db.currentRecord().size);
             }
         }
@@ -92,10 +92,10 @@ void BM_DeleteRecord(benchmark::State& state)
 {
     clsDatabase& db = store().db;
     std::mt19937 rng(4);
-    std::uniform_int_distribution<RecordId> pick(1, kRecords);
+    std::uniform_int_distribution<std::int32_t> pick(1, kRecords);
     for (auto _ : state) {
         for (int i = 0; i < kDeletes; ++i) {
-            db.DeleteRecord(pick(rng));
+            db.DeleteRecord(RecordId{pick(rng)});
         }
     }
     state.SetItemsProcessed(kDeletes);

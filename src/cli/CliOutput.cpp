@@ -137,7 +137,7 @@ void appendJsonFile(std::string& out, const GridModel& grid, int row)
 {
     const RowRecord& record = grid.recordAt(row);
     out += '{';
-    appendJsonNumber(out, "id", record.id);
+    appendJsonNumber(out, "id", record.id.value());
     out += ", ";
     appendJsonText(out, "path", cell(grid, row, DupeColumn::Path));
     out += ", ";

@@ -15,8 +15,9 @@ class GridTableModelTest : public QObject {
     Q_OBJECT
 
 private:
-    static void appendRecord(GridModel& grid, RecordId id, std::string_view name)
+    static void appendRecord(GridModel& grid, int number, std::string_view name)
     {
+        const RecordId id{number};
         grid.AppendRow(fileListRow(RecordCells{id, "/p/", name, ".txt", 10, 0}),
                        RowRecord{id, 0, 10});
     }
@@ -32,15 +33,15 @@ private slots:
         QCOMPARE(model.columnCount(), 6);
         QCOMPARE(model.headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QString("File Name"));
-        for (RecordId id = 1; id <= 5; ++id) {
+        for (int id = 1; id <= 5; ++id) {
             appendRecord(grid, id, "f" + std::to_string(id));
         }
         QCOMPARE(model.rowCount(), 5);
         grid.RemoveRow(2);
         QCOMPARE(model.rowCount(), 4);
-        QCOMPARE(model.recordIdAt(model.index(1, 0)), 3);
-        QCOMPARE(model.findRow(5), model.index(3, 0));
-        QVERIFY(!model.findRow(2).isValid());
+        QCOMPARE(model.recordIdAt(model.index(1, 0)).value(), 3);
+        QCOMPARE(model.findRow(RecordId{5}), model.index(3, 0));
+        QVERIFY(!model.findRow(RecordId{2}).isValid());
         grid.RowCount(1);
         QCOMPARE(model.rowCount(), 0);
     }
@@ -82,7 +83,7 @@ private slots:
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         grid.RedrawMode(2);
-        for (RecordId id = 1; id <= 1000; ++id) {
+        for (int id = 1; id <= 1000; ++id) {
             appendRecord(grid, id, "f");
         }
         QCOMPARE(model.rowCount(), 0);

@@ -19,7 +19,7 @@ private:
     {
         grid.ColumnFormat(dupeListFormat());
         for (int id = 1; id <= rows; ++id) {
-            grid.AppendRow({std::to_string(id)}, RowRecord{id, 1, 0});
+            grid.AppendRow({std::to_string(id)}, RowRecord{RecordId{id}, 1, 0});
         }
     }
 
@@ -48,7 +48,7 @@ private slots:
         grid.RemoveRow(3);
         QCOMPARE(grid.SelectedRowCount(), 2);
         QCOMPARE(selection->selectedRows().size(), 2);
-        QCOMPARE(grid.recordIdAt(grid.SelectedRowAt(1)), 5);
+        QCOMPARE(grid.recordIdAt(grid.SelectedRowAt(1)).value(), 5);
     }
 
     void theGridsSelectionShowsInTheView()

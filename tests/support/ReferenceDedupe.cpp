@@ -125,8 +125,8 @@ ReferenceResult referenceGrouping(const std::vector<ReferenceRecord>& records,
             }
             result.exported[j * kSize + kGroupedOffset] = 1;
             char pair[8];
-            putInt32(pair, records[i].id);
-            putInt32(pair + 4, records[j].id);
+            putInt32(pair, records[i].id.value());
+            putInt32(pair + 4, records[j].id.value());
             result.pairs.append(pair, 8);
         }
         if (i + 1 == stopAfterHeads) {

@@ -22,7 +22,7 @@ bool referenceNamesMatch(std::string_view fileA, std::string_view fileB, bool br
                          bool numbers, bool symbols, bool spaces, std::int32_t matchScore);
 
 struct ReferenceRecord {
-    RecordId id = 0;
+    RecordId id;
     std::string file;
     std::string extension;
     FileSize size = 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/Hooks.h"
+#include "common/Types.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -9,6 +10,16 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace corvelle {
+
+/// Record IDs written as numbers in tests: 3_id.
+constexpr RecordId operator""_id(unsigned long long value)
+{
+    return RecordId{static_cast<std::int32_t>(value)};
+}
+
+} // namespace corvelle
 
 namespace corvelle::test {
 

@@ -73,10 +73,10 @@ template <typename Visit> void clsDatabase::Impl::forEachFromFirst(Visit&& visit
 {
     requireOpen();
     sqlite::ResetGuard guard(m_selectAll);
-    RecordId last = 0;
+    RecordId last;
     CatalogueRecord record;
     while (m_selectAll.step()) {
-        record.id = static_cast<RecordId>(m_selectAll.integer(0));
+        record.id = RecordId{static_cast<std::int32_t>(m_selectAll.integer(0))};
         record.file.assign(m_selectAll.bytesView(1));
         record.extension.assign(m_selectAll.bytesView(2));
         record.size = m_selectAll.integer(3);
@@ -88,7 +88,7 @@ template <typename Visit> void clsDatabase::Impl::forEachFromFirst(Visit&& visit
             return;
         }
     }
-    restAfter(0);
+    restAfter(RecordId{});
 }
 
 } // namespace corvelle

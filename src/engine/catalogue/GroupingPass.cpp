@@ -66,8 +66,9 @@ ExportSnapshot readExportFile(int fd, const std::filesystem::path& file)
                 std::string_view field(record + offset, kTextBytes);
                 return field.substr(0, field.find_last_not_of(' ') + 1);
             };
-            snapshot.add(getInt32(record + kIdOffset), text(kFileOffset), text(kExtensionOffset),
-                         getInt32(record + kSizeOffset), Checksum{getInt32(record + kCrcOffset)});
+            snapshot.add(RecordId{getInt32(record + kIdOffset)}, text(kFileOffset),
+                         text(kExtensionOffset), getInt32(record + kSizeOffset),
+                         Checksum{getInt32(record + kCrcOffset)});
             snapshot.grouped.back() = static_cast<std::uint8_t>(record[kGroupedOffset]);
         }
         if (got < buffer.size()) {
@@ -89,8 +90,8 @@ public:
     void pair(std::size_t head, std::size_t dupe) override
     {
         char bytes[kDupePairSize];
-        putInt32(bytes, m_records.ids[head]);
-        putInt32(bytes + 4, m_records.ids[dupe]);
+        putInt32(bytes, m_records.ids[head].value());
+        putInt32(bytes + 4, m_records.ids[dupe].value());
         m_pairs.write(bytes, sizeof bytes);
         m_newlyGrouped.push_back(dupe);
         if (m_hooks.caption != nullptr) {

@@ -16,8 +16,8 @@ constexpr Color kBlueShade = 16707305; // red 233, green 238, blue 254
 constexpr Color kRoseShade = 15330558; // red 254, green 236, blue 233
 
 struct DupePair {
-    RecordId head = 0;
-    RecordId dupe = 0;
+    RecordId head;
+    RecordId dupe;
 };
 
 std::vector<DupePair> readPairs(const std::filesystem::path& file)
@@ -28,7 +28,8 @@ std::vector<DupePair> readPairs(const std::filesystem::path& file)
     while (true) {
         const std::size_t got = readFully(fd.get(), buffer.data(), buffer.size(), file);
         for (std::size_t at = 0; at + kDupePairSize <= got; at += kDupePairSize) {
-            pairs.push_back({getInt32(buffer.data() + at), getInt32(buffer.data() + at + 4)});
+            pairs.push_back({RecordId{getInt32(buffer.data() + at)},
+                             RecordId{getInt32(buffer.data() + at + 4)}});
         }
         if (got < buffer.size()) {
             break; // a trailing partial pair is no pair
@@ -64,8 +65,8 @@ Outcome clsDatabase::AddDupes(const std::filesystem::path& strFileName, GridMode
         return record ? &*record : nullptr;
     };
 
-    RecordId lastHead = 0;
-    RecordId lastFound = 0;
+    RecordId lastHead; // 0 at first, which names no record
+    RecordId lastFound;
     int group = 0;
     bool shade = false;
     int groupFirstRow = -1; // the first grid row of the current group
@@ -105,7 +106,7 @@ Outcome clsDatabase::AddDupes(const std::filesystem::path& strFileName, GridMode
             break;
         }
     }
-    if (lastFound != 0) {
+    if (lastFound) {
         m_impl->find(lastFound); // the cursor rests on the last record found
     }
     return hooks.stopRequested() ? Outcome::Stopped : Outcome::Completed;

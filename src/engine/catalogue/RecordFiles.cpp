@@ -53,7 +53,7 @@ void encodeDedupeRecord(RecordId id, std::string_view file, std::string_view ext
                         FileSize size, CrcValue crc, char* out)
 {
     using namespace dedupe_record;
-    putInt32(out + kIdOffset, id);
+    putInt32(out + kIdOffset, id.value());
     putText(file, out + kFileOffset);
     putText(extension, out + kExtensionOffset);
     putInt32(out + kSizeOffset, static_cast<std::int32_t>(static_cast<std::uint32_t>(

@@ -120,7 +120,7 @@ void clsDatabase::Impl::requery()
     m_ids.clear();
     sqlite::Statement ids(m_connection, "SELECT ID FROM FileList ORDER BY ID");
     while (ids.step()) {
-        m_ids.append(static_cast<RecordId>(ids.integer(0)));
+        m_ids.append(RecordId{static_cast<std::int32_t>(ids.integer(0))});
     }
     if (m_ids.empty()) {
         m_position = Position::BeforeFirst;
@@ -182,7 +182,7 @@ void clsDatabase::Impl::moveLast()
 
 void clsDatabase::Impl::restAfter(RecordId lastVisited)
 {
-    const std::size_t next = lastVisited == 0 ? IdKeyset::npos : m_ids.after(lastVisited);
+    const std::size_t next = !lastVisited ? IdKeyset::npos : m_ids.after(lastVisited);
     if (next == IdKeyset::npos) {
         m_position = m_ids.empty() ? Position::BeforeFirst : Position::AfterLast;
         m_current.reset();
@@ -212,7 +212,7 @@ const CatalogueRecord& clsDatabase::Impl::current()
     }
     if (!m_current) {
         sqlite::ResetGuard guard(m_selectOne);
-        m_selectOne.bind(1, m_ids.at(m_at));
+        m_selectOne.bind(1, m_ids.at(m_at).value());
         if (!m_selectOne.step()) {
             throw noCurrentRecord(file());
         }
@@ -232,7 +232,7 @@ clsDatabase::Impl::fetch(const std::vector<RecordId>& ascendingIds)
             continue;
         }
         sqlite::ResetGuard guard(m_selectOne);
-        m_selectOne.bind(1, id);
+        m_selectOne.bind(1, id.value());
         if (m_selectOne.step()) {
             records[k] = selectedRecord(m_selectOne, id);
         }
@@ -262,25 +262,22 @@ RecordId clsDatabase::Impl::add(std::string_view path, std::string_view file,
             requery();
             throw failure;
         }
-        return 0;
+        return RecordId{};
     }
     const sqlite3_int64 id = sqlite3_last_insert_rowid(m_connection.handle());
-    if (id > std::numeric_limits<RecordId>::max()) {
+    if (id > std::numeric_limits<std::int32_t>::max()) {
         // IDs are 32-bit everywhere else; a catalogue this large refuses further records.
         sqlite::ResetGuard undo(m_deleteOne);
         m_deleteOne.bind(1, id);
         m_deleteOne.step();
-        return 0;
+        return RecordId{};
     }
-    placeOn(m_ids.append(static_cast<RecordId>(id)));
-    m_current = CatalogueRecord{static_cast<RecordId>(id),
-                                std::string(path),
-                                std::string(file),
-                                std::string(extension),
-                                size,
-                                crc};
+    const RecordId added{static_cast<std::int32_t>(id)};
+    placeOn(m_ids.append(added));
+    m_current = CatalogueRecord{
+        added, std::string(path), std::string(file), std::string(extension), size, crc};
     noteChange();
-    return static_cast<RecordId>(id);
+    return added;
 }
 
 void clsDatabase::Impl::remove(RecordId id)
@@ -288,7 +285,7 @@ void clsDatabase::Impl::remove(RecordId id)
     requireOpen();
     {
         sqlite::ResetGuard guard(m_deleteOne);
-        m_deleteOne.bind(1, id);
+        m_deleteOne.bind(1, id.value());
         m_deleteOne.step();
     }
     m_ids.erase(id);
@@ -384,7 +381,7 @@ void clsDatabase::MoveLast()
 
 std::string clsDatabase::ID()
 {
-    return std::to_string(m_impl->current().id);
+    return toString(m_impl->current().id);
 }
 
 std::string clsDatabase::Path()

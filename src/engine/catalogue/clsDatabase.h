@@ -26,7 +26,7 @@ public:
 
 /// One catalogue record as the store holds it. Texts are the exact bytes of the names.
 struct CatalogueRecord {
-    RecordId id = 0;
+    RecordId id;
     std::string path;
     std::string file;
     std::string extension;

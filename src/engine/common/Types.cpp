@@ -1,6 +1,18 @@
 #include "common/Types.h"
 
+#include <ostream>
+
 namespace corvelle {
+
+std::string toString(RecordId id)
+{
+    return std::to_string(id.value());
+}
+
+std::ostream& operator<<(std::ostream& out, RecordId id)
+{
+    return out << id.value();
+}
 
 std::string formatCrc(CrcValue crc)
 {

@@ -2,12 +2,41 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 
 namespace corvelle {
 
-/// A catalogue record's ID: assigned by the store, positive, never 0.
-using RecordId = std::int32_t;
+/// A catalogue record's ID: assigned by the store, positive, never 0. Its 32-bit form is what
+/// the store and the record files hold; everywhere else it is this type, so that an ID is
+/// never mistaken for a row, a count or a group number.
+class RecordId {
+public:
+    constexpr RecordId() noexcept = default;
+    constexpr explicit RecordId(std::int32_t value) noexcept
+        : m_value(value)
+    {}
+
+    [[nodiscard]] constexpr std::int32_t value() const noexcept { return m_value; }
+    /// Whether this names a record: the default, 0, names none.
+    constexpr explicit operator bool() const noexcept { return m_value != 0; }
+
+    friend constexpr bool operator==(RecordId, RecordId) noexcept = default;
+    friend constexpr bool operator<(RecordId a, RecordId b) noexcept
+    {
+        return a.m_value < b.m_value;
+    }
+    friend constexpr bool operator>(RecordId a, RecordId b) noexcept { return b < a; }
+    friend constexpr bool operator<=(RecordId a, RecordId b) noexcept { return !(b < a); }
+    friend constexpr bool operator>=(RecordId a, RecordId b) noexcept { return !(a < b); }
+
+private:
+    std::int32_t m_value = 0;
+};
+
+/// The ID in decimal, as the lists show it.
+std::string toString(RecordId id);
+std::ostream& operator<<(std::ostream& out, RecordId id);
 
 /// A file's length in bytes. Always 64-bit: files over 2 GiB and 4 GiB are ordinary.
 using FileSize = std::int64_t;

@@ -37,7 +37,7 @@ public:
 /// What a data row stands for, kept beside its cells so that commands and outputs use typed
 /// values and never parse cell text. A row added as text alone stands for no record (ID 0).
 struct RowRecord {
-    RecordId id = 0;
+    RecordId id;
     std::int32_t group = 0; ///< the duplicate group, from 1; 0 in the file list
     FileSize size = 0;
 

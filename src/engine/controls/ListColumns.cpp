@@ -29,14 +29,14 @@ std::string dupeListFormat()
 
 std::vector<std::string> fileListRow(const RecordCells& record)
 {
-    return {std::to_string(record.id),     std::string(record.path),    std::string(record.file),
+    return {toString(record.id),           std::string(record.path),    std::string(record.file),
             std::string(record.extension), std::to_string(record.size), formatCrc(record.crc)};
 }
 
 std::vector<std::string> dupeListRow(const RecordCells& record, std::int32_t group)
 {
-    return {std::to_string(record.id), std::to_string(group),         std::string(record.path),
-            std::string(record.file),  std::string(record.extension), std::to_string(record.size),
+    return {toString(record.id),      std::to_string(group),         std::string(record.path),
+            std::string(record.file), std::string(record.extension), std::to_string(record.size),
             formatCrc(record.crc)};
 }
 

@@ -35,7 +35,7 @@ std::string dupeListFormat();
 
 /// What one catalogue record shows in a list row.
 struct RecordCells {
-    RecordId id = 0;
+    RecordId id;
     std::string_view path;
     std::string_view file;
     std::string_view extension;

@@ -136,7 +136,7 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
     const auto [name, extension] = splitFileName(fileName);
     try {
         const RecordId id = m_catalogue.AddRecord(folder, name, extension, facts.size, crc);
-        if (id == 0) {
+        if (!id) {
             return; // already catalogued: no row, no message
         }
         ++m_accepted;

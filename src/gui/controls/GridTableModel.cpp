@@ -101,7 +101,7 @@ QVariant GridTableModel::alignment(int column) const
 RecordId GridTableModel::recordIdAt(const QModelIndex& index) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
-        return 0;
+        return RecordId{};
     }
     return m_grid.recordIdAt(gridRow(index.row()));
 }

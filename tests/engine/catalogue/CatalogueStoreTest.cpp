@@ -19,40 +19,40 @@ TEST_F(CatalogueStore, newFileStartsEmptyWithIdsFromOne)
     EXPECT_TRUE(db.Bof());
     EXPECT_TRUE(db.Eof());
     EXPECT_EQ(db.RecordCount(), 0);
-    EXPECT_EQ(db.AddRecord("/a/", "x", ".txt", 5, 7), 1);
-    EXPECT_EQ(db.AddRecord("/a/", "y", ".txt", 5, 7), 2);
+    EXPECT_EQ(db.AddRecord("/a/", "x", ".txt", 5, 7), 1_id);
+    EXPECT_EQ(db.AddRecord("/a/", "y", ".txt", 5, 7), 2_id);
     EXPECT_EQ(db.ID(), "2"); // the new record is current
     EXPECT_EQ(db.File(), "y");
 }
 
 TEST_F(CatalogueStore, refusesRecordAlreadyCatalogued)
 {
-    ASSERT_EQ(db.AddRecord("/a/", "x", ".txt", 5, -1), 1);
-    EXPECT_EQ(db.AddRecord("/a/", "x", ".txt", 5, -1), 0);
+    ASSERT_EQ(db.AddRecord("/a/", "x", ".txt", 5, -1), 1_id);
+    EXPECT_EQ(db.AddRecord("/a/", "x", ".txt", 5, -1), 0_id);
     EXPECT_EQ(db.RecordCount(), 1);
     // The catalogue still answers with the record that was there.
-    ASSERT_TRUE(db.FindID(1));
+    ASSERT_TRUE(db.FindID(1_id));
     EXPECT_EQ(db.CRC(), -1);
 }
 
 TEST_F(CatalogueStore, keyComparesEveryFieldExactly)
 {
-    ASSERT_NE(db.AddRecord("/a/", "x", ".txt", 5, 7), 0);
-    EXPECT_NE(db.AddRecord("/A/", "x", ".txt", 5, 7), 0) << "folder differing in case";
-    EXPECT_NE(db.AddRecord("/a/", "X", ".txt", 5, 7), 0) << "name differing in case";
-    EXPECT_NE(db.AddRecord("/a/", "x", ".TXT", 5, 7), 0) << "extension differing in case";
-    EXPECT_NE(db.AddRecord("/a/", "x", ".txt", 6, 7), 0) << "size only";
-    EXPECT_NE(db.AddRecord("/a/", "x", ".txt", 5, 8), 0) << "checksum only";
-    EXPECT_NE(db.AddRecord("/a/", "x", ".txt", 5 + (std::int64_t{1} << 32), 7), 0)
+    ASSERT_NE(db.AddRecord("/a/", "x", ".txt", 5, 7), 0_id);
+    EXPECT_NE(db.AddRecord("/A/", "x", ".txt", 5, 7), 0_id) << "folder differing in case";
+    EXPECT_NE(db.AddRecord("/a/", "X", ".txt", 5, 7), 0_id) << "name differing in case";
+    EXPECT_NE(db.AddRecord("/a/", "x", ".TXT", 5, 7), 0_id) << "extension differing in case";
+    EXPECT_NE(db.AddRecord("/a/", "x", ".txt", 6, 7), 0_id) << "size only";
+    EXPECT_NE(db.AddRecord("/a/", "x", ".txt", 5, 8), 0_id) << "checksum only";
+    EXPECT_NE(db.AddRecord("/a/", "x", ".txt", 5 + (std::int64_t{1} << 32), 7), 0_id)
         << "sizes equal in their low 32 bits";
     EXPECT_EQ(db.RecordCount(), 7);
 }
 
 TEST_F(CatalogueStore, emptyTextsAreRecordsAndNotNull)
 {
-    ASSERT_EQ(db.AddRecord("", "", "", 0, 0), 1);
-    EXPECT_EQ(db.AddRecord("", "", "", 0, 0), 0) << "empty texts must still be unique";
-    ASSERT_TRUE(db.FindID(1));
+    ASSERT_EQ(db.AddRecord("", "", "", 0, 0), 1_id);
+    EXPECT_EQ(db.AddRecord("", "", "", 0, 0), 0_id) << "empty texts must still be unique";
+    ASSERT_TRUE(db.FindID(1_id));
     EXPECT_EQ(db.Path(), "");
 }
 
@@ -60,7 +60,7 @@ TEST_F(CatalogueStore, keepsExactBytesOfNames)
 {
     const std::string odd = std::string("tab\there\nnl\xff\xfe", 13);
     const RecordId id = db.AddRecord("/d\xe9/", odd, ".\x80", 1, 2);
-    ASSERT_NE(id, 0);
+    ASSERT_TRUE(id);
     ASSERT_TRUE(db.FindID(id));
     EXPECT_EQ(db.Path(), "/d\xe9/");
     EXPECT_EQ(db.File(), odd);
@@ -84,31 +84,31 @@ TEST_F(CatalogueStore, largeSizesAndFailedChecksumsRoundTrip)
 TEST_F(CatalogueStore, findAndDeleteAboveSixteenBits)
 {
     for (int i = 0; i < 33000; ++i) {
-        ASSERT_EQ(db.AddRecord("/p/", "f" + std::to_string(i), "", i, 0), i + 1);
+        ASSERT_EQ(db.AddRecord("/p/", "f" + std::to_string(i), "", i, 0), RecordId{i + 1});
     }
     EXPECT_EQ(db.RecordCount(), 33000);
-    ASSERT_TRUE(db.FindID(32768));
+    ASSERT_TRUE(db.FindID(32768_id));
     EXPECT_EQ(db.File(), "f32767");
-    db.DeleteRecord(32768);
-    EXPECT_FALSE(db.FindID(32768));
+    db.DeleteRecord(32768_id);
+    EXPECT_FALSE(db.FindID(32768_id));
     EXPECT_EQ(db.RecordCount(), 32999);
     EXPECT_EQ(db.ID(), "1") << "the requery rests on the first record";
-    EXPECT_FALSE(db.FindID(0));
-    EXPECT_FALSE(db.FindID(40000));
-    db.DeleteRecord(40000); // names no record: no error
+    EXPECT_FALSE(db.FindID(0_id));
+    EXPECT_FALSE(db.FindID(40000_id));
+    db.DeleteRecord(40000_id); // names no record: no error
     EXPECT_EQ(db.RecordCount(), 32999);
 }
 
 TEST_F(CatalogueStore, idsAreNeverReused)
 {
-    ASSERT_EQ(db.AddRecord("/", "a", "", 1, 0), 1);
-    ASSERT_EQ(db.AddRecord("/", "b", "", 1, 0), 2);
-    db.DeleteRecord(2);
-    EXPECT_EQ(db.AddRecord("/", "b", "", 1, 0), 3);
+    ASSERT_EQ(db.AddRecord("/", "a", "", 1, 0), 1_id);
+    ASSERT_EQ(db.AddRecord("/", "b", "", 1, 0), 2_id);
+    db.DeleteRecord(2_id);
+    EXPECT_EQ(db.AddRecord("/", "b", "", 1, 0), 3_id);
     db.DeleteRecords();
     EXPECT_TRUE(db.Bof());
     EXPECT_TRUE(db.Eof());
-    EXPECT_EQ(db.AddRecord("/", "c", "", 1, 0), 4);
+    EXPECT_EQ(db.AddRecord("/", "c", "", 1, 0), 4_id);
 }
 
 TEST_F(CatalogueStore, cursorWalksInIdOrder)
@@ -148,8 +148,8 @@ TEST_F(CatalogueStore, reopeningAnExistingFileRestsOnItsFirstRecord)
     EXPECT_FALSE(again.Bof());
     EXPECT_EQ(again.RecordCount(), 2);
     EXPECT_EQ(again.File(), "first");
-    EXPECT_EQ(again.AddRecord("/", "first", "", 1, 0), 0) << "the unique key survives reopening";
-    EXPECT_EQ(again.AddRecord("/", "third", "", 1, 0), 3);
+    EXPECT_EQ(again.AddRecord("/", "first", "", 1, 0), 0_id) << "the unique key survives reopening";
+    EXPECT_EQ(again.AddRecord("/", "third", "", 1, 0), 3_id);
 }
 
 TEST(CatalogueStoreErrors, failuresNameTheFile)

@@ -19,7 +19,7 @@ protected:
                  Checksum crc = {}, std::string_view path = "/p/")
     {
         const RecordId id = db.AddRecord(path, file, extension, size, crc);
-        EXPECT_NE(id, 0) << "record refused: " << file;
+        EXPECT_TRUE(id) << "record refused: " << file;
         return id;
     }
 

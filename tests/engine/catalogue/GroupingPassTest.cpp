@@ -46,17 +46,17 @@ std::vector<RecordId> pairIds(const std::string& pairs)
 {
     std::vector<RecordId> ids;
     for (std::size_t at = 0; at + 4 <= pairs.size(); at += 4) {
-        ids.push_back(getInt32(pairs.data() + at));
+        ids.push_back(RecordId{getInt32(pairs.data() + at)});
     }
     return ids;
 }
 
 TEST_F(Grouping, identicalRecordsPairWithTheFirstOnly)
 {
-    const auto r = catalogue({{0, "a", ".txt", 5, {7}},
-                              {0, "b", ".TXT", 5, {7}},
-                              {0, "c", ".txt ", 5, {7}},
-                              {0, "d", ".txt", 6, {7}}});
+    const auto r = catalogue({{{}, "a", ".txt", 5, {7}},
+                              {{}, "b", ".TXT", 5, {7}},
+                              {{}, "c", ".txt ", 5, {7}},
+                              {{}, "d", ".txt", 6, {7}}});
     const Result got = runPasses(DedupeSettings{});
     EXPECT_EQ(pairIds(got.pairs), (std::vector<RecordId>{r[0].id, r[1].id, r[0].id, r[2].id}));
     EXPECT_EQ(caption.last(), "2 Duplicate(s) Found");
@@ -71,10 +71,10 @@ TEST_F(Grouping, identicalRecordsPairWithTheFirstOnly)
 
 TEST_F(Grouping, separateSetsKeepHeadOrder)
 {
-    const auto r = catalogue({{0, "a", ".x", 1, {1}},
-                              {0, "b", ".x", 1, {1}},
-                              {0, "c", ".y", 2, {2}},
-                              {0, "d", ".y", 2, {2}}});
+    const auto r = catalogue({{{}, "a", ".x", 1, {1}},
+                              {{}, "b", ".x", 1, {1}},
+                              {{}, "c", ".y", 2, {2}},
+                              {{}, "d", ".y", 2, {2}}});
     EXPECT_EQ(pairIds(runPasses(DedupeSettings{}).pairs),
               (std::vector<RecordId>{r[0].id, r[1].id, r[2].id, r[3].id}));
 }
@@ -82,8 +82,9 @@ TEST_F(Grouping, separateSetsKeepHeadOrder)
 TEST_F(Grouping, similarNamesChainAtEightyPercent)
 {
     // abcdefghij ~ abcdefghxy (80) ~ abcdefwxyz? no: chain 1-2, 2-3, but 1 and 3 apart.
-    const auto r = catalogue(
-        {{0, "abcdefghij", "", 0, {}}, {0, "abcdefghxy", "", 0, {}}, {0, "abcdefwzxy", "", 0, {}}});
+    const auto r = catalogue({{{}, "abcdefghij", "", 0, {}},
+                              {{}, "abcdefghxy", "", 0, {}},
+                              {{}, "abcdefwzxy", "", 0, {}}});
     ASSERT_TRUE(referenceNamesMatch(r[0].file, r[1].file, true, true, true, true, 80));
     ASSERT_TRUE(referenceNamesMatch(r[1].file, r[2].file, true, true, true, true, 80));
     ASSERT_FALSE(referenceNamesMatch(r[0].file, r[2].file, true, true, true, true, 80));
@@ -94,10 +95,10 @@ TEST_F(Grouping, similarNamesChainAtEightyPercent)
 TEST_F(Grouping, sizesAreComparedInFull)
 {
     // 5 GiB and 1 GiB agree in their low 32 bits; so do 4 GiB + 7 and 7.
-    catalogue({{0, "a", ".iso", FileSize{5} << 30, {}},
-               {0, "b", ".iso", FileSize{1} << 30, {}},
-               {0, "c", ".iso", (FileSize{1} << 32) + 7, {}},
-               {0, "d", ".iso", 7, {}}});
+    catalogue({{{}, "a", ".iso", FileSize{5} << 30, {}},
+               {{}, "b", ".iso", FileSize{1} << 30, {}},
+               {{}, "c", ".iso", (FileSize{1} << 32) + 7, {}},
+               {{}, "d", ".iso", 7, {}}});
     DedupeSettings s;
     s.blnUseCRC = false;
     EXPECT_EQ(runPasses(s).pairs, "");
@@ -105,20 +106,20 @@ TEST_F(Grouping, sizesAreComparedInFull)
 
 TEST_F(Grouping, failedChecksumsNeverMatch)
 {
-    const auto r = catalogue({{0, "a", ".x", 3, {-1, true}},
-                              {0, "b", ".x", 3, {-1, true}},
-                              {0, "c", ".x", 3, {-1, false}},
-                              {0, "d", ".x", 3, {-1, false}}});
+    const auto r = catalogue({{{}, "a", ".x", 3, {-1, true}},
+                              {{}, "b", ".x", 3, {-1, true}},
+                              {{}, "c", ".x", 3, {-1, false}},
+                              {{}, "d", ".x", 3, {-1, false}}});
     EXPECT_EQ(pairIds(runPasses(DedupeSettings{}).pairs), (std::vector<RecordId>{r[2].id, r[3].id}))
         << "only the two real 0xFFFFFFFF checksums agree";
 }
 
 TEST_F(Grouping, namesOutsideTheCodePageDoNotCollapse)
 {
-    catalogue({{0, "Привет", "", 0, {}},
-               {0, "Мир", "", 0, {}},
-               {0, "日本語", "", 0, {}},
-               {0, "中文字", "", 0, {}}});
+    catalogue({{{}, "Привет", "", 0, {}},
+               {{}, "Мир", "", 0, {}},
+               {{}, "日本語", "", 0, {}},
+               {{}, "中文字", "", 0, {}}});
     DedupeSettings s = nameOnly(80);
     s.blnRemoveSymbols = false;
     EXPECT_EQ(runPasses(s).pairs, "");
@@ -128,7 +129,7 @@ TEST_F(Grouping, stopKeepsThePairsOfCompletedHeads)
 {
     std::vector<Rec> wanted;
     for (int i = 0; i < 8; ++i) {
-        wanted.push_back({0, "n" + std::to_string(i % 3), ".x", i % 2, {}});
+        wanted.push_back({{}, "n" + std::to_string(i % 3), ".x", i % 2, {}});
     }
     const auto r = catalogue(wanted);
     ASSERT_EQ(db.ExportRecordset(files.exportFile, hooks()), Outcome::Completed);
@@ -145,7 +146,7 @@ TEST_F(Grouping, stopKeepsThePairsOfCompletedHeads)
 TEST_F(Grouping, emptyAndSingleRecordCataloguesGiveNoPairs)
 {
     EXPECT_EQ(runPasses(DedupeSettings{}).pairs, "");
-    catalogue({{0, "a", ".x", 1, {}}});
+    catalogue({{{}, "a", ".x", 1, {}}});
     EXPECT_EQ(runPasses(DedupeSettings{}).pairs, "");
     EXPECT_EQ(caption.last(), "0 Duplicate(s) Found");
 }
@@ -211,9 +212,11 @@ protected:
         }
         std::vector<Rec> records;
         for (std::size_t i = 0; i < n; ++i) {
-            Rec r{0, randomName(codePageOnly),
+            Rec r{{},
+                  randomName(codePageOnly),
                   (!codePageOnly && rng() % 8 == 0) ? pick(foreignExtensions) : pick(extensions),
-                  pick(sizes), Checksum{static_cast<CrcValue>(rng() % 3) - 1, false}};
+                  pick(sizes),
+                  Checksum{static_cast<CrcValue>(rng() % 3) - 1, false}};
             r.crc.failed = !codePageOnly && r.crc.value == -1 && rng() % 2 == 0;
             records.push_back(r);
         }

@@ -29,7 +29,7 @@ protected:
         }
     }
 
-    void writePairs(std::initializer_list<std::pair<RecordId, RecordId>> pairs)
+    void writePairs(std::initializer_list<std::pair<std::int32_t, std::int32_t>> pairs)
     {
         std::string bytes;
         for (const auto& [head, dupe] : pairs) {
@@ -50,7 +50,7 @@ protected:
             }
             // The typed values say what the cells show.
             const RowRecord& record = grid.recordAt(r);
-            EXPECT_EQ(std::to_string(record.id), grid.CellText(r, 0)) << "row " << r;
+            EXPECT_EQ(toString(record.id), grid.CellText(r, 0)) << "row " << r;
             EXPECT_EQ(std::to_string(record.group), grid.CellText(r, 1)) << "row " << r;
             EXPECT_EQ(std::to_string(record.size), grid.CellText(r, 5)) << "row " << r;
             out.push_back(
@@ -101,7 +101,7 @@ TEST_F(Loading, earlierRowsAreReplacedAndAnEmptyFileLeavesOnlyTheHeader)
 
 TEST_F(Loading, aDuplicateWhoseHeadIsGoneJoinsNoOtherGroup)
 {
-    db.DeleteRecord(4);
+    db.DeleteRecord(4_id);
     writePairs({{1, 2}, {4, 5}, {4, 3}, {6, 1}});
     db.AddDupes(files.pairFile, grid, hooks());
     // 5 and 3 would otherwise show under group 1, as duplicates of files they do not match.
@@ -112,8 +112,8 @@ TEST_F(Loading, aDuplicateWhoseHeadIsGoneJoinsNoOtherGroup)
 
 TEST_F(Loading, aFailedFirstLookupShadesNeitherHeaderNorNothing)
 {
-    db.DeleteRecord(1);
-    db.DeleteRecord(3);
+    db.DeleteRecord(1_id);
+    db.DeleteRecord(3_id);
     writePairs({{1, 2}, {2, 3}, {4, 5}});
     db.AddDupes(files.pairFile, grid, hooks());
     EXPECT_FALSE(grid.CellBackColor(0, 0).has_value()) << "the header is never shaded";

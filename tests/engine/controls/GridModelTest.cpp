@@ -1,5 +1,6 @@
 #include "controls/GridModel.h"
 
+#include "TestSupport.h"
 #include "controls/ListColumns.h"
 
 #include <gtest/gtest.h>
@@ -78,16 +79,16 @@ TEST(GridModel, removingARowMovesLaterSelectedRowsUp)
 TEST(GridModel, typedRecordsFollowTheirRowsAndTextRowsStandForNone)
 {
     GridModel grid = makeDupeGrid();
-    grid.AppendRow({"10"}, RowRecord{10, 1, 5'000'000'000});
+    grid.AppendRow({"10"}, RowRecord{10_id, 1, 5'000'000'000});
     grid.AppendRowText("11\t1");
-    grid.AppendRow({"12"}, RowRecord{12, 2, 0});
-    EXPECT_EQ(grid.recordAt(1), (RowRecord{10, 1, 5'000'000'000}));
-    EXPECT_EQ(grid.recordIdAt(2), 0);
-    EXPECT_EQ(grid.findRow(12), 3);
+    grid.AppendRow({"12"}, RowRecord{12_id, 2, 0});
+    EXPECT_EQ(grid.recordAt(1), (RowRecord{10_id, 1, 5'000'000'000}));
+    EXPECT_EQ(grid.recordIdAt(2), RecordId{});
+    EXPECT_EQ(grid.findRow(12_id), 3);
 
     grid.RemoveRow(1);
-    EXPECT_EQ(grid.findRow(12), 2);
-    EXPECT_EQ(grid.findRow(10), -1);
+    EXPECT_EQ(grid.findRow(12_id), 2);
+    EXPECT_EQ(grid.findRow(10_id), -1);
     EXPECT_EQ(grid.recordAt(2).group, 2);
     EXPECT_THROW((void)grid.recordAt(0), std::out_of_range) << "the header stands for nothing";
     EXPECT_THROW((void)grid.recordAt(3), std::out_of_range);
@@ -97,7 +98,7 @@ TEST(ListColumns, formatsAndRowsMatchTheListsColumns)
 {
     EXPECT_EQ(dupeListFormat(), "<ID|<Dupe Group|<Path|<File Name|<Extension|<Size|<CRC");
     EXPECT_EQ(fileListFormat(), "<ID|<Path|<File Name|<Extension|<Size|<CRC");
-    const RecordCells record{7, "/p/", "name", ".ext", 4'294'967'296, -1};
+    const RecordCells record{7_id, "/p/", "name", ".ext", 4'294'967'296, -1};
     EXPECT_EQ(fileListRow(record),
               (std::vector<std::string>{"7", "/p/", "name", ".ext", "4294967296", "$FFFFFFFF"}));
     const std::vector<std::string> dupe = dupeListRow(record, 3);

@@ -57,7 +57,7 @@ TEST_P(IntakeModes, folderScanAddsRecordsRowsAndCounts)
     EXPECT_FALSE(records[0].crc.failed);
 
     const std::vector<std::string> row{
-        std::to_string(records[0].id), folderOf(tree.path()), "a", ".txt", "5", "$3610A686"};
+        toString(records[0].id), folderOf(tree.path()), "a", ".txt", "5", "$3610A686"};
     EXPECT_EQ(h.rows(), std::vector<std::vector<std::string>>{row});
     EXPECT_EQ(h.log.captions,
               (std::vector<std::string>{"0 File(s) Processed", "1 File(s) Processed"}));

@@ -123,7 +123,7 @@ public:
             for (int col = 0; col < files.ColCount(); ++col) {
                 cells.push_back(files.CellText(row, col));
             }
-            EXPECT_EQ(std::to_string(files.recordIdAt(row)), cells[0]) << "row " << row;
+            EXPECT_EQ(toString(files.recordIdAt(row)), cells[0]) << "row " << row;
             EXPECT_EQ(std::to_string(files.recordAt(row).size), cells[4]) << "row " << row;
             out.push_back(cells);
         }
