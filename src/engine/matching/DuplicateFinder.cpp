@@ -1,5 +1,6 @@
 #include "matching/DuplicateFinder.h"
 
+#include "common/Utf8.h"
 #include "common/WorkerPool.h"
 #include "matching/NameMatching.h"
 #include "matching/NameText.h"
@@ -36,32 +37,6 @@ struct PartitionKeyHash {
         return static_cast<std::size_t>(h ^ (h >> 29));
     }
 };
-
-std::string encodeKey(std::u32string_view text)
-{
-    // UTF-8 of the characters; an escaped byte encodes as its surrogate's three bytes, which
-    // no real character produces, so the key stays one-to-one.
-    std::string key;
-    key.reserve(text.size());
-    for (const char32_t c : text) {
-        if (c < 0x80) {
-            key.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            key.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            key.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            key.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            key.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            key.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            key.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            key.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            key.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            key.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return key;
-}
 
 constexpr std::size_t kSlots = 64;
 using Histogram = std::array<std::uint8_t, kSlots>;
@@ -125,7 +100,14 @@ std::string extensionKey(std::u32string_view text)
     std::u32string upper(text.substr(0, kNameFieldChars));
     upperCaseInPlace(upper);
     upper.erase(upper.find_last_not_of(U' ') + 1);
-    return encodeKey(upper);
+    // An escaped byte encodes as its surrogate's three bytes, which no real character gives,
+    // so the key stays one-to-one.
+    std::string key;
+    key.reserve(upper.size());
+    for (const char32_t c : upper) {
+        appendUtf8(key, c);
+    }
+    return key;
 }
 
 struct DuplicateFinder::Partitions {
