@@ -74,22 +74,14 @@ constexpr std::size_t kIndexedPartition = 64;
 
 std::string extensionKey(std::string_view utf8Bytes)
 {
-    const std::size_t limit = std::min(utf8Bytes.size(), kNameFieldChars);
-    bool ascii = true;
-    for (std::size_t i = 0; i < limit; ++i) {
-        if (static_cast<unsigned char>(utf8Bytes[i]) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (!ascii) {
+    const std::string_view field = utf8Bytes.substr(0, kNameFieldChars);
+    if (!isAscii(field)) {
         return extensionKey(decodeName(utf8Bytes, kNameFieldChars));
     }
-    std::string key(utf8Bytes.substr(0, limit));
+    // ASCII bytes are their own characters: upper-case them in place, no decoding needed.
+    std::string key(field);
     for (char& c : key) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
+        c = asciiUpper(c);
     }
     key.erase(key.find_last_not_of(' ') + 1);
     return key;

@@ -25,15 +25,6 @@ std::u32string stripPass(std::u32string_view name, char32_t open, char32_t close
     return result;
 }
 
-bool isAsciiDigit(char32_t c)
-{
-    return c >= U'0' && c <= U'9';
-}
-bool isAsciiLetter(char32_t c)
-{
-    return (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z');
-}
-
 struct Run {
     std::size_t length = 0;
     std::size_t inA = 0;

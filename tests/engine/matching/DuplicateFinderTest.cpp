@@ -17,7 +17,8 @@ TEST(ExtensionKey, asciiAndUnicodeInputGiveTheSameKey)
     };
     const Case cases[] = {
         {".mp3  ", U".mp3  ", ".MP3"},
-        {" .txt", U" .txt", " .TXT"}, // only trailing spaces are insignificant
+        {".`az{@AZ[", U".`az{@AZ[", ".`AZ{@AZ["}, // the neighbours of the letters stay
+        {" .txt", U" .txt", " .TXT"},             // only trailing spaces are insignificant
         {".\xd0\xb6", U".\u0436", ".\xd0\x96"},
         {"", U"", ""},
     };
