@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -37,6 +38,76 @@ struct PartitionKeyHash {
         h ^= (static_cast<std::uint64_t>(k.crc) << 32 | k.extension) * 0xBF58476D1CE4E5B9ull;
         return static_cast<std::size_t>(h ^ (h >> 29));
     }
+};
+
+/// The partition key of each record: the fields of the ticked equality tests.
+class PartitionKeys {
+public:
+    PartitionKeys(const GroupingSource& source, const DedupeSettings& settings)
+        : m_source(source)
+        , m_settings(settings)
+    {}
+
+    /// Nothing when the record equals no other record: its checksum failed.
+    std::optional<PartitionKey> keyOf(std::size_t i)
+    {
+        PartitionKey key;
+        if (m_settings.blnUseCRC) {
+            const Checksum crc = m_source.crc(i);
+            if (crc.failed) {
+                return std::nullopt;
+            }
+            key.crc = toCrcBits(crc.value);
+        }
+        if (m_settings.blnUseSize) {
+            key.size = m_source.size(i);
+        }
+        if (m_settings.blnUseExtension) {
+            const auto next = static_cast<std::uint32_t>(m_extensionIds.size());
+            key.extension =
+                m_extensionIds.try_emplace(m_source.extensionKey(i), next).first->second;
+        }
+        return key;
+    }
+
+private:
+    const GroupingSource& m_source;
+    const DedupeSettings& m_settings;
+    std::unordered_map<std::string, std::uint32_t> m_extensionIds; // numbered as first seen
+};
+
+/// Numbers the distinct keys from 0 in the order they are first seen, through an
+/// open-addressing table: one probe sequence per record, no allocation per record.
+class PartitionIds {
+public:
+    explicit PartitionIds(std::size_t records)
+    {
+        std::size_t capacity = 16;
+        while (capacity < 2 * records) {
+            capacity *= 2;
+        }
+        m_table.assign(capacity, kNone);
+        m_mask = capacity - 1;
+    }
+
+    std::uint32_t idOf(const PartitionKey& key)
+    {
+        std::size_t slot = m_hash(key) & m_mask;
+        while (m_table[slot] != kNone && !(m_keys[m_table[slot]] == key)) {
+            slot = (slot + 1) & m_mask;
+        }
+        if (m_table[slot] == kNone) {
+            m_table[slot] = static_cast<std::uint32_t>(m_keys.size());
+            m_keys.push_back(key);
+        }
+        return m_table[slot];
+    }
+
+private:
+    std::vector<PartitionKey> m_keys; // by ID
+    std::vector<std::uint32_t> m_table;
+    std::size_t m_mask = 0;
+    PartitionKeyHash m_hash;
 };
 
 // A name's characters counted by slot: the most frequent characters of all names have a slot
@@ -132,6 +203,21 @@ struct DuplicateFinder::Partitions {
     std::vector<std::uint32_t> start;   // partition p: members[start[p] .. start[p + 1])
     std::vector<std::uint32_t> members; // record positions, ascending within a partition
 
+    /// Fills start and members once every record has its partition and rank.
+    void listMembers(const std::vector<std::uint32_t>& sizes)
+    {
+        start.assign(sizes.size() + 1, 0);
+        for (std::size_t p = 0; p < sizes.size(); ++p) {
+            start[p + 1] = start[p] + sizes[p];
+        }
+        members.assign(start.back(), 0);
+        for (std::size_t i = 0; i < of.size(); ++i) {
+            if (of[i] != kNone) {
+                members[start[of[i]] + rank[i]] = static_cast<std::uint32_t>(i);
+            }
+        }
+    }
+
     [[nodiscard]] std::size_t count() const { return start.size() - 1; }
     [[nodiscard]] std::size_t sizeOf(std::uint32_t p) const { return start[p + 1] - start[p]; }
     [[nodiscard]] std::span<const std::uint32_t> membersOf(std::uint32_t p) const
@@ -216,58 +302,22 @@ void DuplicateFinder::partition()
     Partitions& parts = *m_partitions;
     parts.of.assign(m_count, kNone);
     parts.rank.assign(m_count, 0);
-
-    // Partition IDs by key through an open-addressing table: one probe sequence per record,
-    // no allocation per record.
-    std::unordered_map<std::string, std::uint32_t> extensionIds;
-    std::vector<PartitionKey> keys;
+    PartitionKeys keys(m_source, m_settings);
+    PartitionIds ids(m_count);
     std::vector<std::uint32_t> sizes;
-    std::size_t capacity = 16;
-    while (capacity < 2 * m_count) {
-        capacity *= 2;
-    }
-    std::vector<std::uint32_t> table(capacity, kNone);
-    const PartitionKeyHash hash;
     for (std::size_t i = 0; i < m_count; ++i) {
-        PartitionKey key;
-        if (m_settings.blnUseCRC) {
-            const Checksum crc = m_source.crc(i);
-            if (crc.failed) {
-                continue; // a failed checksum equals nothing
-            }
-            key.crc = toCrcBits(crc.value);
+        const std::optional<PartitionKey> key = keys.keyOf(i);
+        if (!key) {
+            continue;
         }
-        if (m_settings.blnUseSize) {
-            key.size = m_source.size(i);
-        }
-        if (m_settings.blnUseExtension) {
-            const auto next = static_cast<std::uint32_t>(extensionIds.size());
-            key.extension = extensionIds.try_emplace(m_source.extensionKey(i), next).first->second;
-        }
-        std::size_t slot = hash(key) & (capacity - 1);
-        while (table[slot] != kNone && !(keys[table[slot]] == key)) {
-            slot = (slot + 1) & (capacity - 1);
-        }
-        if (table[slot] == kNone) {
-            table[slot] = static_cast<std::uint32_t>(keys.size());
-            keys.push_back(key);
+        const std::uint32_t p = ids.idOf(*key);
+        if (p == sizes.size()) {
             sizes.push_back(0);
         }
-        const std::uint32_t p = table[slot];
         parts.of[i] = p;
         parts.rank[i] = sizes[p]++;
     }
-
-    parts.start.assign(sizes.size() + 1, 0);
-    for (std::size_t p = 0; p < sizes.size(); ++p) {
-        parts.start[p + 1] = parts.start[p] + sizes[p];
-    }
-    parts.members.assign(parts.start.back(), 0);
-    for (std::size_t i = 0; i < m_count; ++i) {
-        if (parts.of[i] != kNone) {
-            parts.members[parts.start[parts.of[i]] + parts.rank[i]] = static_cast<std::uint32_t>(i);
-        }
-    }
+    parts.listMembers(sizes);
 }
 
 bool DuplicateFinder::runTransitive(GroupingObserver& observer)
