@@ -512,6 +512,8 @@ void DuplicateFinder::Names::findMatchesByLength(const LengthIndex& index, std::
     std::sort(out.begin(), out.end());
 }
 
+// Names are cleaned once; histograms, the needed-match table and the length index then let
+// the heads skip the pairs that cannot reach the score.
 bool DuplicateFinder::runByName(GroupingObserver& observer)
 {
     Names names = prepareNames();
