@@ -46,4 +46,24 @@ std::size_t utf8SequenceAt(std::string_view text, std::size_t at, char32_t& char
     return length;
 }
 
+void appendUtf8(std::string& out, char32_t c)
+{
+    const auto put = [&](char32_t bits) { out.push_back(static_cast<char>(bits)); };
+    if (c < 0x80) {
+        put(c);
+    } else if (c < 0x800) {
+        put(0xC0 | (c >> 6));
+        put(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        put(0xE0 | (c >> 12));
+        put(0x80 | ((c >> 6) & 0x3F));
+        put(0x80 | (c & 0x3F));
+    } else {
+        put(0xF0 | (c >> 18));
+        put(0x80 | ((c >> 12) & 0x3F));
+        put(0x80 | ((c >> 6) & 0x3F));
+        put(0x80 | (c & 0x3F));
+    }
+}
+
 } // namespace corvelle

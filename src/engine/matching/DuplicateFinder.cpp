@@ -1,5 +1,6 @@
 #include "matching/DuplicateFinder.h"
 
+#include "common/Utf8.h"
 #include "common/WorkerPool.h"
 #include "matching/NameMatching.h"
 #include "matching/NameText.h"
@@ -7,6 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -37,34 +40,81 @@ struct PartitionKeyHash {
     }
 };
 
-std::string encodeKey(std::u32string_view text)
-{
-    // UTF-8 of the characters; an escaped byte encodes as its surrogate's three bytes, which
-    // no real character produces, so the key stays one-to-one.
-    std::string key;
-    key.reserve(text.size());
-    for (const char32_t c : text) {
-        if (c < 0x80) {
-            key.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            key.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            key.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            key.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            key.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            key.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            key.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            key.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            key.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            key.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return key;
-}
+/// The partition key of each record: the fields of the ticked equality tests.
+class PartitionKeys {
+public:
+    PartitionKeys(const GroupingSource& source, const DedupeSettings& settings)
+        : m_source(source)
+        , m_settings(settings)
+    {}
 
+    /// Nothing when the record equals no other record: its checksum failed.
+    std::optional<PartitionKey> keyOf(std::size_t i)
+    {
+        PartitionKey key;
+        if (m_settings.blnUseCRC) {
+            const Checksum crc = m_source.crc(i);
+            if (crc.failed) {
+                return std::nullopt;
+            }
+            key.crc = toCrcBits(crc.value);
+        }
+        if (m_settings.blnUseSize) {
+            key.size = m_source.size(i);
+        }
+        if (m_settings.blnUseExtension) {
+            const auto next = static_cast<std::uint32_t>(m_extensionIds.size());
+            key.extension =
+                m_extensionIds.try_emplace(m_source.extensionKey(i), next).first->second;
+        }
+        return key;
+    }
+
+private:
+    const GroupingSource& m_source;
+    const DedupeSettings& m_settings;
+    std::unordered_map<std::string, std::uint32_t> m_extensionIds; // numbered as first seen
+};
+
+/// Numbers the distinct keys from 0 in the order they are first seen, through an
+/// open-addressing table: one probe sequence per record, no allocation per record.
+class PartitionIds {
+public:
+    explicit PartitionIds(std::size_t records)
+    {
+        std::size_t capacity = 16;
+        while (capacity < 2 * records) {
+            capacity *= 2;
+        }
+        m_table.assign(capacity, kNone);
+        m_mask = capacity - 1;
+    }
+
+    std::uint32_t idOf(const PartitionKey& key)
+    {
+        std::size_t slot = m_hash(key) & m_mask;
+        while (m_table[slot] != kNone && !(m_keys[m_table[slot]] == key)) {
+            slot = (slot + 1) & m_mask;
+        }
+        if (m_table[slot] == kNone) {
+            m_table[slot] = static_cast<std::uint32_t>(m_keys.size());
+            m_keys.push_back(key);
+        }
+        return m_table[slot];
+    }
+
+private:
+    std::vector<PartitionKey> m_keys; // by ID
+    std::vector<std::uint32_t> m_table;
+    std::size_t m_mask = 0;
+    PartitionKeyHash m_hash;
+};
+
+// A name's characters counted by slot: the most frequent characters of all names have a slot
+// each, the rest share the last one.
 constexpr std::size_t kSlots = 64;
 using Histogram = std::array<std::uint8_t, kSlots>;
+using CharacterSlots = std::unordered_map<char32_t, std::uint8_t>;
 
 /// Sum over the slots of the smaller count: no two names share more characters than this.
 std::uint32_t sharedCharacters(const Histogram& a, const Histogram& b)
@@ -88,6 +138,26 @@ std::uint32_t sharedCharacters(const Histogram& a, const Histogram& b)
 #endif
 }
 
+/// Per record: its name's histogram, and whether every count fitted in a byte (a saturated
+/// count could bound too low, so such a histogram is never used to skip a pair).
+struct CharacterHistograms {
+    std::vector<Histogram> counts;
+    std::vector<std::uint8_t> exact;
+
+    /// Whether the names of records a and b surely share fewer than `needed` characters.
+    [[nodiscard]] bool shareFewerThan(std::size_t a, std::size_t b, std::uint32_t needed) const
+    {
+        return exact[a] != 0 && exact[b] != 0 && sharedCharacters(counts[a], counts[b]) < needed;
+    }
+};
+
+/// A large partition's members sorted by (name length, position): the members whose names
+/// have length l are members[start[l] .. start[l + 1]).
+struct LengthIndex {
+    std::vector<std::uint32_t> members;
+    std::vector<std::uint32_t> start;
+};
+
 // Heads are compared in blocks: big enough to keep the threads busy, small enough that a
 // stop is seen promptly.
 constexpr std::size_t kBlockPairs = std::size_t{1} << 21;
@@ -99,22 +169,14 @@ constexpr std::size_t kIndexedPartition = 64;
 
 std::string extensionKey(std::string_view utf8Bytes)
 {
-    const std::size_t limit = std::min(utf8Bytes.size(), kNameFieldChars);
-    bool ascii = true;
-    for (std::size_t i = 0; i < limit; ++i) {
-        if (static_cast<unsigned char>(utf8Bytes[i]) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (!ascii) {
+    const std::string_view field = utf8Bytes.substr(0, kNameFieldChars);
+    if (!isAscii(field)) {
         return extensionKey(decodeName(utf8Bytes, kNameFieldChars));
     }
-    std::string key(utf8Bytes.substr(0, limit));
+    // ASCII bytes are their own characters: upper-case them in place, no decoding needed.
+    std::string key(field);
     for (char& c : key) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
+        c = asciiUpper(c);
     }
     key.erase(key.find_last_not_of(' ') + 1);
     return key;
@@ -125,7 +187,14 @@ std::string extensionKey(std::u32string_view text)
     std::u32string upper(text.substr(0, kNameFieldChars));
     upperCaseInPlace(upper);
     upper.erase(upper.find_last_not_of(U' ') + 1);
-    return encodeKey(upper);
+    // An escaped byte encodes as its surrogate's three bytes, which no real character gives,
+    // so the key stays one-to-one.
+    std::string key;
+    key.reserve(upper.size());
+    for (const char32_t c : upper) {
+        appendUtf8(key, c);
+    }
+    return key;
 }
 
 struct DuplicateFinder::Partitions {
@@ -134,31 +203,78 @@ struct DuplicateFinder::Partitions {
     std::vector<std::uint32_t> start;   // partition p: members[start[p] .. start[p + 1])
     std::vector<std::uint32_t> members; // record positions, ascending within a partition
 
-    [[nodiscard]] std::size_t sizeOf(std::uint32_t p) const { return start[p + 1] - start[p]; }
-    /// How many later members a record can pair with.
-    [[nodiscard]] std::size_t laterMembers(std::size_t i) const
+    /// Fills start and members once every record has its partition and rank.
+    void listMembers(const std::vector<std::uint32_t>& sizes)
     {
-        return of[i] == kNone ? 0 : sizeOf(of[i]) - rank[i] - 1;
+        start.assign(sizes.size() + 1, 0);
+        for (std::size_t p = 0; p < sizes.size(); ++p) {
+            start[p + 1] = start[p] + sizes[p];
+        }
+        members.assign(start.back(), 0);
+        for (std::size_t i = 0; i < of.size(); ++i) {
+            if (of[i] != kNone) {
+                members[start[of[i]] + rank[i]] = static_cast<std::uint32_t>(i);
+            }
+        }
+    }
+
+    [[nodiscard]] std::size_t count() const { return start.size() - 1; }
+    [[nodiscard]] std::size_t sizeOf(std::uint32_t p) const { return start[p + 1] - start[p]; }
+    [[nodiscard]] std::span<const std::uint32_t> membersOf(std::uint32_t p) const
+    {
+        return {members.data() + start[p], members.data() + start[p + 1]};
+    }
+    /// Whether record i shares its partition with another record: only then can it pair.
+    [[nodiscard]] bool canPair(std::size_t i) const { return of[i] != kNone && sizeOf(of[i]) > 1; }
+    /// The later members of record i's partition: the only records it can take as duplicates.
+    [[nodiscard]] std::span<const std::uint32_t> laterMembers(std::size_t i) const
+    {
+        if (of[i] == kNone) {
+            return {};
+        }
+        return membersOf(of[i]).subspan(rank[i] + 1);
     }
 };
 
 /// The prepared names of the records that share a partition with another record, and what
-/// makes skipping hopeless pairs cheap: character histograms, a name-length index of the
-/// large partitions, and the least number of matched characters each pair of lengths needs.
+/// makes skipping hopeless pairs cheap: character histograms, the least number of matched
+/// characters each pair of lengths needs, and a name-length index of the large partitions.
+/// runByName builds it stage by stage; then many threads read it at once.
 struct DuplicateFinder::Names {
+    std::int32_t matchScore = 0;
     std::vector<std::u32string> text;
-    std::vector<Histogram> histogram;
-    std::vector<std::uint8_t> histogramExact; // 0 when a count did not fit in a byte
     std::size_t maxLength = 0;
+    CharacterHistograms histograms;
     std::vector<std::uint32_t> neededMatches; // [la * (maxLength + 1) + lb]
-    // Large partitions: members sorted by (length, position); byLength[p] indexes lengths.
-    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> lengthStart;
-    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> byLength;
+    std::unordered_map<std::uint32_t, LengthIndex> byLength;
 
     [[nodiscard]] std::uint32_t needed(std::size_t la, std::size_t lb) const
     {
         return neededMatches[la * (maxLength + 1) + lb];
     }
+
+    void indexLargePartitions(const Partitions& parts);
+    [[nodiscard]] LengthIndex lengthIndexOf(std::span<const std::uint32_t> members) const;
+
+    /// Whether the names of two records reach the match score; the cheap bounds go first.
+    [[nodiscard]] bool matches(std::size_t head, std::uint32_t other) const
+    {
+        const std::u32string& a = text[head];
+        const std::u32string& b = text[other];
+        const std::uint32_t least = needed(a.size(), b.size());
+        if (std::min(a.size(), b.size()) < least) {
+            return false;
+        }
+        if (histograms.shareFewerThan(head, other, least)) {
+            return false;
+        }
+        return preparedNameScore(a, b) >= matchScore;
+    }
+
+    void findMatches(const Partitions& parts, std::size_t head,
+                     std::vector<std::uint32_t>& out) const;
+    void findMatchesByLength(const LengthIndex& index, std::size_t head,
+                             std::vector<std::uint32_t>& out) const;
 };
 
 DuplicateFinder::DuplicateFinder(const GroupingSource& source, const DedupeSettings& settings)
@@ -186,58 +302,22 @@ void DuplicateFinder::partition()
     Partitions& parts = *m_partitions;
     parts.of.assign(m_count, kNone);
     parts.rank.assign(m_count, 0);
-
-    // Partition IDs by key through an open-addressing table: one probe sequence per record,
-    // no allocation per record.
-    std::unordered_map<std::string, std::uint32_t> extensionIds;
-    std::vector<PartitionKey> keys;
+    PartitionKeys keys(m_source, m_settings);
+    PartitionIds ids(m_count);
     std::vector<std::uint32_t> sizes;
-    std::size_t capacity = 16;
-    while (capacity < 2 * m_count) {
-        capacity *= 2;
-    }
-    std::vector<std::uint32_t> table(capacity, kNone);
-    const PartitionKeyHash hash;
     for (std::size_t i = 0; i < m_count; ++i) {
-        PartitionKey key;
-        if (m_settings.blnUseCRC) {
-            const Checksum crc = m_source.crc(i);
-            if (crc.failed) {
-                continue; // a failed checksum equals nothing
-            }
-            key.crc = toCrcBits(crc.value);
+        const std::optional<PartitionKey> key = keys.keyOf(i);
+        if (!key) {
+            continue;
         }
-        if (m_settings.blnUseSize) {
-            key.size = m_source.size(i);
-        }
-        if (m_settings.blnUseExtension) {
-            const auto next = static_cast<std::uint32_t>(extensionIds.size());
-            key.extension = extensionIds.try_emplace(m_source.extensionKey(i), next).first->second;
-        }
-        std::size_t slot = hash(key) & (capacity - 1);
-        while (table[slot] != kNone && !(keys[table[slot]] == key)) {
-            slot = (slot + 1) & (capacity - 1);
-        }
-        if (table[slot] == kNone) {
-            table[slot] = static_cast<std::uint32_t>(keys.size());
-            keys.push_back(key);
+        const std::uint32_t p = ids.idOf(*key);
+        if (p == sizes.size()) {
             sizes.push_back(0);
         }
-        const std::uint32_t p = table[slot];
         parts.of[i] = p;
         parts.rank[i] = sizes[p]++;
     }
-
-    parts.start.assign(sizes.size() + 1, 0);
-    for (std::size_t p = 0; p < sizes.size(); ++p) {
-        parts.start[p + 1] = parts.start[p] + sizes[p];
-    }
-    parts.members.assign(parts.start.back(), 0);
-    for (std::size_t i = 0; i < m_count; ++i) {
-        if (parts.of[i] != kNone) {
-            parts.members[parts.start[parts.of[i]] + parts.rank[i]] = static_cast<std::uint32_t>(i);
-        }
-    }
+    parts.listMembers(sizes);
 }
 
 bool DuplicateFinder::runTransitive(GroupingObserver& observer)
@@ -247,10 +327,9 @@ bool DuplicateFinder::runTransitive(GroupingObserver& observer)
     const Partitions& parts = *m_partitions;
     for (std::size_t head = 0; head + 1 < m_count; ++head) {
         if (parts.of[head] != kNone && parts.rank[head] == 0) {
-            const std::uint32_t p = parts.of[head];
-            for (std::uint32_t k = parts.start[p] + 1; k < parts.start[p + 1]; ++k) {
-                if (!m_source.grouped(parts.members[k])) {
-                    observer.pair(head, parts.members[k]);
+            for (const std::uint32_t other : parts.laterMembers(head)) {
+                if (!m_source.grouped(other)) {
+                    observer.pair(head, other);
                 }
             }
         }
@@ -262,6 +341,61 @@ bool DuplicateFinder::runTransitive(GroupingObserver& observer)
 }
 
 namespace {
+
+/// The most frequent characters of all names get a histogram slot of their own; the rest
+/// share the last one, which only loosens the bound (merged counts never share fewer).
+CharacterSlots slotsByFrequency(const std::vector<std::u32string>& names)
+{
+    std::unordered_map<char32_t, std::size_t> frequency;
+    for (const std::u32string& name : names) {
+        for (const char32_t c : name) {
+            ++frequency[c];
+        }
+    }
+    std::vector<std::pair<std::size_t, char32_t>> ranked;
+    for (const auto& [c, n] : frequency) {
+        ranked.emplace_back(n, c);
+    }
+    std::sort(ranked.begin(), ranked.end(), std::greater<>());
+    CharacterSlots slotOf;
+    for (std::size_t k = 0; k < ranked.size() && k + 1 < kSlots; ++k) {
+        slotOf[ranked[k].second] = static_cast<std::uint8_t>(k);
+    }
+    return slotOf;
+}
+
+/// Counts a name's characters by slot into `histogram`, each count capped at 255. Returns
+/// false when a count did not fit.
+bool fillHistogram(std::u32string_view name, const CharacterSlots& slots, Histogram& histogram)
+{
+    std::array<std::uint32_t, kSlots> counts{};
+    for (const char32_t c : name) {
+        const auto slot = slots.find(c);
+        ++counts[slot == slots.end() ? kSlots - 1 : slot->second];
+    }
+    bool exact = true;
+    for (std::size_t k = 0; k < kSlots; ++k) {
+        if (counts[k] > 255) {
+            exact = false;
+        }
+        histogram[k] = static_cast<std::uint8_t>(std::min<std::uint32_t>(counts[k], 255));
+    }
+    return exact;
+}
+
+CharacterHistograms histogramsOf(const std::vector<std::u32string>& names,
+                                 const CharacterSlots& slots)
+{
+    CharacterHistograms histograms;
+    histograms.counts.resize(names.size());
+    histograms.exact.assign(names.size(), 1);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (!fillHistogram(names[i], slots, histograms.counts[i])) {
+            histograms.exact[i] = 0;
+        }
+    }
+    return histograms;
+}
 
 /// The least m at which m matched characters reach the score, for every pair of lengths
 /// (a value above both lengths when no m does).
@@ -294,156 +428,145 @@ std::vector<std::uint32_t> neededMatchTable(std::size_t maxLength, std::int32_t 
     return table;
 }
 
+/// Pairs a head with each of its matches that no earlier head took, in position order.
+bool reportHead(std::size_t head, const std::vector<std::uint32_t>& matches,
+                std::vector<std::uint8_t>& grouped, GroupingObserver& observer)
+{
+    for (const std::uint32_t other : matches) {
+        if (grouped[other] == 0) {
+            grouped[other] = 1;
+            observer.pair(head, other);
+        }
+    }
+    return observer.headDone(head);
+}
+
 } // namespace
 
+void DuplicateFinder::Names::indexLargePartitions(const Partitions& parts)
+{
+    for (std::uint32_t p = 0; p < parts.count(); ++p) {
+        if (parts.sizeOf(p) >= kIndexedPartition) {
+            byLength.emplace(p, lengthIndexOf(parts.membersOf(p)));
+        }
+    }
+}
+
+LengthIndex DuplicateFinder::Names::lengthIndexOf(std::span<const std::uint32_t> members) const
+{
+    LengthIndex index;
+    index.members.assign(members.begin(), members.end());
+    std::stable_sort(
+        index.members.begin(), index.members.end(),
+        [&](std::uint32_t x, std::uint32_t y) { return text[x].size() < text[y].size(); });
+    index.start.assign(maxLength + 2, 0);
+    for (const std::uint32_t member : index.members) {
+        ++index.start[text[member].size() + 1];
+    }
+    for (std::size_t l = 1; l < index.start.size(); ++l) {
+        index.start[l] += index.start[l - 1];
+    }
+    return index;
+}
+
+/// The records after `head` in its partition whose names match, in position order.
+void DuplicateFinder::Names::findMatches(const Partitions& parts, std::size_t head,
+                                         std::vector<std::uint32_t>& out) const
+{
+    out.clear();
+    const std::span<const std::uint32_t> later = parts.laterMembers(head);
+    if (later.empty()) {
+        return;
+    }
+    const auto index = byLength.find(parts.of[head]);
+    if (index != byLength.end()) {
+        findMatchesByLength(index->second, head, out);
+        return;
+    }
+    for (const std::uint32_t other : later) {
+        if (matches(head, other)) {
+            out.push_back(other);
+        }
+    }
+}
+
+/// The same through a length index: only lengths that can reach the score are visited.
+void DuplicateFinder::Names::findMatchesByLength(const LengthIndex& index, std::size_t head,
+                                                 std::vector<std::uint32_t>& out) const
+{
+    const std::size_t la = text[head].size();
+    for (std::size_t lb = 0; lb <= maxLength; ++lb) {
+        if (std::min(la, lb) < needed(la, lb)) {
+            continue;
+        }
+        // Members of one length are in position order: those after the head form the tail.
+        const auto first = index.members.begin() + index.start[lb];
+        const auto last = index.members.begin() + index.start[lb + 1];
+        for (auto it = std::upper_bound(first, last, static_cast<std::uint32_t>(head)); it != last;
+             ++it) {
+            if (matches(head, *it)) {
+                out.push_back(*it);
+            }
+        }
+    }
+    std::sort(out.begin(), out.end());
+}
+
+// Names are cleaned once; histograms, the needed-match table and the length index then let
+// the heads skip the pairs that cannot reach the score.
 bool DuplicateFinder::runByName(GroupingObserver& observer)
 {
-    const Partitions& parts = *m_partitions;
-    const std::int32_t score = m_settings.lngMatchScore;
+    Names names = prepareNames();
+    names.histograms = histogramsOf(names.text, slotsByFrequency(names.text));
+    names.neededMatches = neededMatchTable(names.maxLength, names.matchScore);
+    names.indexLargePartitions(*m_partitions);
+    return reportInBlocks(names, observer);
+}
+
+/// Cleans each name that can take part in a pair, once; the others stay empty.
+DuplicateFinder::Names DuplicateFinder::prepareNames() const
+{
     const NameCleanup cleanup{m_settings.blnRemoveBracketedText, m_settings.blnRemoveNumbers,
                               m_settings.blnRemoveSymbols, m_settings.blnRemoveSpaces};
-
-    // Prepare each name that can take part in a pair, once.
     Names names;
+    names.matchScore = m_settings.lngMatchScore;
     names.text.resize(m_count);
-    std::unordered_map<char32_t, std::size_t> frequency;
     for (std::size_t i = 0; i < m_count; ++i) {
-        if (parts.of[i] == kNone || parts.sizeOf(parts.of[i]) < 2) {
-            continue;
-        }
-        names.text[i] = prepareName(m_source.name(i), cleanup);
-        names.maxLength = std::max(names.maxLength, names.text[i].size());
-        for (const char32_t c : names.text[i]) {
-            ++frequency[c];
+        if (m_partitions->canPair(i)) {
+            names.text[i] = prepareName(m_source.name(i), cleanup);
+            names.maxLength = std::max(names.maxLength, names.text[i].size());
         }
     }
+    return names;
+}
 
-    // The most frequent characters get a histogram slot of their own; the rest share the
-    // last one, which only loosens the bound (merged counts never share fewer).
-    std::vector<std::pair<std::size_t, char32_t>> ranked;
-    for (const auto& [c, n] : frequency) {
-        ranked.emplace_back(n, c);
-    }
-    std::sort(ranked.begin(), ranked.end(), std::greater<>());
-    std::unordered_map<char32_t, std::uint8_t> slotOf;
-    for (std::size_t k = 0; k < ranked.size() && k + 1 < kSlots; ++k) {
-        slotOf[ranked[k].second] = static_cast<std::uint8_t>(k);
-    }
-    names.histogram.resize(m_count);
-    names.histogramExact.assign(m_count, 1);
-    for (std::size_t i = 0; i < m_count; ++i) {
-        std::array<std::uint32_t, kSlots> counts{};
-        for (const char32_t c : names.text[i]) {
-            const auto slot = slotOf.find(c);
-            ++counts[slot == slotOf.end() ? kSlots - 1 : slot->second];
+/// Finds the matches of a block of heads on all threads, then reports them head by head in
+/// order, so a record taken by an earlier head is never paired again.
+bool DuplicateFinder::reportInBlocks(const Names& names, GroupingObserver& observer) const
+{
+    const Partitions& parts = *m_partitions;
+    const auto blockEnd = [&](std::size_t head) {
+        std::size_t end = head;
+        std::size_t pairs = 0;
+        while (end + 1 < m_count && end - head < kBlockHeads && pairs < kBlockPairs) {
+            pairs += parts.laterMembers(end).size();
+            ++end;
         }
-        for (std::size_t k = 0; k < kSlots; ++k) {
-            if (counts[k] > 255) {
-                names.histogramExact[i] = 0;
-            }
-            names.histogram[i][k] =
-                static_cast<std::uint8_t>(std::min<std::uint32_t>(counts[k], 255));
-        }
-    }
-    names.neededMatches = neededMatchTable(names.maxLength, score);
-
-    // Large partitions get their members indexed by name length.
-    for (std::uint32_t p = 0; p + 1 < parts.start.size(); ++p) {
-        if (parts.sizeOf(p) < kIndexedPartition) {
-            continue;
-        }
-        std::vector<std::uint32_t> sorted(parts.members.begin() + parts.start[p],
-                                          parts.members.begin() + parts.start[p + 1]);
-        std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t x, std::uint32_t y) {
-            return names.text[x].size() < names.text[y].size();
-        });
-        std::vector<std::uint32_t> lengthStart(names.maxLength + 2, 0);
-        for (const std::uint32_t member : sorted) {
-            ++lengthStart[names.text[member].size() + 1];
-        }
-        for (std::size_t l = 1; l < lengthStart.size(); ++l) {
-            lengthStart[l] += lengthStart[l - 1];
-        }
-        names.lengthStart.emplace(p, std::move(lengthStart));
-        names.byLength.emplace(p, std::move(sorted));
-    }
-
-    const auto matches = [&](std::size_t head, std::uint32_t other) {
-        const std::u32string& a = names.text[head];
-        const std::u32string& b = names.text[other];
-        const std::uint32_t needed = names.needed(a.size(), b.size());
-        if (std::min(a.size(), b.size()) < needed) {
-            return false;
-        }
-        if (names.histogramExact[head] != 0 && names.histogramExact[other] != 0 &&
-            sharedCharacters(names.histogram[head], names.histogram[other]) < needed) {
-            return false;
-        }
-        return preparedNameScore(a, b) >= score;
+        return end;
     };
-
-    // The records after `head` in its partition whose names match, in position order.
-    const auto findMatches = [&](std::size_t head, std::vector<std::uint32_t>& out) {
-        out.clear();
-        const std::uint32_t p = parts.of[head];
-        const auto byLength = names.byLength.find(p);
-        if (byLength == names.byLength.end()) {
-            for (std::uint32_t k = parts.start[p] + parts.rank[head] + 1; k < parts.start[p + 1];
-                 ++k) {
-                if (matches(head, parts.members[k])) {
-                    out.push_back(parts.members[k]);
-                }
-            }
-            return;
-        }
-        const std::vector<std::uint32_t>& lengthStart = names.lengthStart.at(p);
-        const std::size_t la = names.text[head].size();
-        for (std::size_t lb = 0; lb <= names.maxLength; ++lb) {
-            if (std::min(la, lb) < names.needed(la, lb)) {
-                continue;
-            }
-            const auto first = byLength->second.begin() + lengthStart[lb];
-            const auto last = byLength->second.begin() + lengthStart[lb + 1];
-            for (auto it = std::upper_bound(first, last, static_cast<std::uint32_t>(head));
-                 it != last; ++it) {
-                if (matches(head, *it)) {
-                    out.push_back(*it);
-                }
-            }
-        }
-        std::sort(out.begin(), out.end());
-    };
-
     std::vector<std::uint8_t> grouped(m_count);
     for (std::size_t i = 0; i < m_count; ++i) {
         grouped[i] = m_source.grouped(i) ? 1 : 0;
     }
     WorkerPool pool(m_threads);
     std::vector<std::vector<std::uint32_t>> found;
-    std::size_t head = 0;
-    while (head + 1 < m_count) {
-        std::size_t end = head;
-        std::size_t pairs = 0;
-        while (end + 1 < m_count && end - head < kBlockHeads && pairs < kBlockPairs) {
-            pairs += parts.laterMembers(end);
-            ++end;
-        }
+    for (std::size_t head = 0; head + 1 < m_count;) {
+        const std::size_t end = blockEnd(head);
         found.resize(end - head);
-        pool.forEach(end - head, [&](std::size_t k) {
-            if (parts.laterMembers(head + k) > 0) {
-                findMatches(head + k, found[k]);
-            } else {
-                found[k].clear();
-            }
-        });
+        pool.forEach(end - head,
+                     [&](std::size_t k) { names.findMatches(parts, head + k, found[k]); });
         for (std::size_t k = 0; k < end - head; ++k) {
-            for (const std::uint32_t other : found[k]) {
-                if (grouped[other] == 0) {
-                    grouped[other] = 1;
-                    observer.pair(head + k, other);
-                }
-            }
-            if (!observer.headDone(head + k)) {
+            if (!reportHead(head + k, found[k], grouped, observer)) {
                 return false;
             }
         }

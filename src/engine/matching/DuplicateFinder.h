@@ -71,6 +71,8 @@ private:
     void partition();
     bool runTransitive(GroupingObserver& observer);
     bool runByName(GroupingObserver& observer);
+    [[nodiscard]] Names prepareNames() const;
+    bool reportInBlocks(const Names& names, GroupingObserver& observer) const;
 
     const GroupingSource& m_source;
     DedupeSettings m_settings;

@@ -25,15 +25,6 @@ std::u32string stripPass(std::u32string_view name, char32_t open, char32_t close
     return result;
 }
 
-bool isAsciiDigit(char32_t c)
-{
-    return c >= U'0' && c <= U'9';
-}
-bool isAsciiLetter(char32_t c)
-{
-    return (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z');
-}
-
 struct Run {
     std::size_t length = 0;
     std::size_t inA = 0;
@@ -75,6 +66,14 @@ std::size_t commonLengthOf(std::u32string_view a, std::u32string_view b,
         commonLengthOf(a.substr(best.inA + best.length), b.substr(best.inB + best.length), runs);
     const std::size_t left = commonLengthOf(a.substr(0, best.inA), b.substr(0, best.inB), runs);
     return left + right + best.length;
+}
+
+/// 2m / (la + lb), computed as m / (la + lb), then times 2: the score rounds this times 100,
+/// and which halves it meets depends on that order.
+double ratioOf(std::size_t m, std::size_t la, std::size_t lb)
+{
+    const double ratio = static_cast<double>(m) / static_cast<double>(la + lb);
+    return ratio * 2.0;
 }
 
 } // namespace
@@ -119,9 +118,7 @@ double NameSimilarity(std::u32string_view a, std::u32string_view b)
     if (upperA.empty() || upperB.empty()) {
         return 0.0;
     }
-    const double m = static_cast<double>(commonLength(upperA, upperB));
-    const double ratio = m / static_cast<double>(upperA.size() + upperB.size());
-    return ratio * 2.0;
+    return ratioOf(commonLength(upperA, upperB), upperA.size(), upperB.size());
 }
 
 std::int32_t CommonLength(std::u32string_view NameBytes1, std::u32string_view NameBytes2,
@@ -169,8 +166,7 @@ std::int32_t roundHalfEven(double value)
 
 std::int32_t similarityScore(std::size_t m, std::size_t la, std::size_t lb)
 {
-    const double ratio = static_cast<double>(m) / static_cast<double>(la + lb);
-    return roundHalfEven(ratio * 2.0 * 100.0);
+    return roundHalfEven(ratioOf(m, la, lb) * 100.0);
 }
 
 std::int32_t preparedNameScore(std::u32string_view a, std::u32string_view b)

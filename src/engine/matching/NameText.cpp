@@ -52,7 +52,7 @@ std::u32string decodeName(std::string_view bytes, std::size_t maxChars)
 char32_t upperChar(char32_t c)
 {
     if (c < 0x80) {
-        return (c >= U'a' && c <= U'z') ? c - 0x20 : c;
+        return asciiUpper(c);
     }
     if (isEscapedByte(c)) {
         return c;

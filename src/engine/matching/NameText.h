@@ -2,6 +2,7 @@
 // the simple upper-case mapping, and their form in the single-byte export code page.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -13,6 +14,30 @@ namespace corvelle {
 constexpr bool isEscapedByte(char32_t c)
 {
     return c >= 0xDC80 && c <= 0xDCFF;
+}
+
+/// True when every byte is ASCII: such bytes decode one to one into characters of the same
+/// value, which is the fast path of every name and extension.
+constexpr bool isAscii(std::string_view bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char b) { return static_cast<unsigned char>(b) < 0x80; });
+}
+
+constexpr bool isAsciiDigit(char32_t c)
+{
+    return c >= U'0' && c <= U'9';
+}
+
+constexpr bool isAsciiLetter(char32_t c)
+{
+    return (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z');
+}
+
+/// The upper case of an ASCII letter, as a character or as a byte; everything else unchanged.
+template <typename Char> constexpr Char asciiUpper(Char c)
+{
+    return c >= Char{'a'} && c <= Char{'z'} ? static_cast<Char>(c - Char{'a'} + Char{'A'}) : c;
 }
 
 /// Decodes UTF-8 bytes into characters, keeping at most maxChars of them.

@@ -1,0 +1,191 @@
+#include "matching/DuplicateFinder.h"
+
+#include "common/Utf8.h"
+#include "matching/NameMatching.h"
+
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <random>
+#include <utility>
+#include <vector>
+
+namespace corvelle {
+namespace {
+
+TEST(ExtensionKey, asciiAndUnicodeInputGiveTheSameKey)
+{
+    struct Case {
+        std::string_view bytes;
+        std::u32string_view text;
+        std::string_view key;
+    };
+    const Case cases[] = {
+        {".mp3  ", U".mp3  ", ".MP3"},
+        {".`az{@AZ[", U".`az{@AZ[", ".`AZ{@AZ["}, // the neighbours of the letters stay
+        {" .txt", U" .txt", " .TXT"},             // only trailing spaces are insignificant
+        {".\xd0\xb6", U".\u0436", ".\xd0\x96"},
+        {"", U"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(extensionKey(c.bytes), c.key) << c.bytes;
+        EXPECT_EQ(extensionKey(c.text), c.key) << c.bytes;
+    }
+}
+
+TEST(ExtensionKey, onlyTheFirst300CharactersCount)
+{
+    const std::string upper(300, 'A');
+    EXPECT_EQ(extensionKey(std::string(310, 'a')), upper);
+    EXPECT_EQ(extensionKey(std::u32string(310, U'a')), upper);
+    // A non-ASCII byte past the cut does not change the key.
+    EXPECT_EQ(extensionKey(std::string(300, 'a') + "\xc3\xa9"), upper);
+    EXPECT_EQ(extensionKey(std::string(299, 'a') + "\xc3\xa9"), std::string(299, 'A') + "\xc3\x89");
+}
+
+TEST(ExtensionKey, anUndecodableByteNeverEqualsTheBytesOfItsKey)
+{
+    // 0xFF is kept as the surrogate U+DCFF, whose three bytes, read back, are three
+    // undecodable bytes again: the two extensions must keep different keys.
+    const std::string key = extensionKey(std::string_view("\xff"));
+    EXPECT_EQ(key, "\xed\xb3\xbf");
+    EXPECT_NE(extensionKey(key), key);
+    EXPECT_NE(extensionKey(std::string_view("\xfe")), key);
+}
+
+TEST(Utf8Encoding, everyLengthBoundaryDecodesBackToItself)
+{
+    for (const char32_t c :
+         {U'\0', U'\x7F', U'\x80', U'\u07FF', U'\u0800', U'\uFFFF', U'\U00010000', U'\U0010FFFF'}) {
+        std::string bytes;
+        appendUtf8(bytes, c);
+        char32_t decoded = 0;
+        ASSERT_EQ(utf8SequenceAt(bytes, 0, decoded), bytes.size())
+            << std::hex << static_cast<std::uint32_t>(c);
+        EXPECT_EQ(decoded, c);
+    }
+}
+
+using Pairs = std::vector<std::pair<std::size_t, std::size_t>>;
+
+/// Records held in memory; only names and extensions vary.
+struct Records final : GroupingSource {
+    std::vector<std::u32string> names;
+    std::vector<std::string> extensions;
+    std::vector<bool> groupedBefore;
+
+    void add(std::u32string name, std::string extension = "", bool grouped = false)
+    {
+        names.push_back(std::move(name));
+        extensions.push_back(std::move(extension));
+        groupedBefore.push_back(grouped);
+    }
+    [[nodiscard]] std::size_t count() const override { return names.size(); }
+    [[nodiscard]] std::u32string name(std::size_t i) const override { return names[i]; }
+    [[nodiscard]] std::string extensionKey(std::size_t i) const override { return extensions[i]; }
+    [[nodiscard]] FileSize size(std::size_t) const override { return 0; }
+    [[nodiscard]] Checksum crc(std::size_t) const override { return {}; }
+    [[nodiscard]] bool grouped(std::size_t i) const override { return groupedBefore[i]; }
+};
+
+struct Recorder final : GroupingObserver {
+    Pairs pairs;
+    void pair(std::size_t head, std::size_t dupe) override { pairs.emplace_back(head, dupe); }
+    bool headDone(std::size_t) override { return true; }
+};
+
+DedupeSettings byName(std::int32_t score, bool byExtension = false)
+{
+    DedupeSettings s;
+    s.blnUseName = true;
+    s.blnUseExtension = byExtension;
+    s.blnUseSize = s.blnUseCRC = false;
+    s.lngMatchScore = score;
+    return s;
+}
+
+Pairs find(const Records& records, const DedupeSettings& settings, unsigned threads = 2)
+{
+    DuplicateFinder finder(records, settings);
+    finder.setThreads(threads);
+    Recorder recorder;
+    EXPECT_TRUE(finder.run(recorder));
+    return recorder.pairs;
+}
+
+/// The rule itself, one partition: each head takes every later ungrouped record it matches.
+Pairs sequentialRule(const Records& records, const DedupeSettings& settings)
+{
+    const NameCleanup cleanup;
+    std::vector<std::u32string> prepared;
+    for (const std::u32string& name : records.names) {
+        prepared.push_back(prepareName(name, cleanup));
+    }
+    std::vector<bool> grouped = records.groupedBefore;
+    Pairs pairs;
+    for (std::size_t head = 0; head + 1 < prepared.size(); ++head) {
+        for (std::size_t other = head + 1; other < prepared.size(); ++other) {
+            if (!grouped[other] &&
+                preparedNameScore(prepared[head], prepared[other]) >= settings.lngMatchScore) {
+                grouped[other] = true;
+                pairs.emplace_back(head, other);
+            }
+        }
+    }
+    return pairs;
+}
+
+TEST(DuplicateFinderByName, skipsOnlyHopelessPairsInSmallAndLengthIndexedPartitions)
+{
+    std::mt19937 rng(11);
+    // 150 members make the partition large enough for the length index.
+    for (const std::size_t n : {20u, 150u}) {
+        for (const std::int32_t score : {34, 67, 80, 100}) {
+            Records records;
+            for (std::size_t i = 0; i < n; ++i) {
+                std::u32string name(rng() % 13, U'a');
+                for (char32_t& c : name) {
+                    c = static_cast<char32_t>(U'a' + rng() % 4);
+                }
+                records.add(name, "", rng() % 10 == 0);
+            }
+            const DedupeSettings settings = byName(score);
+            EXPECT_EQ(find(records, settings), sequentialRule(records, settings))
+                << n << " records, score " << score;
+            EXPECT_EQ(find(records, settings, 1), sequentialRule(records, settings));
+        }
+    }
+}
+
+TEST(DuplicateFinderByName, namesWithMoreThan255OfOneCharacterStillPair)
+{
+    // 280 shared "A"s of 300: score 93. A byte-sized count of 255 must not rule the pair out.
+    const std::u32string a = std::u32string(280, U'a') + std::u32string(20, U'b');
+    const std::u32string b = std::u32string(280, U'a') + std::u32string(20, U'c');
+    for (const std::size_t fillers : {0u, 80u}) {
+        Records records;
+        records.add(a);
+        for (std::size_t i = 0; i < fillers; ++i) {
+            records.add(std::u32string(1 + i % 40, U'x'));
+        }
+        records.add(b);
+        const Pairs pairs = find(records, byName(90));
+        ASSERT_FALSE(pairs.empty()) << fillers << " fillers";
+        EXPECT_EQ(pairs.front(), (std::pair<std::size_t, std::size_t>(0, fillers + 1)));
+    }
+}
+
+TEST(DuplicateFinderByName, aRecordTakenInOneBlockOfHeadsIsNotPairedAgainInALaterOne)
+{
+    // Every record has an extension of its own but three; far more heads than one block holds.
+    Records records;
+    const std::size_t late = 20'000;
+    for (std::size_t i = 0; i <= late; ++i) {
+        const bool shared = i == 0 || i == late - 1 || i == late;
+        records.add(U"song", shared ? "MP3" : std::to_string(i));
+    }
+    const Pairs expected = {{0, late - 1}, {0, late}};
+    EXPECT_EQ(find(records, byName(80, true)), expected);
+}
+
+} // namespace
+} // namespace corvelle
