@@ -1,6 +1,6 @@
 #include "about/frmAbout.h"
 
-#include "common/Version.h"
+#include "about/ProductLabels.h"
 #include "desktop/Desktop.h"
 
 #include <QFrame>
@@ -30,13 +30,8 @@ frmAbout::frmAbout(Desktop& desktop, QWidget* parent)
     setWindowTitle(QStringLiteral("About Corvelle"));
     setModal(true);
 
-    auto* Label1 = new QLabel(QStringLiteral("Corvelle"), this);
-    QFont title = Label1->font();
-    title.setBold(true);
-    title.setPointSizeF(title.pointSizeF() * 1.5);
-    Label1->setFont(title);
-    lblVersion = new QLabel(QStringLiteral("V1.0.0"), this);
-    lblVersion->setAccessibleName(QStringLiteral("Version"));
+    auto* Label1 = makeProductNameLabel(this, 1.5);
+    lblVersion = makeVersionLabel(this);
     auto* Label3 = new QLabel(QString::fromUtf8(makerLine), this);
     auto* Line1 = new QFrame(this);
     Line1->setFrameShape(QFrame::HLine);
@@ -53,8 +48,6 @@ frmAbout::frmAbout(Desktop& desktop, QWidget* parent)
     }
     layout->addWidget(cmdExit, 0, Qt::AlignRight);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    lblVersion->setText(QString::fromStdString(versionText()));
     connect(lblMail, &QLabel::linkActivated, this, &frmAbout::lblMail_Click);
     connect(lblURL, &QLabel::linkActivated, this, &frmAbout::lblURL_Click);
     connect(cmdExit, &QPushButton::clicked, this, &QDialog::accept);

@@ -1,6 +1,6 @@
 #include "about/frmSplash.h"
 
-#include "common/Version.h"
+#include "about/ProductLabels.h"
 
 #include <QLabel>
 #include <QLinearGradient>
@@ -16,13 +16,8 @@ frmSplash::frmSplash(QWidget* parent, int intervalMs)
     setFixedSize(360, 200);
     setAccessibleName(QStringLiteral("Corvelle"));
 
-    auto* Label1 = new QLabel(QStringLiteral("Corvelle"), this);
-    QFont title = Label1->font();
-    title.setBold(true);
-    title.setPointSizeF(title.pointSizeF() * 2.5);
-    Label1->setFont(title);
-    lblVersion = new QLabel(QStringLiteral("V1.0.0"), this);
-    lblVersion->setAccessibleName(QStringLiteral("Version"));
+    auto* Label1 = makeProductNameLabel(this, 2.5);
+    lblVersion = makeVersionLabel(this);
     for (QLabel* label : {Label1, lblVersion}) {
         label->setAlignment(Qt::AlignCenter);
         label->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
@@ -32,8 +27,6 @@ frmSplash::frmSplash(QWidget* parent, int intervalMs)
     layout->addWidget(Label1);
     layout->addWidget(lblVersion);
     layout->addStretch();
-
-    lblVersion->setText(QString::fromStdString(versionText()));
     Timer.setInterval(intervalMs);
     Timer.setSingleShot(true);
     connect(&Timer, &QTimer::timeout, this, &QDialog::accept);
