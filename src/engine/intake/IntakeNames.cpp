@@ -9,17 +9,6 @@
 namespace corvelle {
 namespace {
 
-bool isAscii(std::string_view text)
-{
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return (static_cast<unsigned char>(c) & 0x80u) == 0; });
-}
-
-char asciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 /// Characters of a name, letter case folded. A byte that is not valid UTF-8 stays a
 /// character of its own (see decodeName), so such names still compare byte for byte.
 std::u32string foldedCharacters(std::string_view text)
@@ -42,7 +31,7 @@ bool endsWithIgnoringCase(std::string_view name, std::string_view ending)
         }
         const std::string_view tail = name.substr(name.size() - ending.size());
         return std::equal(tail.begin(), tail.end(), ending.begin(), ending.end(),
-                          [](char a, char b) { return asciiLower(a) == asciiLower(b); });
+                          [](char a, char b) { return asciiUpper(a) == asciiUpper(b); });
     }
     const std::u32string n = foldedCharacters(name);
     const std::u32string e = foldedCharacters(ending);
