@@ -181,26 +181,33 @@ void GridModel::insertRow(Row row)
 
 void GridModel::RemoveRow(int row)
 {
-    if (row < 1 || row >= RowCount()) {
-        throw std::out_of_range("row " + std::to_string(row) + " is not a data row");
+    RemoveRows(row, row);
+}
+
+void GridModel::RemoveRows(int first, int last)
+{
+    if (first < 1 || last < first || last >= RowCount()) {
+        throw std::out_of_range("rows " + std::to_string(first) + " to " + std::to_string(last) +
+                                " are not data rows");
     }
+    const int count = last - first + 1;
     if (m_observer != nullptr) {
-        m_observer->rowsAboutToBeRemoved(row, row);
+        m_observer->rowsAboutToBeRemoved(first, last);
     }
-    m_rows.erase(m_rows.begin() + row);
-    std::erase(m_selected, row);
+    m_rows.erase(m_rows.begin() + first, m_rows.begin() + last + 1);
+    std::erase_if(m_selected, [&](int row) { return row >= first && row <= last; });
     for (int& selected : m_selected) {
-        if (selected > row) {
-            --selected;
+        if (selected > last) {
+            selected -= count;
         }
     }
-    if (m_currentRow == row) {
-        m_currentRow = row < RowCount() ? row : RowCount() - 1;
+    if (m_currentRow >= first && m_currentRow <= last) {
+        m_currentRow = first < RowCount() ? first : RowCount() - 1;
         if (m_currentRow < 1) {
             m_currentRow = -1;
         }
-    } else if (m_currentRow > row) {
-        --m_currentRow;
+    } else if (m_currentRow > last) {
+        m_currentRow -= count;
     }
     if (m_observer != nullptr) {
         m_observer->rowsRemoved();

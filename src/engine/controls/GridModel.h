@@ -77,6 +77,8 @@ public:
     void AppendRowText(std::string_view tabSeparated);
     /// Removes a data row; the rows below move up and stay selected if they were.
     void RemoveRow(int row);
+    /// Removes the data rows first to last in one step, as RemoveRow would one by one.
+    void RemoveRows(int first, int last);
 
     [[nodiscard]] const std::string& CellText(int row, int col) const;
     /// Sets the background colour of every cell of the rectangle.

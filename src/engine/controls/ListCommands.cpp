@@ -1,0 +1,92 @@
+#include "controls/ListCommands.h"
+
+#include "catalogue/clsDatabase.h"
+#include "controls/GridModel.h"
+#include "matching/NameMatching.h"
+
+#include <vector>
+
+namespace corvelle {
+namespace {
+
+int share(int width, double fraction)
+{
+    return roundHalfEven(width * fraction);
+}
+
+} // namespace
+
+std::string rowCaption(std::string_view listName, const GridModel& grid)
+{
+    const int current = grid.CurrentRow() < 0 ? 0 : grid.CurrentRow();
+    return std::string(listName) + " (Row " + std::to_string(current) + " Of " +
+           std::to_string(grid.RowCount() - 1) + ")";
+}
+
+std::array<int, 6> fileColumnWidths(int fileListWidth)
+{
+    const int wide = share(fileListWidth, 0.34);
+    const int narrow = share(fileListWidth, 0.1);
+    return {0, wide, wide, narrow, narrow, narrow};
+}
+
+std::array<int, 7> dupeColumnWidths(int fileListWidth)
+{
+    const int wide = share(fileListWidth, 0.29);
+    const int narrow = share(fileListWidth, 0.1);
+    return {0, narrow, wide, wide, narrow, narrow, narrow};
+}
+
+CatalogueLists::CatalogueLists(clsDatabase& catalogue, GridModel& files, GridModel& dupes,
+                               MessageSink& messages)
+    : m_catalogue(catalogue)
+    , m_files(files)
+    , m_dupes(dupes)
+    , m_messages(messages)
+{}
+
+bool CatalogueLists::confirmed(std::string_view question)
+{
+    const Message message{std::string(question), MessageIcon::None, MessageButtons::YesNo};
+    return m_messages.show(message) == MessageAnswer::Yes;
+}
+
+bool CatalogueLists::RemoveSelection()
+{
+    if (m_files.SelectedRowCount() < 1 || !confirmed(removeSelectionQuestion)) {
+        return false;
+    }
+    // The selection as it is now, in ascending rows: each record goes, then its rows go in runs
+    // of neighbours from the bottom up, so that the rows above a run keep their numbers.
+    std::vector<int> rows;
+    rows.reserve(static_cast<std::size_t>(m_files.SelectedRowCount()));
+    for (int i = 0; i < m_files.SelectedRowCount(); ++i) {
+        rows.push_back(m_files.SelectedRowAt(i));
+    }
+    for (const int row : rows) {
+        m_catalogue.DeleteRecord(m_files.recordIdAt(row));
+    }
+    for (auto last = rows.rbegin(); last != rows.rend();) {
+        auto first = last;
+        while (std::next(first) != rows.rend() && *std::next(first) == *first - 1) {
+            ++first;
+        }
+        m_files.RemoveRows(*first, *last);
+        last = std::next(first);
+    }
+    m_dupes.RowCount(1);
+    return true;
+}
+
+bool CatalogueLists::ClearAll(bool blnAsk)
+{
+    if (blnAsk && !confirmed(clearAllQuestion)) {
+        return false;
+    }
+    m_catalogue.DeleteRecords();
+    m_files.RowCount(1);
+    m_dupes.RowCount(1);
+    return true;
+}
+
+} // namespace corvelle
