@@ -1,12 +1,40 @@
-// The desktop program's entry point.
+// The desktop program's entry point: the catalogue, the main window, and the paths named on
+// the command line.
+#include "catalogue/clsDatabase.h"
+#include "desktop/Desktop.h"
 #include "mainwindow/frmMain.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFont>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    corvelle::frmMain window(corvelle::makeLinuxDesktop());
+    QApplication::setApplicationName(QStringLiteral("corvelle"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Corvelle"));
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSizeF(8.25);
+    QApplication::setFont(font);
+
+    const std::unique_ptr<corvelle::Desktop> desktop = corvelle::makeLinuxDesktop();
+    corvelle::clsDatabase catalogue;
+    const std::filesystem::path file = corvelle::catalogueFolder() / "data.dat";
+    try {
+        corvelle::startCatalogue(catalogue, file);
+    } catch (const std::exception& error) {
+        desktop->show(
+            corvelle::Message{"Cannot open the catalogue '" + file.string() + "': " + error.what(),
+                              corvelle::MessageIcon::Critical, corvelle::MessageButtons::Ok});
+        return 1;
+    }
+
+    corvelle::frmMain window(*desktop, catalogue, corvelle::findHelpFile());
     window.show();
+    std::vector<std::string> paths;
+    for (const QString& path : QApplication::arguments().mid(1)) {
+        paths.push_back(QFile::encodeName(path).toStdString());
+    }
+    window.addStartPaths(paths);
     return QApplication::exec();
 }

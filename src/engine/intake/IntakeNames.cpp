@@ -115,6 +115,34 @@ std::string withTrailingSlash(std::string_view folder)
     return out;
 }
 
+std::vector<std::string> chosenFilesStrings(std::span<const std::string> fullPaths)
+{
+    const auto folderOf = [](std::string_view path) {
+        const std::size_t slash = path.rfind('/');
+        return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+    };
+    std::vector<std::string> strings;
+    for (std::size_t first = 0; first < fullPaths.size();) {
+        const std::string_view folder = folderOf(fullPaths[first]);
+        std::size_t end = first + 1;
+        while (end < fullPaths.size() && folderOf(fullPaths[end]) == folder) {
+            ++end;
+        }
+        if (end - first == 1 || folder.empty()) {
+            strings.push_back(fullPaths[first]);
+            first += 1;
+            continue;
+        }
+        std::string chosen(folder);
+        for (; first < end; ++first) {
+            chosen += '\0';
+            chosen += std::string_view(fullPaths[first]).substr(folder.size());
+        }
+        strings.push_back(std::move(chosen));
+    }
+    return strings;
+}
+
 std::vector<std::string> chosenFilePaths(std::string_view chosenFiles)
 {
     std::vector<std::string> paths;

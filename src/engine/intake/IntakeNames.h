@@ -2,6 +2,7 @@
 // folder, name and extension, and how the chosen-files string of a file dialog is read.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,5 +58,9 @@ std::string withTrailingSlash(std::string_view folder);
 /// otherwise the folder (its first element) joined with each following name. Empty names, as
 /// a doubled or trailing NUL would give, name no file and are passed over.
 std::vector<std::string> chosenFilePaths(std::string_view chosenFiles);
+
+/// The other way round: full paths as the chosen-files strings a file dialog would give, one
+/// per run of neighbouring paths in the same folder (a lone file as its full path).
+std::vector<std::string> chosenFilesStrings(std::span<const std::string> fullPaths);
 
 } // namespace corvelle

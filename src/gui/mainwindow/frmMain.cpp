@@ -1,20 +1,500 @@
 #include "mainwindow/frmMain.h"
 
+#include "about/frmAbout.h"
+#include "about/frmSplash.h"
+#include "catalogue/clsDatabase.h"
+#include "controls/Commands.h"
+#include "controls/GridTableModel.h"
+#include "controls/GridViewBinding.h"
+#include "controls/ListColumns.h"
+#include "controls/ToolActions.h"
+#include "controls/UiYield.h"
+#include "desktop/Desktop.h"
+#include "intake/IntakeNames.h"
+#include "intake/frmAddFiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvelle {
+namespace {
 
-frmMain::frmMain(std::unique_ptr<Desktop> desktop, QWidget* parent)
-    : QMainWindow(parent)
-    , m_desktop(std::move(desktop))
+// The design's geometry, in twips.
+constexpr int kMargin = 120;          // around the splitter
+constexpr int kLabelHeight = 255;     // the list captions
+constexpr int kFileListTop = 240;     // of the file list inside its pane
+constexpr int kDupeLabelTop = 120;    // of the duplicate list's caption inside its pane
+constexpr int kButtonGap = 120;       // between the duplicate list and the buttons
+constexpr int kButtonWidth = 855;     // Delete, Open, Explore
+constexpr int kButtonHeight = 375;    //
+constexpr int kButtonPitch = 960;     // from one button's left edge to the next
+constexpr int kSplitBar = 90;         // the splitter's bar
+constexpr int kFilePaneHeight = 3675; // the panes at design
+constexpr int kDupePaneHeight = 3450;
+constexpr int kClientWidth = 11880; // the window's client area at design
+constexpr int kClientHeight = 8010;
+
+constexpr std::string_view kFileListName = "File List";
+constexpr std::string_view kDupeListName = "Duplicate List";
+
+QString toQString(std::string_view text)
 {
-    setWindowTitle(QString::fromUtf8(applicationTitle.data(),
-                                     static_cast<qsizetype>(applicationTitle.size())));
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QLabel* makeListCaption(QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    return label;
+}
+
+QTableView* makeListView(std::string_view name, QWidget* parent)
+{
+    auto* view = new QTableView(parent);
+    view->setAccessibleName(toQString(name));
+    view->verticalHeader()->hide();
+    // Fixed row heights: a list of a million rows is laid out without measuring any of them.
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->setWordWrap(false);
+    view->setTextElideMode(Qt::ElideRight);
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    return view;
+}
+
+bool isWritableFolder(const std::string& folder)
+{
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+} // namespace
+
+std::filesystem::path catalogueFolder()
+{
+    const std::string programFolder =
+        QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+    if (isWritableFolder(programFolder)) {
+        return programFolder;
+    }
+    const QString data =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/corvelle";
+    QDir().mkpath(data);
+    return QFile::encodeName(data).toStdString();
+}
+
+void startCatalogue(clsDatabase& catalogue, const std::filesystem::path& file)
+{
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored); // an old file that stays is emptied below
+    catalogue.OpenProject(file);
+    catalogue.DeleteRecords();
+}
+
+frmMain::frmMain(Desktop& desktop, clsDatabase& catalogue, std::filesystem::path helpFile,
+                 QWidget* parent)
+    : QMainWindow(parent)
+    , m_desktop(desktop)
+    , m_catalogue(catalogue)
+    , m_helpFile(std::move(helpFile))
+    , m_settings(std::make_unique<SettingCommands>(m_tools))
+    , m_lists(catalogue, m_files, m_dupes, desktop)
+{
+    setWindowTitle(toQString(applicationTitle));
     setMinimumSize(800, 600);
-    m_desktop->setParentWindow(this);
-    auto* placeholder = new QLabel(tr("Corvelle"), this);
-    placeholder->setAlignment(Qt::AlignCenter);
-    setCentralWidget(placeholder);
+    m_desktop.setParentWindow(this);
+
+    auto* toolBar = addToolBar(QStringLiteral("Toolbar"));
+    toolBar->setObjectName(QStringLiteral("Toolbar"));
+    toolBar->setAccessibleName(QStringLiteral("Toolbar"));
+    toolBar->setMovable(false);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolBar->setIconSize(QSize(16, 16));
+    m_actions = new ToolActions(m_tools, *menuBar(), *toolBar, this);
+    m_tools.setEventHandler(this);
+
+    buildLayout();
+    setUpLists();
+    resize(pixels(kClientWidth),
+           pixels(kClientHeight) + menuBar()->sizeHint().height() + toolBar->sizeHint().height());
+}
+
+frmMain::~frmMain()
+{
+    m_tools.setEventHandler(nullptr);
+    m_catalogue.CloseProject();
+}
+
+int frmMain::pixels(int twips) const
+{
+    return twipsToPixels(twips, logicalDpiX());
+}
+
+int frmMain::twips(int pixels) const
+{
+    return pixelsToTwips(pixels, logicalDpiX());
+}
+
+void frmMain::buildLayout()
+{
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(pixels(kMargin), pixels(kMargin), pixels(kMargin), pixels(kMargin));
+    SSSplitter = new QSplitter(Qt::Vertical, central);
+    SSSplitter->setChildrenCollapsible(false);
+    SSSplitter->setHandleWidth(pixels(kSplitBar));
+    outer->addWidget(SSSplitter);
+    setCentralWidget(central);
+
+    auto* picFiles = new QWidget(SSSplitter);
+    auto* filesLayout = new QVBoxLayout(picFiles);
+    filesLayout->setContentsMargins(0, 0, 0, 0);
+    filesLayout->setSpacing(pixels(kFileListTop - kLabelHeight + 15));
+    lblFiles = makeListCaption(picFiles);
+    vsgFiles = makeListView(kFileListName, picFiles);
+    filesLayout->addWidget(lblFiles);
+    filesLayout->addWidget(vsgFiles, 1);
+
+    auto* picDupes = new QWidget(SSSplitter);
+    auto* dupesLayout = new QVBoxLayout(picDupes);
+    dupesLayout->setContentsMargins(0, pixels(kDupeLabelTop), 0, pixels(kMargin));
+    dupesLayout->setSpacing(0);
+    lblDuplicate = makeListCaption(picDupes);
+    vsgDupes = makeListView(kDupeListName, picDupes);
+    dupesLayout->addWidget(lblDuplicate);
+    dupesLayout->addWidget(vsgDupes, 1);
+    dupesLayout->addSpacing(pixels(kButtonGap));
+
+    auto* buttons = new QHBoxLayout();
+    buttons->setSpacing(pixels(kButtonPitch - kButtonWidth));
+    cmdDelete = new QPushButton(QStringLiteral("&Delete"), picDupes);
+    cmdOpen = new QPushButton(QStringLiteral("&Open"), picDupes);
+    cmdExplore = new QPushButton(QStringLiteral("&Explore"), picDupes);
+    for (QPushButton* button : {cmdDelete, cmdOpen, cmdExplore}) {
+        button->setMinimumSize(pixels(kButtonWidth), pixels(kButtonHeight));
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+    dupesLayout->addLayout(buttons);
+
+    SSSplitter->addWidget(picFiles);
+    SSSplitter->addWidget(picDupes);
+    SSSplitter->setSizes({pixels(kFilePaneHeight), pixels(kDupePaneHeight)});
+}
+
+void frmMain::setUpLists()
+{
+    m_files.ColumnFormat(fileListFormat());
+    m_files.ColumnHidden(columnIndex(FileColumn::Id), true);
+    m_dupes.ColumnFormat(dupeListFormat());
+    m_dupes.ColumnHidden(columnIndex(DupeColumn::Id), true);
+
+    m_filesModel = new GridTableModel(m_files, this);
+    m_dupesModel = new GridTableModel(m_dupes, this);
+    new GridViewBinding(*vsgFiles, *m_filesModel);
+    new GridViewBinding(*vsgDupes, *m_dupesModel);
+    connect(m_filesModel, &GridTableModel::gridCurrentRowChanged, this,
+            &frmMain::vsgFiles_RowChanged);
+    connect(m_dupesModel, &GridTableModel::gridCurrentRowChanged, this,
+            &frmMain::vsgDupes_RowChanged);
+    connect(m_dupesModel, &GridTableModel::gridSelectionChanged, this,
+            &frmMain::vsgDupes_SelectionChanged);
+
+    applyFileColumnWidths();
+    const std::array<int, 7> dupeWidths = dupeColumnWidths(kDesignFileListWidth);
+    for (int col = 1; col < m_dupes.ColCount(); ++col) {
+        const int width = dupeWidths[static_cast<std::size_t>(col)];
+        m_dupes.ColumnWidth(col, width);
+        vsgDupes->setColumnWidth(col, pixels(width));
+    }
+    vsgFiles_RowChanged();
+    vsgDupes_RowChanged();
+    applyCrcColumns();
+}
+
+void frmMain::applyFileColumnWidths()
+{
+    // The file list is as wide as the window's inside less the margins on both sides.
+    const int listWidth = twips(width()) - 2 * kMargin;
+    const std::array<int, 6> widths = fileColumnWidths(listWidth);
+    for (int col = 1; col < m_files.ColCount(); ++col) {
+        const int width = widths[static_cast<std::size_t>(col)];
+        m_files.ColumnWidth(col, width);
+        vsgFiles->setColumnWidth(col, pixels(width));
+    }
+}
+
+void frmMain::applyCrcColumns()
+{
+    const bool hidden = !m_settings->crcColumnsShown();
+    m_files.ColumnHidden(columnIndex(FileColumn::Crc), hidden);
+    m_dupes.ColumnHidden(columnIndex(DupeColumn::Crc), hidden);
+}
+
+void frmMain::vsgFiles_RowChanged()
+{
+    lblFiles->setText(QString::fromStdString(rowCaption(kFileListName, m_files)));
+}
+
+void frmMain::vsgDupes_RowChanged()
+{
+    lblDuplicate->setText(QString::fromStdString(rowCaption(kDupeListName, m_dupes)));
+}
+
+void frmMain::vsgDupes_SelectionChanged()
+{
+    setFileButtons(m_dupes.SelectedRowCount() >= 1);
+}
+
+void frmMain::setFileButtons(bool enabled)
+{
+    for (QPushButton* button : {cmdDelete, cmdOpen, cmdExplore}) {
+        button->setEnabled(enabled);
+    }
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (!isMinimized()) {
+        applyFileColumnWidths();
+    }
+}
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_splashShown && !isMinimized()) {
+        m_splashShown = true;
+        // Once the window is on screen; start-up goes on when the splash has closed.
+        QTimer::singleShot(0, this, &frmMain::showSplashOnce);
+    }
+}
+
+void frmMain::showSplashOnce()
+{
+    frmSplash splash(this, splashMilliseconds);
+    splash.exec();
+    std::vector<std::string> paths;
+    paths.swap(m_pendingPaths);
+    m_splashDone = true;
+    addStartPaths(paths);
+}
+
+void frmMain::addStartPaths(const std::vector<std::string>& paths)
+{
+    if (!m_splashDone) {
+        m_pendingPaths.insert(m_pendingPaths.end(), paths.begin(), paths.end());
+        return;
+    }
+    std::vector<std::string> files;
+    const auto addFiles = [&] {
+        for (std::string& chosen : chosenFilesStrings(files)) {
+            IntakeRequest request;
+            request.strFile = std::move(chosen);
+            runIntake(std::move(request));
+        }
+        files.clear();
+    };
+    for (const std::string& path : paths) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(path, error)) {
+            files.push_back(path);
+            continue;
+        }
+        addFiles();
+        IntakeRequest request;
+        request.blnAddFolder = true;
+        request.blnRecursive = true;
+        request.strFile = path;
+        runIntake(std::move(request));
+    }
+    addFiles();
+}
+
+void frmMain::ToolClick(Tool& tool)
+{
+    switch (commandFor(tool.ToolId())) {
+    case Command::About:
+        showAbout();
+        break;
+    case Command::Contents:
+        openContents();
+        break;
+    case Command::UseCRC:
+        m_settings->UseCRCClicked(m_files.RowCount() >= 2,
+                                  [this] { return confirmClearForSetting(); });
+        applyCrcColumns();
+        break;
+    case Command::UseName:
+        m_settings->UseNameClicked();
+        break;
+    case Command::Exit:
+        ExitApplication();
+        break;
+    case Command::AddFiles:
+        AddFiles();
+        break;
+    case Command::AddFolder:
+        AddFolder();
+        break;
+    case Command::AddFolderRecursive:
+        AddFolderRecursive();
+        break;
+    case Command::RemoveSelection:
+        RemoveSelection();
+        break;
+    case Command::ClearAll:
+        ClearAll(true);
+        break;
+    case Command::SetFileFilter:
+        m_desktop.show(Message{"To be implemented", MessageIcon::None, MessageButtons::Ok});
+        break;
+    case Command::Dedupe:
+    case Command::Setting:
+    case Command::None:
+        break;
+    }
+}
+
+void frmMain::ComboChange(Tool& tool)
+{
+    if (tool.ToolId() == toolIds::ID_CRCFilesFirst) {
+        m_settings->CRCFilesFirstChanged(m_files.RowCount() >= 2,
+                                         [this] { return confirmClearForSetting(); });
+    }
+}
+
+bool frmMain::confirmClearForSetting()
+{
+    const Message question{std::string(clearListQuestion), MessageIcon::None,
+                           MessageButtons::YesNo};
+    if (m_desktop.show(question) != MessageAnswer::Yes) {
+        return false;
+    }
+    ClearAll(false);
+    return true;
+}
+
+void frmMain::AddFiles()
+{
+    std::vector<std::string> chosen =
+        m_desktop.chooseFiles("Select Files To Add:-", "All Files (*.*)|*.*");
+    if (chosen.empty()) {
+        return;
+    }
+    for (std::string& files : chosenFilesStrings(chosen)) {
+        IntakeRequest request;
+        request.strFile = std::move(files);
+        runIntake(std::move(request));
+    }
+}
+
+void frmMain::AddFolder()
+{
+    if (std::optional<std::string> folder = m_desktop.chooseFolder("Select Folder To Add")) {
+        IntakeRequest request;
+        request.blnAddFolder = true;
+        request.strFile = std::move(*folder);
+        runIntake(std::move(request));
+    }
+}
+
+void frmMain::AddFolderRecursive()
+{
+    if (std::optional<std::string> folder =
+            m_desktop.chooseFolder("Select Folder To Add Recursively")) {
+        IntakeRequest request;
+        request.blnAddFolder = true;
+        request.blnRecursive = true;
+        request.strFile = std::move(*folder);
+        runIntake(std::move(request));
+    }
+}
+
+void frmMain::runIntake(IntakeRequest request)
+{
+    request.lngCRCSize = m_tools.dedupeSettings().lngCRCSize;
+    request.strFilters = "*.*";
+    m_files.RedrawMode(2);
+    frmAddFiles intake(m_catalogue, m_desktop, this);
+    intake.objVsg = &m_files;
+    intake.request = std::move(request);
+    intake.refreshCaller = [this] {
+        m_filesModel->publishPendingRows();
+        vsgFiles_RowChanged();
+    };
+    intake.exec();
+    vsgFiles_RowChanged();
+    m_files.RedrawMode(1);
+}
+
+void frmMain::RemoveSelection()
+{
+    if (m_lists.RemoveSelection()) {
+        setFileButtons(false);
+        vsgFiles_RowChanged();
+        vsgDupes_RowChanged();
+    }
+}
+
+void frmMain::ClearAll(bool blnAsk)
+{
+    if (m_lists.ClearAll(blnAsk)) {
+        setFileButtons(false);
+        vsgFiles_RowChanged();
+        vsgDupes_RowChanged();
+    }
+}
+
+void frmMain::ExitApplication()
+{
+    close();
+}
+
+void frmMain::showAbout()
+{
+    frmAbout about(m_desktop, this);
+    about.exec();
+}
+
+void frmMain::openContents()
+{
+    // A missing guide leaves no message of its own: the desktop's handler says what it says.
+    const QString path = QFile::decodeName(m_helpFile.c_str());
+    (void)m_desktop.openUrl(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded).toStdString());
+}
+
+std::filesystem::path findHelpFile()
+{
+    const std::filesystem::path programFolder =
+        QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+    const std::filesystem::path installed =
+        programFolder / ".." / "share" / "doc" / "corvelle" / "Corvelle.html";
+    std::error_code error;
+    if (std::filesystem::exists(installed, error)) {
+        return installed.lexically_normal();
+    }
+    return programFolder / "Corvelle.html";
 }
 
 } // namespace corvelle

@@ -1,21 +1,126 @@
-// frmMain: the main window. For now it carries the title and the desktop door; the lists,
-// tools and commands join it as they are built.
+// frmMain: the main window. Menu bar and toolbar built from the tools, the file list above and
+// the duplicate list below in a splitter, Delete / Open / Explore under the duplicates, and the
+// commands behind them. What can be decided without a screen is decided by the engine's
+// ToolModel, SettingCommands and CatalogueLists; this class binds them to widgets.
 #pragma once
 
-#include "desktop/Desktop.h"
+#include "controls/GridModel.h"
+#include "controls/ListCommands.h"
+#include "controls/ToolModel.h"
+#include "intake/FileIntake.h"
 
 #include <QMainWindow>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QSplitter;
+class QTableView;
 
 namespace corvelle {
 
-class frmMain : public QMainWindow {
+class clsDatabase;
+class Commands;
+class Desktop;
+class GridTableModel;
+class SettingCommands;
+class ToolActions;
+
+class frmMain final : public QMainWindow, private ToolEvents {
     Q_OBJECT
 public:
-    explicit frmMain(std::unique_ptr<Desktop> desktop, QWidget* parent = nullptr);
+    /// `catalogue` is open and empty (see startCatalogue). `helpFile` is the user guide that
+    /// Contents opens.
+    frmMain(Desktop& desktop, clsDatabase& catalogue, std::filesystem::path helpFile,
+            QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The selection commands, as the menus and toolbar run them.
+    void AddFiles();
+    void AddFolder();
+    void AddFolderRecursive();
+    void RemoveSelection();
+    void ClearAll(bool blnAsk);
+    void ExitApplication();
+
+    /// Adds what was named on the command line: each folder as Add Folder Recursive does, each
+    /// run of files in one folder as Add Files does.
+    void addStartPaths(const std::vector<std::string>& paths);
+
+    /// How long the splash stays; tests shorten it.
+    int splashMilliseconds = 2000;
+
+    [[nodiscard]] ToolModel& tools() { return m_tools; }
+    [[nodiscard]] ToolActions& toolActions() { return *m_actions; }
+    [[nodiscard]] GridModel& files() { return m_files; }
+    [[nodiscard]] GridModel& dupes() { return m_dupes; }
+    [[nodiscard]] bool splashShown() const { return m_splashShown; }
+    /// Whether the splash has been and gone (start-up paths wait for it).
+    [[nodiscard]] bool splashDone() const { return m_splashDone; }
+
+    QLabel* lblFiles = nullptr;
+    QLabel* lblDuplicate = nullptr;
+    QTableView* vsgFiles = nullptr;
+    QTableView* vsgDupes = nullptr;
+    QPushButton* cmdDelete = nullptr;
+    QPushButton* cmdOpen = nullptr;
+    QPushButton* cmdExplore = nullptr;
+    QSplitter* SSSplitter = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
-    std::unique_ptr<Desktop> m_desktop;
+    void ToolClick(Tool& tool) override;
+    void ComboChange(Tool& tool) override;
+
+    void buildLayout();
+    void setUpLists();
+    void vsgFiles_RowChanged();
+    void vsgDupes_RowChanged();
+    void vsgDupes_SelectionChanged();
+    void setFileButtons(bool enabled);
+    void applyCrcColumns();
+    void applyFileColumnWidths();
+    void runIntake(IntakeRequest request);
+    /// Asks before a checksum setting empties the lists; clears on Yes.
+    bool confirmClearForSetting();
+    void showAbout();
+    void openContents();
+    void showSplashOnce();
+    [[nodiscard]] int pixels(int twips) const;
+    [[nodiscard]] int twips(int pixels) const;
+
+    Desktop& m_desktop;
+    clsDatabase& m_catalogue;
+    std::filesystem::path m_helpFile;
+    ToolModel m_tools;
+    std::unique_ptr<SettingCommands> m_settings;
+    GridModel m_files;
+    GridModel m_dupes;
+    CatalogueLists m_lists;
+    GridTableModel* m_filesModel = nullptr;
+    GridTableModel* m_dupesModel = nullptr;
+    ToolActions* m_actions = nullptr;
+    bool m_splashShown = false;
+    bool m_splashDone = false;
+    std::vector<std::string> m_pendingPaths; ///< named at start, added once the splash is gone
 };
+
+/// Where the catalogue lives: the program's folder when it can be written, otherwise the
+/// per-user data folder (created when missing).
+std::filesystem::path catalogueFolder();
+
+/// The user guide: installed under share/doc/corvelle beside the program's bin folder, or
+/// beside the program itself (the build tree).
+std::filesystem::path findHelpFile();
+
+/// Deletes the previous run's catalogue file if it can, then opens (creating) it and empties it.
+/// Throws with the file and the reason when it cannot be opened.
+void startCatalogue(clsDatabase& catalogue, const std::filesystem::path& file);
 
 } // namespace corvelle

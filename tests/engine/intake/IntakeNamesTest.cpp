@@ -102,5 +102,20 @@ TEST(ChosenFiles, rootFolderIsNotDoubled)
     EXPECT_EQ(chosenFilePaths("/\0etc-file"s), std::vector<std::string>{"/etc-file"});
 }
 
+TEST(ChosenFiles, pathsBecomeOneStringPerFolderRunAndReadBackTheSame)
+{
+    using namespace std::string_literals;
+    const std::vector<std::string> paths{"/A/x.txt", "/A/y\tz", "/B/c", "/A/w", "/r"};
+    const std::vector<std::string> strings = chosenFilesStrings(paths);
+    EXPECT_EQ(strings, (std::vector<std::string>{"/A/\0x.txt\0y\tz"s, "/B/c", "/A/w", "/r"}));
+    std::vector<std::string> readBack;
+    for (const std::string& chosen : strings) {
+        for (std::string& path : chosenFilePaths(chosen)) {
+            readBack.push_back(std::move(path));
+        }
+    }
+    EXPECT_EQ(readBack, paths);
+}
+
 } // namespace
 } // namespace corvelle
