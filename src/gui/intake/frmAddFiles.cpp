@@ -84,12 +84,14 @@ void frmAddFiles::runIntake()
 {
     Display display(*this);
     m_stop.clear();
-    UiYield yield([&] {
-        display.show();
-        if (refreshCaller) {
-            refreshCaller();
-        }
-    });
+    UiYield yield(
+        [&] {
+            display.show();
+            if (refreshCaller) {
+                refreshCaller();
+            }
+        },
+        yieldIntervalMs);
     WorkHooks hooks;
     hooks.progress = &display;
     hooks.caption = &display;

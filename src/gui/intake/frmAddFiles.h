@@ -29,6 +29,8 @@ public:
     IntakeRequest request;
     /// Run at each round of events during the intake, to bring the caller's views up to date.
     std::function<void()> refreshCaller;
+    /// The least time between two rounds of events during the intake.
+    int yieldIntervalMs = 15;
 
     QLabel* Label1 = nullptr;
     QProgressBar* ProgressBar = nullptr;

@@ -1,0 +1,232 @@
+// The main window with a scripted desktop: start values, captions, the checksum settings'
+// questions, the selection commands and the intake window, offscreen.
+#include "ScriptedDesktop.h"
+#include "TestSupport.h"
+#include "about/frmSplash.h"
+#include "catalogue/clsDatabase.h"
+#include "controls/Commands.h"
+#include "controls/ListColumns.h"
+#include "controls/ListCommands.h"
+#include "controls/ToolActions.h"
+#include "intake/frmAddFiles.h"
+#include "mainwindow/frmMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+namespace corvelle {
+
+using namespace toolIds;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    struct Fixture {
+        Fixture()
+        {
+            startCatalogue(catalogue, store / "data.dat");
+            for (int i = 0; i < 4; ++i) {
+                test::writeFile(tree / ("dir/f" + std::to_string(i) + ".txt"),
+                                "content " + std::to_string(i));
+            }
+        }
+        std::string treePath() const { return (tree / "dir").string(); }
+        void addTree()
+        {
+            desktop.folderChoices.push_back(treePath());
+            window.AddFolder();
+        }
+        bool crcColumnsHidden() const
+        {
+            return window.vsgFiles->isColumnHidden(columnIndex(FileColumn::Crc)) &&
+                   window.vsgDupes->isColumnHidden(columnIndex(DupeColumn::Crc));
+        }
+
+        test::TempDir store;
+        test::TempDir tree;
+        clsDatabase catalogue;
+        test::ScriptedDesktop desktop;
+        frmMain window{desktop, catalogue, store / "Corvelle.html"};
+    };
+
+    static QString text(const QLabel* label) { return label->text(); }
+
+private slots:
+    void startsWithTheStartValuesAndEmptyCaptions()
+    {
+        Fixture f;
+        ToolActions& actions = f.window.toolActions();
+        QVERIFY(!actions.action(ID_UseName)->isChecked());
+        QVERIFY(!actions.menu(ID_NameMatchingSettings)->menuAction()->isEnabled());
+        for (const auto id : {ID_UseExtension, ID_UseSize, ID_UseCRC, ID_RemoveBracketedText,
+                              ID_RemoveNumbers, ID_RemoveSymbols, ID_RemoveSpaces}) {
+            QVERIFY(actions.action(id)->isChecked());
+        }
+        QCOMPARE(actions.combo(ID_MatchPercentage)->currentText(), QString("80%"));
+        QCOMPARE(actions.combo(ID_CRCFilesFirst)->currentText(), QString("1 MB"));
+        QCOMPARE(text(f.window.lblFiles), QString("File List (Row 0 Of 0)"));
+        QCOMPARE(text(f.window.lblDuplicate), QString("Duplicate List (Row 0 Of 0)"));
+        QVERIFY(f.window.vsgFiles->isColumnHidden(0));
+        QVERIFY(f.window.vsgDupes->isColumnHidden(0));
+        QVERIFY(!f.crcColumnsHidden());
+        QCOMPARE(f.window.windowTitle(), QString("Corvelle"));
+        f.window.resize(100, 100);
+        QVERIFY(f.window.width() >= 800 && f.window.height() >= 600);
+    }
+
+    void addsHandTheChecksumSizeOfTheTools()
+    {
+        Fixture f;
+        f.addTree();
+        QCOMPARE(f.desktop.folderRequests, std::vector<std::string>{"Select Folder To Add"});
+        QCOMPARE(f.window.files().RowCount(), 5);
+        QCOMPARE(text(f.window.lblFiles), QString("File List (Row 0 Of 4)"));
+        QVERIFY(f.window.files().CellText(1, columnIndex(FileColumn::Crc)) != "$00000000");
+
+        // Use CRC unticked: no checksums (lngCRCSize 0), and no question with files listed.
+        f.window.toolActions().action(ID_UseCRC)->trigger();
+        QVERIFY(f.desktop.messages.empty());
+        QVERIFY(f.crcColumnsHidden());
+        f.window.ClearAll(false);
+        f.desktop.fileChoices.push_back({f.treePath() + "/f1.txt", f.treePath() + "/f2.txt"});
+        f.window.AddFiles();
+        QCOMPARE(f.desktop.fileRequests.at(0).title, std::string("Select Files To Add:-"));
+        QCOMPARE(f.desktop.fileRequests.at(0).filter, std::string("All Files (*.*)|*.*"));
+        QCOMPARE(f.window.files().RowCount(), 3);
+        QCOMPARE(f.window.files().CellText(2, columnIndex(FileColumn::Crc)),
+                 std::string("$00000000"));
+    }
+
+    void useCrcAsksBeforeClearingAndNoTakesItBack()
+    {
+        Fixture f;
+        f.addTree();
+        QAction* useCrc = f.window.toolActions().action(ID_UseCRC);
+        useCrc->trigger(); // off: no question
+        f.desktop.answers = {MessageAnswer::No};
+        useCrc->trigger();
+        QCOMPARE(f.desktop.texts(), std::vector<std::string>{std::string(clearListQuestion)});
+        QVERIFY(!useCrc->isChecked());
+        QVERIFY(!f.window.toolActions().menu(ID_CRCSettings)->menuAction()->isEnabled());
+        QVERIFY(f.crcColumnsHidden());
+        QCOMPARE(f.window.files().RowCount(), 5);
+
+        f.desktop.answers = {MessageAnswer::Yes};
+        useCrc->trigger();
+        QCOMPARE(f.desktop.messages.size(), std::size_t{2}); // no second question to clear
+        QVERIFY(useCrc->isChecked());
+        QVERIFY(!f.crcColumnsHidden());
+        QCOMPARE(f.window.files().RowCount(), 1);
+        QCOMPARE(f.catalogue.RecordCount(), 0);
+        QVERIFY(!f.window.cmdDelete->isEnabled());
+        QCOMPARE(text(f.window.lblFiles), QString("File List (Row 0 Of 0)"));
+    }
+
+    void crcFilesFirstDeclinedKeepsTheEntryAcceptedClears()
+    {
+        Fixture f;
+        QComboBox* combo = f.window.toolActions().combo(ID_CRCFilesFirst);
+        f.window.tools().ComboChange(ID_CRCFilesFirst, 3); // empty list: no question
+        QVERIFY(f.desktop.messages.empty());
+        QCOMPARE(combo->currentText(), QString("8 KB"));
+        f.addTree();
+        f.desktop.answers = {MessageAnswer::No};
+        f.window.tools().ComboChange(ID_CRCFilesFirst, 10);
+        QCOMPARE(combo->currentText(), QString("8 KB"));
+        QCOMPARE(f.window.files().RowCount(), 5);
+        f.desktop.answers = {MessageAnswer::Yes};
+        f.window.tools().ComboChange(ID_CRCFilesFirst, 12);
+        QCOMPARE(combo->currentText(), QString("4 MB"));
+        QCOMPARE(f.window.files().RowCount(), 1);
+        QCOMPARE(f.desktop.messages.size(), std::size_t{2});
+    }
+
+    void removeSelectionTakesTheRowsSelectedInAnyOrder()
+    {
+        Fixture f;
+        f.addTree();
+        QItemSelectionModel* selection = f.window.vsgFiles->selectionModel();
+        const auto select = [&](int row) {
+            selection->select(f.window.vsgFiles->model()->index(row, 1),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        };
+        select(3);
+        select(0);
+        select(2);
+        const RecordId kept = f.window.files().recordIdAt(2);
+        f.desktop.answers = {MessageAnswer::Yes};
+        f.window.toolActions().action(ID_RemoveSelection)->trigger();
+        QCOMPARE(f.desktop.texts(), std::vector<std::string>{std::string(removeSelectionQuestion)});
+        QCOMPARE(f.window.files().RowCount(), 2);
+        QCOMPARE(f.window.files().recordIdAt(1).value(), kept.value());
+        QCOMPARE(f.catalogue.RecordCount(), 1);
+        QVERIFY(!f.window.cmdOpen->isEnabled());
+        QCOMPARE(text(f.window.lblFiles), QString("File List (Row 0 Of 1)"));
+    }
+
+    void clearAllOnAnEmptyListStillAsksAndFilterIsNotYetThere()
+    {
+        Fixture f;
+        f.window.toolActions().action(ID_ClearAll)->trigger();
+        f.window.toolActions().action(ID_SetFileFilter)->trigger();
+        QCOMPARE(f.desktop.texts(),
+                 (std::vector<std::string>{std::string(clearAllQuestion), "To be implemented"}));
+        QCOMPARE(f.desktop.messages[1].buttons, MessageButtons::Ok);
+    }
+
+    void stopEndsTheIntakeAfterTheCurrentFile()
+    {
+        Fixture f;
+        GridModel files;
+        files.ColumnFormat(fileListFormat());
+        frmAddFiles intake(f.catalogue, f.desktop);
+        intake.objVsg = &files;
+        intake.request.blnAddFolder = true;
+        intake.request.strFile = f.treePath();
+        intake.yieldIntervalMs = 0;
+        intake.refreshCaller = [&] { intake.cmdStop->click(); };
+        intake.exec();
+        QCOMPARE(intake.outcome(), Outcome::Stopped);
+        QVERIFY(files.RowCount() < 5); // stopped at its first round of events
+        QCOMPARE(intake.lblProcessed->text(),
+                 QString("%1 File(s) Processed").arg(files.RowCount() - 1));
+        QVERIFY(intake.isHidden());
+    }
+
+    void splashShowsOnceAndStartPathsWaitForIt()
+    {
+        Fixture f;
+        f.window.splashMilliseconds = 10;
+        f.window.addStartPaths({f.treePath()});
+        QCOMPARE(f.window.files().RowCount(), 1); // nothing is added before the splash
+        f.window.show();
+        QTRY_VERIFY(f.window.splashDone());
+        QCOMPARE(f.window.files().RowCount(), 5);
+        f.window.showMinimized();
+        f.window.showNormal();
+        QTest::qWait(20);
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            QVERIFY(qobject_cast<frmSplash*>(widget) == nullptr);
+        }
+    }
+
+    void aCatalogueThatCannotBeOpenedIsAnError()
+    {
+        clsDatabase catalogue;
+        QVERIFY_THROWS_EXCEPTION(std::exception,
+                                 startCatalogue(catalogue, "/nonexistent/folder/data.dat"));
+    }
+};
+
+} // namespace corvelle
+
+QTEST_MAIN(corvelle::MainWindowTest)
+#include "MainWindowTest.moc"
