@@ -19,7 +19,8 @@ int main(int argc, char* argv[])
 
     const std::unique_ptr<corvelle::Desktop> desktop = corvelle::makeLinuxDesktop();
     corvelle::clsDatabase catalogue;
-    const std::filesystem::path file = corvelle::catalogueFolder() / "data.dat";
+    const std::filesystem::path folder = corvelle::catalogueFolder();
+    const std::filesystem::path file = folder / "data.dat";
     try {
         corvelle::startCatalogue(catalogue, file);
     } catch (const std::exception& error) {
@@ -29,7 +30,7 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    corvelle::frmMain window(*desktop, catalogue, corvelle::findHelpFile());
+    corvelle::frmMain window(*desktop, catalogue, folder, corvelle::findHelpFile());
     window.show();
     std::vector<std::string> paths;
     for (const QString& path : QApplication::arguments().mid(1)) {

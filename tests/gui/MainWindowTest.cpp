@@ -9,6 +9,7 @@
 #include "controls/ListCommands.h"
 #include "controls/ToolActions.h"
 #include "intake/frmAddFiles.h"
+#include "mainwindow/frmDupes.h"
 #include "mainwindow/frmMain.h"
 
 #include <QAction>
@@ -54,7 +55,7 @@ private:
         test::TempDir tree;
         clsDatabase catalogue;
         test::ScriptedDesktop desktop;
-        frmMain window{desktop, catalogue, store / "Corvelle.html"};
+        frmMain window{desktop, catalogue, store.path(), store / "Corvelle.html"};
     };
 
     static QString text(const QLabel* label) { return label->text(); }
@@ -216,6 +217,52 @@ private slots:
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             QVERIFY(qobject_cast<frmSplash*>(widget) == nullptr);
         }
+    }
+
+    void dedupeChecksCriteriaFirstThenTheFileCount()
+    {
+        Fixture f;
+        ToolActions& actions = f.window.toolActions();
+        for (const auto id : {ID_UseExtension, ID_UseSize, ID_UseCRC}) {
+            actions.action(id)->trigger();
+        }
+        actions.action(ID_Dedupe)->trigger();
+        actions.action(ID_UseSize)->trigger();
+        actions.action(ID_Dedupe)->trigger();
+        QCOMPARE(f.desktop.texts(),
+                 (std::vector<std::string>{"At least one setting must be ticked",
+                                           "You must have at least added 2 files to dedupe"}));
+    }
+
+    void dedupeListsTheGroupsAndKeepsItsWorkFilesBesideTheCatalogue()
+    {
+        Fixture f;
+        test::writeFile(f.tree / "dir/copy/f1.txt", "content 1");
+        f.addTree();
+        f.desktop.folderChoices.push_back(f.treePath() + "/copy");
+        f.window.AddFolder();
+        f.window.Dedupe();
+        QCOMPARE(f.window.dupes().RowCount(), 3);
+        QCOMPARE(f.window.dupes().recordAt(2).group, 1);
+        QCOMPARE(text(f.window.lblDuplicate), QString("Duplicate List (Row 0 Of 2)"));
+        QVERIFY(std::filesystem::exists(f.store / "dedupe.dat"));
+        QVERIFY(std::filesystem::exists(f.store / "dupelist.dat"));
+    }
+
+    void stopDuringTheExportLeavesTheDuplicateListAsItWas()
+    {
+        Fixture f;
+        f.addTree();
+        f.window.dupes().AppendRow({"earlier"});
+        frmDupes run(f.catalogue, DedupeFiles::in(f.store.path()), f.desktop);
+        run.objVsg = &f.window.dupes();
+        run.yieldIntervalMs = 0;
+        run.refreshCaller = [&] { run.cmdStop->click(); };
+        run.exec();
+        QCOMPARE(run.outcome(), Outcome::Stopped);
+        QCOMPARE(run.lblStatus->text(), QString("Step 2 :  Creating Duplicate List"));
+        QCOMPARE(f.window.dupes().RowCount(), 2);
+        QCOMPARE(f.window.dupes().CellText(1, 0), std::string("earlier"));
     }
 
     void aCatalogueThatCannotBeOpenedIsAnError()

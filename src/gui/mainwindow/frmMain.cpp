@@ -12,6 +12,7 @@
 #include "desktop/Desktop.h"
 #include "intake/IntakeNames.h"
 #include "intake/frmAddFiles.h"
+#include "mainwindow/frmDupes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -110,11 +111,12 @@ void startCatalogue(clsDatabase& catalogue, const std::filesystem::path& file)
     catalogue.DeleteRecords();
 }
 
-frmMain::frmMain(Desktop& desktop, clsDatabase& catalogue, std::filesystem::path helpFile,
-                 QWidget* parent)
+frmMain::frmMain(Desktop& desktop, clsDatabase& catalogue, std::filesystem::path workFolder,
+                 std::filesystem::path helpFile, QWidget* parent)
     : QMainWindow(parent)
     , m_desktop(desktop)
     , m_catalogue(catalogue)
+    , m_workFolder(std::move(workFolder))
     , m_helpFile(std::move(helpFile))
     , m_settings(std::make_unique<SettingCommands>(m_tools))
     , m_lists(catalogue, m_files, m_dupes, desktop)
@@ -370,6 +372,8 @@ void frmMain::ToolClick(Tool& tool)
         m_desktop.show(Message{"To be implemented", MessageIcon::None, MessageButtons::Ok});
         break;
     case Command::Dedupe:
+        Dedupe();
+        break;
     case Command::Setting:
     case Command::None:
         break;
@@ -446,6 +450,30 @@ void frmMain::runIntake(IntakeRequest request)
     intake.exec();
     vsgFiles_RowChanged();
     m_files.RedrawMode(1);
+}
+
+void frmMain::Dedupe()
+{
+    const DedupeSettings settings = m_tools.dedupeSettings();
+    const auto refuse = [this](const char* text) {
+        m_desktop.show(Message{text, MessageIcon::None, MessageButtons::Ok});
+    };
+    if (!settings.anyCriterion()) {
+        refuse("At least one setting must be ticked");
+        return;
+    }
+    if (m_files.RowCount() < 3) {
+        refuse("You must have at least added 2 files to dedupe");
+        return;
+    }
+    m_dupes.RedrawMode(2);
+    frmDupes run(m_catalogue, DedupeFiles::in(m_workFolder), m_desktop, this);
+    run.objVsg = &m_dupes;
+    run.settings = settings;
+    run.refreshCaller = [this] { m_dupesModel->publishPendingRows(); };
+    run.exec();
+    m_dupes.RedrawMode(1);
+    vsgDupes_RowChanged();
 }
 
 void frmMain::RemoveSelection()

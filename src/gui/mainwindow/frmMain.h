@@ -32,10 +32,10 @@ class ToolActions;
 class frmMain final : public QMainWindow, private ToolEvents {
     Q_OBJECT
 public:
-    /// `catalogue` is open and empty (see startCatalogue). `helpFile` is the user guide that
-    /// Contents opens.
-    frmMain(Desktop& desktop, clsDatabase& catalogue, std::filesystem::path helpFile,
-            QWidget* parent = nullptr);
+    /// `catalogue` is open and empty (see startCatalogue). The dedupe run's work files go to
+    /// `workFolder`, beside the catalogue. `helpFile` is the user guide that Contents opens.
+    frmMain(Desktop& desktop, clsDatabase& catalogue, std::filesystem::path workFolder,
+            std::filesystem::path helpFile, QWidget* parent = nullptr);
     ~frmMain() override;
 
     // The selection commands, as the menus and toolbar run them.
@@ -45,6 +45,8 @@ public:
     void RemoveSelection();
     void ClearAll(bool blnAsk);
     void ExitApplication();
+    /// Checks that a comparison is possible, then runs it in frmDupes.
+    void Dedupe();
 
     /// Adds what was named on the command line: each folder as Add Folder Recursive does, each
     /// run of files in one folder as Add Files does.
@@ -97,6 +99,7 @@ private:
 
     Desktop& m_desktop;
     clsDatabase& m_catalogue;
+    std::filesystem::path m_workFolder;
     std::filesystem::path m_helpFile;
     ToolModel m_tools;
     std::unique_ptr<SettingCommands> m_settings;
