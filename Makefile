@@ -35,7 +35,7 @@ test: build test-asan
 $(BENCH_BUILD)/build.ninja:
 	./scripts/install-deps --bench
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
-	    -DCORVELLE_BUILD_BENCH=ON -DCORVELLE_BUILD_GUI=OFF -DBUILD_TESTING=OFF
+	    -DCORVELLE_BUILD_BENCH=ON -DBUILD_TESTING=OFF
 
 bench: $(BENCH_BUILD)/build.ninja
 	./scripts/install-deps --bench

@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -443,9 +444,16 @@ void frmMain::runIntake(IntakeRequest request)
     frmAddFiles intake(m_catalogue, m_desktop, this);
     intake.objVsg = &m_files;
     intake.request = std::move(request);
-    intake.refreshCaller = [this] {
-        m_filesModel->publishPendingRows();
-        vsgFiles_RowChanged();
+    // The list takes in the new rows a few times a second: each batch costs the view a
+    // layout, and more often would not be seen.
+    QElapsedTimer sincePublished;
+    sincePublished.start();
+    intake.refreshCaller = [this, &sincePublished] {
+        if (sincePublished.elapsed() >= 200) {
+            m_filesModel->publishPendingRows();
+            vsgFiles_RowChanged();
+            sincePublished.restart();
+        }
     };
     intake.exec();
     vsgFiles_RowChanged();
