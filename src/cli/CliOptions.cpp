@@ -83,6 +83,26 @@ std::optional<OutputFormat> parseFormat(std::string_view text)
     return std::nullopt;
 }
 
+/// One of the name clean-up steps of the settings.
+using CleanupStep = bool DedupeSettings::*;
+
+/// The clean-up step a --keep-* flag switches off; null for any other option.
+CleanupStep stepKeptBy(std::string_view option)
+{
+    static constexpr std::array<std::pair<std::string_view, CleanupStep>, 4> keepFlags{{
+        {"--keep-brackets", &DedupeSettings::blnRemoveBracketedText},
+        {"--keep-numbers", &DedupeSettings::blnRemoveNumbers},
+        {"--keep-symbols", &DedupeSettings::blnRemoveSymbols},
+        {"--keep-spaces", &DedupeSettings::blnRemoveSpaces},
+    }};
+    for (const auto& [flag, step] : keepFlags) {
+        if (flag == option) {
+            return step;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 std::optional<std::int32_t> crcFirstKilobytes(std::string_view name)
@@ -180,18 +200,9 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
             return ShowHelp{};
         } else if (name == "--version") {
             return ShowVersion{};
-        } else if (name == "--keep-brackets") {
+        } else if (const CleanupStep step = stepKeptBy(name)) {
             error = flag(keep);
-            options.settings.blnRemoveBracketedText = false;
-        } else if (name == "--keep-numbers") {
-            error = flag(keep);
-            options.settings.blnRemoveNumbers = false;
-        } else if (name == "--keep-symbols") {
-            error = flag(keep);
-            options.settings.blnRemoveSymbols = false;
-        } else if (name == "--keep-spaces") {
-            error = flag(keep);
-            options.settings.blnRemoveSpaces = false;
+            options.settings.*step = false;
         } else if (name == "--use" || name == "--match" || name == "--crc-first" ||
                    name == "--filter" || name == "--work-dir" || name == "--catalogue" ||
                    name == "--format") {

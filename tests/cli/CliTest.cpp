@@ -1,5 +1,6 @@
 // corvelle-cli run for real on small trees: exit codes, refusals, and the four output formats
 // carrying every byte of every name.
+#include "CliOptions.h"
 #include "CliOutput.h"
 #include "CliRunner.h"
 
@@ -343,7 +344,29 @@ TEST(Cli, namedCatalogueIsKeptAndStartsEmptyEachRun)
     EXPECT_TRUE(fs::exists(catalogue));
 }
 
-// --- Pieces of the output, directly ----------------------------------------------------------
+// --- Pieces of the command line and the output, directly ----------------------------------
+
+TEST(CliOptions, eachKeepFlagSwitchesOffItsOwnCleanupStepOnly)
+{
+    using Step = bool DedupeSettings::*;
+    const std::vector<std::pair<std::string_view, Step>> flags{
+        {"--keep-brackets", &DedupeSettings::blnRemoveBracketedText},
+        {"--keep-numbers", &DedupeSettings::blnRemoveNumbers},
+        {"--keep-symbols", &DedupeSettings::blnRemoveSymbols},
+        {"--keep-spaces", &DedupeSettings::blnRemoveSpaces},
+    };
+    for (const auto& [flag, kept] : flags) {
+        const cli::ParseResult parsed = cli::parseArguments({flag, "."});
+        const auto* options = std::get_if<cli::Options>(&parsed);
+        ASSERT_NE(options, nullptr) << flag;
+        for (const auto& [other, step] : flags) {
+            EXPECT_EQ(options->settings.*step, step != kept) << flag << " vs " << other;
+        }
+        const std::string withValue = std::string(flag) + "=yes";
+        EXPECT_TRUE(std::holds_alternative<cli::UsageError>(cli::parseArguments({withValue, "."})))
+            << withValue;
+    }
+}
 
 TEST(CliOutput, csvFieldsAreQuotedOnlyWhenNeeded)
 {
