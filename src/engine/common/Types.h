@@ -1,6 +1,7 @@
 // Value types shared by every part of the engine.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -21,14 +22,7 @@ public:
     /// Whether this names a record: the default, 0, names none.
     constexpr explicit operator bool() const noexcept { return m_value != 0; }
 
-    friend constexpr bool operator==(RecordId, RecordId) noexcept = default;
-    friend constexpr bool operator<(RecordId a, RecordId b) noexcept
-    {
-        return a.m_value < b.m_value;
-    }
-    friend constexpr bool operator>(RecordId a, RecordId b) noexcept { return b < a; }
-    friend constexpr bool operator<=(RecordId a, RecordId b) noexcept { return !(b < a); }
-    friend constexpr bool operator>=(RecordId a, RecordId b) noexcept { return !(a < b); }
+    friend constexpr auto operator<=>(RecordId, RecordId) noexcept = default;
 
 private:
     std::int32_t m_value = 0;
