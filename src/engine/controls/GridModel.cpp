@@ -181,9 +181,7 @@ void GridModel::insertRow(Row row)
 
 void GridModel::RemoveRow(int row)
 {
-    if (row < 1 || row >= RowCount()) {
-        throw std::out_of_range("row " + std::to_string(row) + " is not a data row");
-    }
+    checkDataRow(row);
     if (m_observer != nullptr) {
         m_observer->rowsAboutToBeRemoved(row, row);
     }
@@ -264,9 +262,7 @@ int GridModel::FindRow(std::string_view value, int col) const
 
 const RowRecord& GridModel::recordAt(int row) const
 {
-    if (row < 1 || row >= RowCount()) {
-        throw std::out_of_range("row " + std::to_string(row) + " is not a data row");
-    }
+    checkDataRow(row);
     return m_rows[static_cast<std::size_t>(row)].record;
 }
 
@@ -325,9 +321,7 @@ void GridModel::ClearSelection()
 void GridModel::setSelection(std::vector<int> rows)
 {
     for (const int row : rows) {
-        if (row < 1 || row >= RowCount()) {
-            throw std::out_of_range("row " + std::to_string(row) + " is not a data row");
-        }
+        checkDataRow(row);
     }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -348,6 +342,13 @@ void GridModel::RedrawMode(int mode)
     m_redrawMode = mode;
     if (m_observer != nullptr) {
         m_observer->redrawModeChanged();
+    }
+}
+
+void GridModel::checkDataRow(int row) const
+{
+    if (row < 1 || row >= RowCount()) {
+        throw std::out_of_range("row " + std::to_string(row) + " is not a data row");
     }
 }
 
