@@ -346,6 +346,18 @@ TEST(CliOptions, eachKeepFlagSwitchesOffItsOwnCleanupStepOnly)
     }
 }
 
+TEST(CliOptions, checksumSizesAreTheWindowsInKilobytes)
+{
+    EXPECT_EQ(cli::crcFirstKilobytes("1K"), 1);
+    EXPECT_EQ(cli::crcFirstKilobytes("512k"), 512);
+    EXPECT_EQ(cli::crcFirstKilobytes("1M"), 1024);
+    EXPECT_EQ(cli::crcFirstKilobytes("16MB"), 16384);
+    EXPECT_EQ(cli::crcFirstKilobytes("2kb"), 2);
+    for (const std::string_view refused : {"3K", "32M", "1", "1 KB", "1KBB", "", "K"}) {
+        EXPECT_EQ(cli::crcFirstKilobytes(refused), std::nullopt) << refused;
+    }
+}
+
 TEST(CliOutput, csvFieldsAreQuotedOnlyWhenNeeded)
 {
     EXPECT_EQ(cli::escapeCsv("plain"), "plain");
