@@ -40,6 +40,19 @@ Store& store()
     return instance;
 }
 
+/// IDs drawn uniformly from those BM_AddRecord gave out; one fixed sequence per seed.
+class RandomIds {
+public:
+    explicit RandomIds(std::mt19937::result_type seed)
+        : m_rng(seed)
+    {}
+    RecordId next() { return RecordId{m_pick(m_rng)}; }
+
+private:
+    std::mt19937 m_rng;
+    std::uniform_int_distribution<std::int32_t> m_pick{1, kRecords};
+};
+
 void BM_AddRecord(benchmark::State& state)
 {
     clsDatabase& db = store().db;
@@ -61,11 +74,10 @@ BENCHMARK(BM_AddRecord)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTi
 void BM_FindID(benchmark::State& state)
 {
     clsDatabase& db = store().db;
-    std::mt19937 rng(2);
-    std::uniform_int_distribution<std::int32_t> pick(1, kRecords);
+    RandomIds ids(2);
     for (auto _ : state) {
         for (int i = 0; i < kLookups; ++i) {
-            benchmark::DoNotOptimize(db.FindID(RecordId{pick(rng)}));
+            benchmark::DoNotOptimize(db.FindID(ids.next()));
         }
     }
     state.SetItemsProcessed(kLookups);
@@ -75,11 +87,10 @@ BENCHMARK(BM_FindID)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime(
 void BM_FindIDAndReadFields(benchmark::State& state)
 {
     clsDatabase& db = store().db;
-    std::mt19937 rng(3);
-    std::uniform_int_distribution<std::int32_t> pick(1, kRecords);
+    RandomIds ids(3);
     for (auto _ : state) {
         for (int i = 0; i < kLookups / 4; ++i) {
-            if (db.FindID(RecordId{pick(rng)})) {
+            if (db.FindID(ids.next())) {
                 benchmark::DoNotOptimize(db.currentRecord().size);
             }
         }
@@ -91,11 +102,10 @@ BENCHMARK(BM_FindIDAndReadFields)->Iterations(1)->Unit(benchmark::kMillisecond)-
 void BM_DeleteRecord(benchmark::State& state)
 {
     clsDatabase& db = store().db;
-    std::mt19937 rng(4);
-    std::uniform_int_distribution<std::int32_t> pick(1, kRecords);
+    RandomIds ids(4);
     for (auto _ : state) {
         for (int i = 0; i < kDeletes; ++i) {
-            db.DeleteRecord(RecordId{pick(rng)});
+            db.DeleteRecord(ids.next());
         }
     }
     state.SetItemsProcessed(kDeletes);

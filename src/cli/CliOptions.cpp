@@ -1,5 +1,7 @@
 #include "CliOptions.h"
 
+#include "controls/ToolModel.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -83,33 +85,53 @@ std::optional<OutputFormat> parseFormat(std::string_view text)
     return std::nullopt;
 }
 
+/// A checksum size of the window's list as the command line writes it: "1 KB" is "1K".
+std::string commandLineSize(std::string_view caption)
+{
+    std::string size;
+    for (const char c : caption) {
+        if (c != ' ') {
+            size += c;
+        }
+    }
+    if (size.ends_with('B')) {
+        size.pop_back();
+    }
+    return size;
+}
+
+/// One of the name clean-up steps of the settings.
+using CleanupStep = bool DedupeSettings::*;
+
+/// The clean-up step a --keep-* flag switches off; null for any other option.
+CleanupStep stepKeptBy(std::string_view option)
+{
+    static constexpr std::array<std::pair<std::string_view, CleanupStep>, 4> keepFlags{{
+        {"--keep-brackets", &DedupeSettings::blnRemoveBracketedText},
+        {"--keep-numbers", &DedupeSettings::blnRemoveNumbers},
+        {"--keep-symbols", &DedupeSettings::blnRemoveSymbols},
+        {"--keep-spaces", &DedupeSettings::blnRemoveSpaces},
+    }};
+    for (const auto& [flag, step] : keepFlags) {
+        if (flag == option) {
+            return step;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 std::optional<std::int32_t> crcFirstKilobytes(std::string_view name)
 {
-    static constexpr std::array<std::pair<std::string_view, std::int32_t>, 15> entries{{
-        {"1k", 1},
-        {"2k", 2},
-        {"4k", 4},
-        {"8k", 8},
-        {"16k", 16},
-        {"32k", 32},
-        {"64k", 64},
-        {"128k", 128},
-        {"256k", 256},
-        {"512k", 512},
-        {"1m", 1024},
-        {"2m", 2048},
-        {"4m", 4096},
-        {"8m", 8192},
-        {"16m", 16384},
-    }};
     std::string word = lower(name);
     if (word.ends_with("b")) { // "1KB", "16MB", as the window writes them
         word.pop_back();
     }
-    for (const auto& [entry, kilobytes] : entries) {
-        if (word == entry) {
+    for (const ComboEntry& entry : crcFilesFirstEntries()) {
+        if (word == lower(commandLineSize(entry.text))) {
+            std::int32_t kilobytes = 0;
+            std::from_chars(entry.value.data(), entry.value.data() + entry.value.size(), kilobytes);
             return kilobytes;
         }
     }
@@ -180,18 +202,9 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
             return ShowHelp{};
         } else if (name == "--version") {
             return ShowVersion{};
-        } else if (name == "--keep-brackets") {
+        } else if (const CleanupStep step = stepKeptBy(name)) {
             error = flag(keep);
-            options.settings.blnRemoveBracketedText = false;
-        } else if (name == "--keep-numbers") {
-            error = flag(keep);
-            options.settings.blnRemoveNumbers = false;
-        } else if (name == "--keep-symbols") {
-            error = flag(keep);
-            options.settings.blnRemoveSymbols = false;
-        } else if (name == "--keep-spaces") {
-            error = flag(keep);
-            options.settings.blnRemoveSpaces = false;
+            options.settings.*step = false;
         } else if (name == "--use" || name == "--match" || name == "--crc-first" ||
                    name == "--filter" || name == "--work-dir" || name == "--catalogue" ||
                    name == "--format") {
@@ -213,9 +226,11 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
             } else if (name == "--crc-first") {
                 const auto kilobytes = crcFirstKilobytes(*v);
                 if (!kilobytes) {
-                    return UsageError{"--crc-first: " + quoted(*v) +
-                                      " is not one of 1K 2K 4K 8K 16K 32K 64K 128K 256K 512K 1M "
-                                      "2M 4M 8M 16M"};
+                    std::string sizes;
+                    for (const ComboEntry& entry : crcFilesFirstEntries()) {
+                        sizes += " " + commandLineSize(entry.text);
+                    }
+                    return UsageError{"--crc-first: " + quoted(*v) + " is not one of" + sizes};
                 }
                 options.settings.lngCRCFilesFirstKB = *kilobytes;
             } else if (name == "--filter") {

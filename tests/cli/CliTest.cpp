@@ -1,5 +1,6 @@
 // corvelle-cli run for real on small trees: exit codes, refusals, and the four output formats
 // carrying every byte of every name.
+#include "CliOptions.h"
 #include "CliOutput.h"
 #include "CliRunner.h"
 
@@ -81,6 +82,20 @@ void buildSmallTree(const TempDir& dir)
     writeFile(dir / "g/w.bin", "Other"); // same size, other checksum
 }
 
+/// A tree to run in and a work folder for the run's files.
+class Cli : public ::testing::Test {
+protected:
+    /// Runs corvelle-cli in the tree, its work files going to the work folder.
+    [[nodiscard]] CliResult runWithWorkDir(std::vector<std::string> args) const
+    {
+        args.insert(args.begin(), {"--work-dir", work.path().string()});
+        return runCli(args, dir.path());
+    }
+
+    TempDir dir;
+    TempDir work;
+};
+
 // --- Usage errors --------------------------------------------------------------------------
 
 struct UsageCase {
@@ -117,9 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--catalogue", "no/such/dir/cat.dat", "."}, "catalogue"},
         UsageCase{{"--recursive=yes", "."}, "--recursive"}));
 
-TEST(Cli, helpAndVersionSucceed)
+TEST_F(Cli, helpAndVersionSucceed)
 {
-    TempDir dir;
     const CliResult help = runCli({"--help"}, dir.path());
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Exit status"), std::string::npos);
@@ -131,9 +145,8 @@ TEST(Cli, helpAndVersionSucceed)
 
 // --- Refusals ------------------------------------------------------------------------------
 
-TEST(Cli, noCriterionIsRefused)
+TEST_F(Cli, noCriterionIsRefused)
 {
-    TempDir dir;
     buildSmallTree(dir);
     const CliResult result = runCli({"-r", "--use", "", "."}, dir.path());
     EXPECT_EQ(result.exitCode, 1);
@@ -141,9 +154,8 @@ TEST(Cli, noCriterionIsRefused)
     EXPECT_TRUE(result.out.empty());
 }
 
-TEST(Cli, fewerThanTwoCataloguedFilesAreRefused)
+TEST_F(Cli, fewerThanTwoCataloguedFilesAreRefused)
 {
-    TempDir dir;
     writeFile(dir / "only.txt", "x");
     // The same file twice is one record: the second is refused by the catalogue.
     const CliResult result = runCli({"only.txt", under(dir, "only.txt")}, dir.path());
@@ -153,13 +165,10 @@ TEST(Cli, fewerThanTwoCataloguedFilesAreRefused)
 
 // --- Output --------------------------------------------------------------------------------
 
-TEST(Cli, tsvHoldsTheDuplicateListRows)
+TEST_F(Cli, tsvHoldsTheDuplicateListRows)
 {
-    TempDir dir;
     buildSmallTree(dir);
-    TempDir work;
-    const CliResult result = runCli(
-        {"-r", "-q", "--format", "tsv", "--work-dir", work.path().string(), "."}, dir.path());
+    const CliResult result = runWithWorkDir({"-r", "-q", "--format", "tsv", "."});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(result.err.empty()) << result.err;
     const std::vector<Row> rows = tsvRows(result.out);
@@ -183,92 +192,73 @@ TEST(Cli, tsvHoldsTheDuplicateListRows)
     EXPECT_FALSE(fs::exists(dir / "dedupe.dat"));
 }
 
-TEST(Cli, criteriaAndChecksumSizeComeFromTheOptions)
+TEST_F(Cli, criteriaAndChecksumSizeComeFromTheOptions)
 {
-    TempDir dir;
     // Equal in their first kilobyte only.
     writeFile(dir / "one.bin", std::string(1024, 'a') + std::string(100, 'b'));
     writeFile(dir / "two.bin", std::string(1024, 'a') + std::string(100, 'c'));
     writeFile(dir / "three.dat", std::string(1124, 'z'));
-    TempDir work;
-    const std::string workDir = work.path().string();
 
-    const CliResult full =
-        runCli({"-q", "--format", "tsv", "--work-dir", workDir, "."}, dir.path());
+    const CliResult full = runWithWorkDir({"-q", "--format", "tsv", "."});
     EXPECT_TRUE(full.out.empty()) << full.out;
 
-    const CliResult firstK = runCli(
-        {"-q", "--format", "tsv", "--crc-first", "1K", "--work-dir", workDir, "."}, dir.path());
+    const CliResult firstK = runWithWorkDir({"-q", "--format", "tsv", "--crc-first", "1K", "."});
     EXPECT_EQ(tsvRows(firstK.out).size(), 2u);
 
     // Size alone: all three are 1124 bytes.
-    const CliResult sizeOnly =
-        runCli({"-q", "--format", "tsv", "--use", "size", "--work-dir", workDir, "."}, dir.path());
+    const CliResult sizeOnly = runWithWorkDir({"-q", "--format", "tsv", "--use", "size", "."});
     ASSERT_EQ(tsvRows(sizeOnly.out).size(), 3u);
     // Without crc as a criterion no checksum is computed at all.
     EXPECT_EQ(tsvRows(sizeOnly.out)[0][6], "$00000000");
 }
 
-TEST(Cli, filterLimitsFolderScansButNotNamedFiles)
+TEST_F(Cli, filterLimitsFolderScansButNotNamedFiles)
 {
-    TempDir dir;
     writeFile(dir / "a.txt", "same");
     writeFile(dir / "b.txt", "same");
     writeFile(dir / "c.log", "same");
     writeFile(dir / "d.log", "same");
-    TempDir work;
-    const CliResult result = runCli({"-q", "--format", "tsv", "--filter", "*.TXT", "--work-dir",
-                                     work.path().string(), ".", "c.log", "d.log"},
-                                    dir.path());
+    const CliResult result =
+        runWithWorkDir({"-q", "--format", "tsv", "--filter", "*.TXT", ".", "c.log", "d.log"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(groupsOf(tsvRows(result.out)),
               (std::set<std::set<std::string>>{{under(dir, "a.txt"), under(dir, "b.txt")},
                                                {under(dir, "c.log"), under(dir, "d.log")}}));
 }
 
-TEST(Cli, linkToAFolderIsScannedButLinksInsideAreNot)
+TEST_F(Cli, linkToAFolderIsScannedButLinksInsideAreNot)
 {
-    TempDir dir;
     writeFile(dir / "real/a.txt", "same");
     writeFile(dir / "real/b.txt", "same");
     fs::create_directory_symlink(dir / "real", dir / "named-link");
     fs::create_symlink(dir / "real" / "a.txt", dir / "real" / "c.txt");
-    TempDir work;
-    const CliResult result = runCli(
-        {"-q", "--format", "tsv", "--work-dir", work.path().string(), "named-link"}, dir.path());
+    const CliResult result = runWithWorkDir({"-q", "--format", "tsv", "named-link"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(groupsOf(tsvRows(result.out)),
               (std::set<std::set<std::string>>{
                   {under(dir, "named-link/a.txt"), under(dir, "named-link/b.txt")}}));
 }
 
-TEST(Cli, unreadableFilesAreReportedAndTheRunStillSucceeds)
+TEST_F(Cli, unreadableFilesAreReportedAndTheRunStillSucceeds)
 {
-    TempDir dir;
     writeFile(dir / "a.txt", "same");
     writeFile(dir / "b.txt", "same");
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
-    TempDir work;
-    const CliResult result =
-        runCli({"--format", "tsv", "--work-dir", work.path().string(), "a.txt", "pipe", "b.txt"},
-               dir.path());
+    const CliResult result = runWithWorkDir({"--format", "tsv", "a.txt", "pipe", "b.txt"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.err, "Error adding file '" + under(dir, "pipe") + "'\n");
     EXPECT_EQ(tsvRows(result.out).size(), 2u);
 }
 
-TEST(Cli, oddNamesSurviveTsvAndJson)
+TEST_F(Cli, oddNamesSurviveTsvAndJson)
 {
     const std::vector<std::string> names{"tab\there.txt", "new\nline.txt", "bad\xff\xfe.txt",
                                          "back\\slash.txt", "comma, \"quoted\".txt"};
-    TempDir dir;
     for (const std::string& name : names) {
         writeFile(dir / "one" / name, name);
         writeFile(dir / "two" / name, name);
     }
-    TempDir work;
-    const CliResult tsv =
-        runCli({"-r", "--format", "tsv", "--work-dir", work.path().string(), "."}, dir.path());
+    const CliResult tsv = runWithWorkDir({"-r", "--format", "tsv", "."});
     ASSERT_EQ(tsv.exitCode, 0) << tsv.err;
     const std::vector<Row> rows = tsvRows(tsv.out);
     ASSERT_EQ(rows.size(), 10u);
@@ -279,8 +269,7 @@ TEST(Cli, oddNamesSurviveTsvAndJson)
     }
     EXPECT_EQ(seen, std::set<std::string>(names.begin(), names.end()));
 
-    const CliResult json =
-        runCli({"-r", "--format", "json", "--work-dir", work.path().string(), "."}, dir.path());
+    const CliResult json = runWithWorkDir({"-r", "--format", "json", "."});
     ASSERT_EQ(json.exitCode, 0) << json.err;
     EXPECT_EQ(json.out.find('\t'), std::string::npos);
     EXPECT_NE(json.out.find(R"("name": "tab\there")"), std::string::npos);
@@ -296,14 +285,11 @@ TEST(Cli, oddNamesSurviveTsvAndJson)
     EXPECT_NE(json.out.find("\"group\": 5"), std::string::npos);
 }
 
-TEST(Cli, csvHasAHeaderAndQuotesWhatNeedsIt)
+TEST_F(Cli, csvHasAHeaderAndQuotesWhatNeedsIt)
 {
-    TempDir dir;
     writeFile(dir / "one/comma, \"q\".txt", "x");
     writeFile(dir / "two/comma, \"q\".txt", "x");
-    TempDir work;
-    const CliResult result =
-        runCli({"-r", "--format", "csv", "--work-dir", work.path().string(), "."}, dir.path());
+    const CliResult result = runWithWorkDir({"-r", "--format", "csv", "."});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const std::vector<std::string> lines = splitText(result.out, "\r\n");
     ASSERT_EQ(lines.size(), 3u);
@@ -311,13 +297,10 @@ TEST(Cli, csvHasAHeaderAndQuotesWhatNeedsIt)
     EXPECT_NE(lines[1].find(",\"comma, \"\"q\"\"\",.txt,1,$"), std::string::npos) << lines[1];
 }
 
-TEST(Cli, textListsEachGroupWithItsFullPaths)
+TEST_F(Cli, textListsEachGroupWithItsFullPaths)
 {
-    TempDir dir;
     buildSmallTree(dir);
-    TempDir work;
-    const CliResult result =
-        runCli({"-r", "--work-dir", work.path().string(), dir.path().string()}, dir.path());
+    const CliResult result = runWithWorkDir({"-r", dir.path().string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.out.find("Group 1: 3 files\n"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("Group 2: 2 files\n"), std::string::npos);
@@ -325,17 +308,13 @@ TEST(Cli, textListsEachGroupWithItsFullPaths)
     EXPECT_NE(result.out.find("2 duplicate group(s), 3 redundant file(s)."), std::string::npos);
 }
 
-TEST(Cli, namedCatalogueIsKeptAndStartsEmptyEachRun)
+TEST_F(Cli, namedCatalogueIsKeptAndStartsEmptyEachRun)
 {
-    TempDir dir;
     writeFile(dir / "a.txt", "same");
     writeFile(dir / "b.txt", "same");
-    TempDir work;
     const std::string catalogue = (work / "catalogue.db").string();
     for (int run = 0; run < 2; ++run) {
-        const CliResult result = runCli(
-            {"--format", "tsv", "--catalogue", catalogue, "--work-dir", work.path().string(), "."},
-            dir.path());
+        const CliResult result = runWithWorkDir({"--format", "tsv", "--catalogue", catalogue, "."});
         ASSERT_EQ(result.exitCode, 0) << result.err;
         // A second run over the same files finds them again: nothing is left from the first.
         EXPECT_EQ(tsvRows(result.out).size(), 2u);
@@ -343,7 +322,41 @@ TEST(Cli, namedCatalogueIsKeptAndStartsEmptyEachRun)
     EXPECT_TRUE(fs::exists(catalogue));
 }
 
-// --- Pieces of the output, directly ----------------------------------------------------------
+// --- Pieces of the command line and the output, directly ----------------------------------
+
+TEST(CliOptions, eachKeepFlagSwitchesOffItsOwnCleanupStepOnly)
+{
+    using Step = bool DedupeSettings::*;
+    const std::vector<std::pair<std::string_view, Step>> flags{
+        {"--keep-brackets", &DedupeSettings::blnRemoveBracketedText},
+        {"--keep-numbers", &DedupeSettings::blnRemoveNumbers},
+        {"--keep-symbols", &DedupeSettings::blnRemoveSymbols},
+        {"--keep-spaces", &DedupeSettings::blnRemoveSpaces},
+    };
+    for (const auto& [flag, kept] : flags) {
+        const cli::ParseResult parsed = cli::parseArguments({flag, "."});
+        const auto* options = std::get_if<cli::Options>(&parsed);
+        ASSERT_NE(options, nullptr) << flag;
+        for (const auto& [other, step] : flags) {
+            EXPECT_EQ(options->settings.*step, step != kept) << flag << " vs " << other;
+        }
+        const std::string withValue = std::string(flag) + "=yes";
+        EXPECT_TRUE(std::holds_alternative<cli::UsageError>(cli::parseArguments({withValue, "."})))
+            << withValue;
+    }
+}
+
+TEST(CliOptions, checksumSizesAreTheWindowsInKilobytes)
+{
+    EXPECT_EQ(cli::crcFirstKilobytes("1K"), 1);
+    EXPECT_EQ(cli::crcFirstKilobytes("512k"), 512);
+    EXPECT_EQ(cli::crcFirstKilobytes("1M"), 1024);
+    EXPECT_EQ(cli::crcFirstKilobytes("16MB"), 16384);
+    EXPECT_EQ(cli::crcFirstKilobytes("2kb"), 2);
+    for (const std::string_view refused : {"3K", "32M", "1", "1 KB", "1KBB", "", "K"}) {
+        EXPECT_EQ(cli::crcFirstKilobytes(refused), std::nullopt) << refused;
+    }
+}
 
 TEST(CliOutput, csvFieldsAreQuotedOnlyWhenNeeded)
 {

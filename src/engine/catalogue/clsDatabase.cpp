@@ -273,9 +273,8 @@ RecordId clsDatabase::Impl::add(std::string_view path, std::string_view file,
         return RecordId{};
     }
     const RecordId added{static_cast<std::int32_t>(id)};
+    // The cursor rests on the new record; its fields are read back only if someone asks.
     placeOn(m_ids.append(added));
-    m_current = CatalogueRecord{
-        added, std::string(path), std::string(file), std::string(extension), size, crc};
     noteChange();
     return added;
 }

@@ -21,6 +21,8 @@ public:
     /// Whether this names a record: the default, 0, names none.
     constexpr explicit operator bool() const noexcept { return m_value != 0; }
 
+    // Written out rather than a defaulted <=>: <compare> is more than Qt 6.4's moc can parse,
+    // and the window's headers include this one.
     friend constexpr bool operator==(RecordId, RecordId) noexcept = default;
     friend constexpr bool operator<(RecordId a, RecordId b) noexcept
     {

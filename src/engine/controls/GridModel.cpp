@@ -186,9 +186,11 @@ void GridModel::RemoveRow(int row)
 
 void GridModel::RemoveRows(int first, int last)
 {
-    if (first < 1 || last < first || last >= RowCount()) {
-        throw std::out_of_range("rows " + std::to_string(first) + " to " + std::to_string(last) +
-                                " are not data rows");
+    checkDataRow(first);
+    checkDataRow(last);
+    if (last < first) {
+        throw std::out_of_range("no rows from " + std::to_string(first) + " to " +
+                                std::to_string(last));
     }
     const int count = last - first + 1;
     if (m_observer != nullptr) {
@@ -271,9 +273,7 @@ int GridModel::FindRow(std::string_view value, int col) const
 
 const RowRecord& GridModel::recordAt(int row) const
 {
-    if (row < 1 || row >= RowCount()) {
-        throw std::out_of_range("row " + std::to_string(row) + " is not a data row");
-    }
+    checkDataRow(row);
     return m_rows[static_cast<std::size_t>(row)].record;
 }
 
@@ -332,9 +332,7 @@ void GridModel::ClearSelection()
 void GridModel::setSelection(std::vector<int> rows)
 {
     for (const int row : rows) {
-        if (row < 1 || row >= RowCount()) {
-            throw std::out_of_range("row " + std::to_string(row) + " is not a data row");
-        }
+        checkDataRow(row);
     }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -355,6 +353,13 @@ void GridModel::RedrawMode(int mode)
     m_redrawMode = mode;
     if (m_observer != nullptr) {
         m_observer->redrawModeChanged();
+    }
+}
+
+void GridModel::checkDataRow(int row) const
+{
+    if (row < 1 || row >= RowCount()) {
+        throw std::out_of_range("row " + std::to_string(row) + " is not a data row");
     }
 }
 

@@ -124,6 +124,7 @@ private:
     };
     static constexpr Color kNoColor = 0xFFFFFFFFu;
 
+    void checkDataRow(int row) const;
     void checkCell(int row, int col) const;
     void insertRow(Row row);
 

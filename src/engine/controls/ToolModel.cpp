@@ -21,14 +21,6 @@ std::vector<ComboEntry> matchPercentageEntries()
             {"70%", "70"},   {"60%", "60"}, {"50%", "50"}};
 }
 
-std::vector<ComboEntry> crcFilesFirstEntries()
-{
-    return {{"1 KB", "1"},     {"2 KB", "2"},     {"4 KB", "4"},     {"8 KB", "8"},
-            {"16 KB", "16"},   {"32 KB", "32"},   {"64 KB", "64"},   {"128 KB", "128"},
-            {"256 KB", "256"}, {"512 KB", "512"}, {"1 MB", "1024"},  {"2 MB", "2048"},
-            {"4 MB", "4096"},  {"8 MB", "8192"},  {"16 MB", "16384"}};
-}
-
 std::int32_t selectedValue(const Tool& combo)
 {
     const std::string& text = combo.ComboEntryValue(combo.ComboListIndex());
@@ -41,6 +33,14 @@ std::int32_t selectedValue(const Tool& combo)
 }
 
 } // namespace
+
+std::vector<ComboEntry> crcFilesFirstEntries()
+{
+    return {{"1 KB", "1"},     {"2 KB", "2"},     {"4 KB", "4"},     {"8 KB", "8"},
+            {"16 KB", "16"},   {"32 KB", "32"},   {"64 KB", "64"},   {"128 KB", "128"},
+            {"256 KB", "256"}, {"512 KB", "512"}, {"1 MB", "1024"},  {"2 MB", "2048"},
+            {"4 MB", "4096"},  {"8 MB", "8192"},  {"16 MB", "16384"}};
+}
 
 Tool::Tool(ToolModel& owner, ToolKind kind, std::string_view id, std::string_view caption)
     : m_owner(&owner)

@@ -57,6 +57,9 @@ struct ComboEntry {
     std::string value;
 };
 
+/// The leading-bytes sizes the checksum offers, "1 KB" to "16 MB", each valued in KB.
+std::vector<ComboEntry> crcFilesFirstEntries();
+
 class ToolModel;
 
 /// One tool. Its setters tell the model's observer when a value really changes; they never

@@ -112,10 +112,9 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
                 ok ? (total + intake::crcBlockSize() - 1) / intake::crcBlockSize()
                    : facts.blocksDone;
             for (std::int64_t block = 1; block <= blocks; ++block) {
-                const std::int64_t remaining =
-                    total - std::min(block * intake::crcBlockSize(), total);
+                const std::int64_t done = std::min(block * intake::crcBlockSize(), total);
                 m_hooks.setProgress(
-                    percentOf(static_cast<double>(total - remaining), static_cast<double>(total)));
+                    percentOf(static_cast<double>(done), static_cast<double>(total)));
             }
         }
         if (ok) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <unicode/uchar.h>
 
 namespace corvelle {
@@ -22,21 +23,15 @@ std::u32string foldedCharacters(std::string_view text)
     return out;
 }
 
-/// The last characters of `name` equal `ending`, letter case ignored.
-bool endsWithIgnoringCase(std::string_view name, std::string_view ending)
+/// The last bytes of `name` equal `ending`, ASCII letter case ignored.
+bool endsWithAsciiIgnoringCase(std::string_view name, std::string_view ending)
 {
-    if (isAscii(ending) && isAscii(name)) {
-        if (ending.size() > name.size()) {
-            return false;
-        }
-        const std::string_view tail = name.substr(name.size() - ending.size());
-        return std::equal(tail.begin(), tail.end(), ending.begin(), ending.end(),
-                          [](char a, char b) { return asciiUpper(a) == asciiUpper(b); });
+    if (ending.size() > name.size()) {
+        return false;
     }
-    const std::u32string n = foldedCharacters(name);
-    const std::u32string e = foldedCharacters(ending);
-    return e.size() <= n.size() &&
-           std::equal(e.begin(), e.end(), n.end() - static_cast<std::ptrdiff_t>(e.size()));
+    const std::string_view tail = name.substr(name.size() - ending.size());
+    return std::equal(tail.begin(), tail.end(), ending.begin(), ending.end(),
+                      [](char a, char b) { return asciiUpper(a) == asciiUpper(b); });
 }
 
 } // namespace
@@ -58,7 +53,8 @@ FilterPatterns::FilterPatterns(std::string_view filters)
         if (pattern == ".*") {
             m_matchAll = true;
         } else if (!pattern.empty()) {
-            m_endings.emplace_back(pattern);
+            m_endings.push_back(
+                Ending{std::string(pattern), isAscii(pattern), foldedCharacters(pattern)});
         }
         start = end + 1;
     }
@@ -69,8 +65,21 @@ bool FilterPatterns::matches(std::string_view name) const
     if (m_matchAll) {
         return true;
     }
-    return std::any_of(m_endings.begin(), m_endings.end(), [name](const std::string& ending) {
-        return endsWithIgnoringCase(name, ending);
+    // Both ASCII: bytes compare directly. Otherwise the name is folded, once for all the
+    // endings, and compared character by character.
+    const bool asciiName = isAscii(name);
+    std::optional<std::u32string> foldedName;
+    return std::any_of(m_endings.begin(), m_endings.end(), [&](const Ending& ending) {
+        if (asciiName && ending.ascii) {
+            return endsWithAsciiIgnoringCase(name, ending.bytes);
+        }
+        if (!foldedName) {
+            foldedName = foldedCharacters(name);
+        }
+        const std::u32string& n = *foldedName;
+        const std::u32string& e = ending.folded;
+        return e.size() <= n.size() &&
+               std::equal(e.begin(), e.end(), n.end() - static_cast<std::ptrdiff_t>(e.size()));
     });
 }
 

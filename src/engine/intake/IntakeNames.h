@@ -22,8 +22,16 @@ public:
     [[nodiscard]] bool matches(std::string_view name) const;
 
 private:
+    /// One ending as given, and its letter-case-folded characters for names that are not
+    /// plain ASCII (or when the ending itself is not).
+    struct Ending {
+        std::string bytes;
+        bool ascii = true;
+        std::u32string folded;
+    };
+
     bool m_matchAll = false;
-    std::vector<std::string> m_endings;
+    std::vector<Ending> m_endings;
 };
 
 /// A full path cut after its last "/".

@@ -13,6 +13,8 @@
 namespace corvelle {
 namespace {
 
+using test::chosenFiles;
+using test::folderScan;
 using test::IntakeHarness;
 using test::TempDir;
 using test::writeFile;
@@ -71,11 +73,7 @@ TEST_P(IntakeModes, withoutChecksumsTheCrcIsZeroAndProgressUntouched)
     writeFile(tree / "a.txt", "hello");
     IntakeHarness h;
     auto run = h.intake(GetParam());
-    IntakeRequest request;
-    request.blnAddFolder = true;
-    request.lngCRCSize = 0;
-    request.strFile = tree.path().string();
-    ASSERT_EQ(run->Run(request), Outcome::Completed);
+    ASSERT_EQ(run->Run(folderScan(tree.path(), 0)), Outcome::Completed);
     ASSERT_EQ(h.rows().size(), 1u);
     EXPECT_EQ(h.rows()[0][5], "$00000000");
     EXPECT_EQ(h.records()[0].size, 5);
@@ -93,11 +91,7 @@ TEST_P(IntakeModes, refusedReAddsAreCountedWithoutRowOrMessage)
     h.log.captions.clear();
 
     auto again = h.intake(GetParam());
-    IntakeRequest request;
-    request.blnAddFolder = true;
-    request.lngCRCSize = oneMegabyte;
-    request.strFile = tree.path().string();
-    ASSERT_EQ(again->Run(request), Outcome::Completed);
+    ASSERT_EQ(again->Run(folderScan(tree.path(), oneMegabyte)), Outcome::Completed);
     EXPECT_EQ(again->lngProcessed(), 2);
     EXPECT_EQ(again->acceptedRecords(), 0);
     EXPECT_EQ(h.log.captions,
@@ -118,11 +112,7 @@ TEST_P(IntakeModes, leadingBytesAloneDecideTheChecksum)
     writeFile(tree / "two.bin", second);
     IntakeHarness h;
     auto run = h.intake(GetParam());
-    IntakeRequest request;
-    request.blnAddFolder = true;
-    request.lngCRCSize = 1024;
-    request.strFile = tree.path().string();
-    ASSERT_EQ(run->Run(request), Outcome::Completed);
+    ASSERT_EQ(run->Run(folderScan(tree.path(), 1024)), Outcome::Completed);
     const auto records = h.records();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].crc, records[1].crc);
@@ -138,11 +128,8 @@ TEST_P(IntakeModes, chosenFilesNameTheSameFilesWithOrWithoutTrailingSlash)
     for (const std::string& folder : {tree.path().string(), folderOf(tree.path())}) {
         IntakeHarness h;
         auto run = h.intake(GetParam());
-        IntakeRequest request;
-        request.blnAddFolder = false;
-        request.lngCRCSize = oneMegabyte;
-        request.strFile = folder + "\0x.txt\0y.txt"s;
-        ASSERT_EQ(run->Run(request), Outcome::Completed);
+        ASSERT_EQ(run->Run(chosenFiles(folder + "\0x.txt\0y.txt"s, oneMegabyte)),
+                  Outcome::Completed);
         EXPECT_EQ(h.fullPaths(), (std::vector<std::string>{folderOf(tree.path()) + "x.txt",
                                                            folderOf(tree.path()) + "y.txt"}));
         EXPECT_EQ(h.log.captions.front(), "0 File(s) Processed");
@@ -218,9 +205,7 @@ TEST(FileIntake, stopDuringChosenFilesEndsAfterTheFileInHand)
     } stopper(&h.stop);
     hooks.caption = &stopper;
     FileIntake run(h.catalogue, &h.files, hooks);
-    IntakeRequest request;
-    request.strFile = tree.path().string() + "\0x.txt\0y.txt"s;
-    EXPECT_EQ(run.Run(request), Outcome::Stopped);
+    EXPECT_EQ(run.Run(chosenFiles(tree.path().string() + "\0x.txt\0y.txt"s, 0)), Outcome::Stopped);
     EXPECT_EQ(h.fullPaths(), std::vector<std::string>{folderOf(tree.path()) + "x.txt"});
 }
 
@@ -292,9 +277,7 @@ TEST(FileIntake, missingChosenFileIsReportedAndNotCounted)
     TempDir tree;
     IntakeHarness h;
     auto run = h.intake(IntakeMode::ReadAhead);
-    IntakeRequest request;
-    request.lngCRCSize = oneMegabyte;
-    request.strFile = (tree / "absent.txt").string();
+    const IntakeRequest request = chosenFiles((tree / "absent.txt").string(), oneMegabyte);
     ASSERT_EQ(run->Run(request), Outcome::Completed);
     EXPECT_EQ(h.log.messageTexts(),
               std::vector<std::string>{"Error adding file '" + request.strFile + "'"});
@@ -309,10 +292,7 @@ TEST(FileIntake, chosenFifoIsRefusedWithoutWaitingForAWriter)
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     IntakeHarness h;
     auto run = h.intake(IntakeMode::Sequential);
-    IntakeRequest request;
-    request.lngCRCSize = oneMegabyte;
-    request.strFile = fifo.string();
-    ASSERT_EQ(run->Run(request), Outcome::Completed);
+    ASSERT_EQ(run->Run(chosenFiles(fifo.string(), oneMegabyte)), Outcome::Completed);
     EXPECT_EQ(h.log.messageTexts(),
               std::vector<std::string>{"Error adding file '" + fifo.string() + "'"});
     EXPECT_TRUE(h.records().empty());
@@ -492,10 +472,7 @@ TEST(FileIntake, checksumAndProgressMatchTheBlockByBlockEngine)
 
         IntakeHarness h;
         auto run = h.intake(IntakeMode::Sequential);
-        IntakeRequest request;
-        request.lngCRCSize = crcSize;
-        request.strFile = full;
-        ASSERT_EQ(run->Run(request), Outcome::Completed);
+        ASSERT_EQ(run->Run(chosenFiles(full, crcSize)), Outcome::Completed);
         ASSERT_EQ(h.records().size(), 1u);
         EXPECT_EQ(h.records()[0].crc.value, engine.Value()) << crcSize;
         EXPECT_EQ(h.log.progress, engineProgress.values) << crcSize;

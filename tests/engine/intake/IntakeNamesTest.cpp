@@ -45,7 +45,10 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"b.doc", "*.txt;", false}, FilterCase{"b.txt", ";*.txt", true},
         // Letter case folds beyond ASCII, and bytes that are not UTF-8 compare as bytes.
         FilterCase{"CAFÉ.ÉTÉ", "*.été", true}, FilterCase{"caf\xff.TXT", "*.txt", true},
-        FilterCase{"caf.\xff", "*.\xfe", false}, FilterCase{"caf.\xff", "*.\xff", true}));
+        FilterCase{"caf.\xff", "*.\xfe", false}, FilterCase{"caf.\xff", "*.\xff", true},
+        // One name, plain or not, against endings of both kinds, in either order.
+        FilterCase{"a.ÉTÉ", "*.txt;*.été", true}, FilterCase{"a.TXT", "*.été;*.txt", true},
+        FilterCase{"Café.TXT", "*.doc;*.txt", true}, FilterCase{"Café.TXT", "*.été;*.doc", false}));
 
 struct SplitCase {
     std::string fullPath;

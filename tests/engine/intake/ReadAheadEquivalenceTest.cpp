@@ -56,12 +56,7 @@ Observed observe(IntakeMode mode, int readers, const fs::path& root, int stopAtY
     for (int pass = 0; pass < (scanTwice ? 2 : 1); ++pass) {
         auto run = h.intake(mode, stopAtYield, readers);
         run->setFaults(faults);
-        IntakeRequest request;
-        request.blnAddFolder = true;
-        request.blnRecursive = true;
-        request.lngCRCSize = 1024 * 1024;
-        request.strFile = root.string();
-        seen.outcome = run->Run(request);
+        seen.outcome = run->Run(test::folderScan(root, 1024 * 1024, true));
     }
     seen.events = h.log.events;
     seen.rows = h.rows();
@@ -156,11 +151,8 @@ TEST(ReadAhead, chosenFilesMatchTheSequentialLoop)
         IntakeHarness h;
         auto run = h.intake(mode);
         run->setFaults(someFaults());
-        IntakeRequest request;
-        request.lngCRCSize = 1024 * 1024;
-        request.strFile = chosen;
         Observed o;
-        o.outcome = run->Run(request);
+        o.outcome = run->Run(test::chosenFiles(chosen, 1024 * 1024));
         o.events = h.log.events;
         o.rows = h.rows();
         o.records = h.records();
