@@ -212,10 +212,8 @@ void catalogueTargets(const std::vector<Target>& targets, const Options& options
     }
     FileIntake intake(catalogue, nullptr, hooks);
     counter.watch(intake);
-    IntakeRequest folderScan;
-    folderScan.blnAddFolder = true;
-    folderScan.blnRecursive = options.recursive;
-    folderScan.lngCRCSize = options.settings.lngCRCSize;
+    IntakeRequest folderScan =
+        IntakeRequest::folderScan({}, options.settings.lngCRCSize, options.recursive);
     folderScan.strFilters = options.filter;
 
     for (std::size_t i = 0; i < targets.size() && !g_stop.requested();) {

@@ -38,6 +38,24 @@ FileIntake::FileIntake(clsDatabase& catalogue, GridModel* objVsg, WorkHooks hook
 
 FileIntake::~FileIntake() = default;
 
+IntakeRequest IntakeRequest::folderScan(std::string folder, std::int32_t crcSize, bool recursive)
+{
+    IntakeRequest request;
+    request.blnAddFolder = true;
+    request.blnRecursive = recursive;
+    request.lngCRCSize = crcSize;
+    request.strFile = std::move(folder);
+    return request;
+}
+
+IntakeRequest IntakeRequest::chosenFiles(std::string text, std::int32_t crcSize)
+{
+    IntakeRequest request;
+    request.lngCRCSize = crcSize;
+    request.strFile = std::move(text);
+    return request;
+}
+
 void FileIntake::setFaults(IntakeFaults faults)
 {
     m_faults = std::move(faults);

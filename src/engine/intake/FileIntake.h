@@ -44,6 +44,12 @@ struct IntakeRequest {
     /// Folder mode: the folder. List mode: one full path, or the folder and then the names,
     /// separated by NUL characters.
     std::string strFile;
+
+    /// A scan of the folder (and, when recursive, of all its sub-folders), every file taken.
+    static IntakeRequest folderScan(std::string folder, std::int32_t crcSize,
+                                    bool recursive = false);
+    /// The files a chosen-files string names.
+    static IntakeRequest chosenFiles(std::string text, std::int32_t crcSize);
 };
 
 class FileIntake {

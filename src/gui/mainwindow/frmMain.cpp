@@ -310,28 +310,29 @@ void frmMain::addStartPaths(const std::vector<std::string>& paths)
         return;
     }
     std::vector<std::string> files;
-    const auto addFiles = [&] {
-        for (std::string& chosen : chosenFilesStrings(files)) {
-            IntakeRequest request;
-            request.strFile = std::move(chosen);
-            runIntake(std::move(request));
-        }
-        files.clear();
-    };
     for (const std::string& path : paths) {
         std::error_code error;
         if (!std::filesystem::is_directory(path, error)) {
             files.push_back(path);
             continue;
         }
-        addFiles();
-        IntakeRequest request;
-        request.blnAddFolder = true;
-        request.blnRecursive = true;
-        request.strFile = path;
-        runIntake(std::move(request));
+        addChosenFiles(files);
+        files.clear();
+        addFolder(path, true);
     }
-    addFiles();
+    addChosenFiles(files);
+}
+
+void frmMain::addChosenFiles(const std::vector<std::string>& fullPaths)
+{
+    for (std::string& chosen : chosenFilesStrings(fullPaths)) {
+        runIntake(IntakeRequest::chosenFiles(std::move(chosen), 0));
+    }
+}
+
+void frmMain::addFolder(std::string folder, bool recursive)
+{
+    runIntake(IntakeRequest::folderScan(std::move(folder), 0, recursive));
 }
 
 void frmMain::ToolClick(Tool& tool)
@@ -402,25 +403,13 @@ bool frmMain::confirmClearForSetting()
 
 void frmMain::AddFiles()
 {
-    std::vector<std::string> chosen =
-        m_desktop.chooseFiles("Select Files To Add:-", "All Files (*.*)|*.*");
-    if (chosen.empty()) {
-        return;
-    }
-    for (std::string& files : chosenFilesStrings(chosen)) {
-        IntakeRequest request;
-        request.strFile = std::move(files);
-        runIntake(std::move(request));
-    }
+    addChosenFiles(m_desktop.chooseFiles("Select Files To Add:-", "All Files (*.*)|*.*"));
 }
 
 void frmMain::AddFolder()
 {
     if (std::optional<std::string> folder = m_desktop.chooseFolder("Select Folder To Add")) {
-        IntakeRequest request;
-        request.blnAddFolder = true;
-        request.strFile = std::move(*folder);
-        runIntake(std::move(request));
+        addFolder(std::move(*folder), false);
     }
 }
 
@@ -428,18 +417,14 @@ void frmMain::AddFolderRecursive()
 {
     if (std::optional<std::string> folder =
             m_desktop.chooseFolder("Select Folder To Add Recursively")) {
-        IntakeRequest request;
-        request.blnAddFolder = true;
-        request.blnRecursive = true;
-        request.strFile = std::move(*folder);
-        runIntake(std::move(request));
+        addFolder(std::move(*folder), true);
     }
 }
 
 void frmMain::runIntake(IntakeRequest request)
 {
+    // The checksum size is the tools' at the moment of the add.
     request.lngCRCSize = m_tools.dedupeSettings().lngCRCSize;
-    request.strFilters = "*.*";
     m_files.RedrawMode(2);
     frmAddFiles intake(m_catalogue, m_desktop, this);
     intake.objVsg = &m_files;

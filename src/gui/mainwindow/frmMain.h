@@ -88,6 +88,8 @@ private:
     void setFileButtons(bool enabled);
     void applyCrcColumns();
     void applyFileColumnWidths();
+    void addChosenFiles(const std::vector<std::string>& fullPaths);
+    void addFolder(std::string folder, bool recursive);
     void runIntake(IntakeRequest request);
     /// Asks before a checksum setting empties the lists; clears on Yes.
     bool confirmClearForSetting();

@@ -13,8 +13,6 @@
 namespace corvelle {
 namespace {
 
-using test::chosenFiles;
-using test::folderScan;
 using test::IntakeHarness;
 using test::TempDir;
 using test::writeFile;
@@ -73,7 +71,7 @@ TEST_P(IntakeModes, withoutChecksumsTheCrcIsZeroAndProgressUntouched)
     writeFile(tree / "a.txt", "hello");
     IntakeHarness h;
     auto run = h.intake(GetParam());
-    ASSERT_EQ(run->Run(folderScan(tree.path(), 0)), Outcome::Completed);
+    ASSERT_EQ(run->Run(IntakeRequest::folderScan(tree.path(), 0)), Outcome::Completed);
     ASSERT_EQ(h.rows().size(), 1u);
     EXPECT_EQ(h.rows()[0][5], "$00000000");
     EXPECT_EQ(h.records()[0].size, 5);
@@ -91,7 +89,7 @@ TEST_P(IntakeModes, refusedReAddsAreCountedWithoutRowOrMessage)
     h.log.captions.clear();
 
     auto again = h.intake(GetParam());
-    ASSERT_EQ(again->Run(folderScan(tree.path(), oneMegabyte)), Outcome::Completed);
+    ASSERT_EQ(again->Run(IntakeRequest::folderScan(tree.path(), oneMegabyte)), Outcome::Completed);
     EXPECT_EQ(again->lngProcessed(), 2);
     EXPECT_EQ(again->acceptedRecords(), 0);
     EXPECT_EQ(h.log.captions,
@@ -112,7 +110,7 @@ TEST_P(IntakeModes, leadingBytesAloneDecideTheChecksum)
     writeFile(tree / "two.bin", second);
     IntakeHarness h;
     auto run = h.intake(GetParam());
-    ASSERT_EQ(run->Run(folderScan(tree.path(), 1024)), Outcome::Completed);
+    ASSERT_EQ(run->Run(IntakeRequest::folderScan(tree.path(), 1024)), Outcome::Completed);
     const auto records = h.records();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].crc, records[1].crc);
@@ -128,7 +126,7 @@ TEST_P(IntakeModes, chosenFilesNameTheSameFilesWithOrWithoutTrailingSlash)
     for (const std::string& folder : {tree.path().string(), folderOf(tree.path())}) {
         IntakeHarness h;
         auto run = h.intake(GetParam());
-        ASSERT_EQ(run->Run(chosenFiles(folder + "\0x.txt\0y.txt"s, oneMegabyte)),
+        ASSERT_EQ(run->Run(IntakeRequest::chosenFiles(folder + "\0x.txt\0y.txt"s, oneMegabyte)),
                   Outcome::Completed);
         EXPECT_EQ(h.fullPaths(), (std::vector<std::string>{folderOf(tree.path()) + "x.txt",
                                                            folderOf(tree.path()) + "y.txt"}));
@@ -205,7 +203,8 @@ TEST(FileIntake, stopDuringChosenFilesEndsAfterTheFileInHand)
     } stopper(&h.stop);
     hooks.caption = &stopper;
     FileIntake run(h.catalogue, &h.files, hooks);
-    EXPECT_EQ(run.Run(chosenFiles(tree.path().string() + "\0x.txt\0y.txt"s, 0)), Outcome::Stopped);
+    EXPECT_EQ(run.Run(IntakeRequest::chosenFiles(tree.path().string() + "\0x.txt\0y.txt"s, 0)),
+              Outcome::Stopped);
     EXPECT_EQ(h.fullPaths(), std::vector<std::string>{folderOf(tree.path()) + "x.txt"});
 }
 
@@ -277,7 +276,8 @@ TEST(FileIntake, missingChosenFileIsReportedAndNotCounted)
     TempDir tree;
     IntakeHarness h;
     auto run = h.intake(IntakeMode::ReadAhead);
-    const IntakeRequest request = chosenFiles((tree / "absent.txt").string(), oneMegabyte);
+    const IntakeRequest request =
+        IntakeRequest::chosenFiles((tree / "absent.txt").string(), oneMegabyte);
     ASSERT_EQ(run->Run(request), Outcome::Completed);
     EXPECT_EQ(h.log.messageTexts(),
               std::vector<std::string>{"Error adding file '" + request.strFile + "'"});
@@ -292,7 +292,7 @@ TEST(FileIntake, chosenFifoIsRefusedWithoutWaitingForAWriter)
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     IntakeHarness h;
     auto run = h.intake(IntakeMode::Sequential);
-    ASSERT_EQ(run->Run(chosenFiles(fifo.string(), oneMegabyte)), Outcome::Completed);
+    ASSERT_EQ(run->Run(IntakeRequest::chosenFiles(fifo.string(), oneMegabyte)), Outcome::Completed);
     EXPECT_EQ(h.log.messageTexts(),
               std::vector<std::string>{"Error adding file '" + fifo.string() + "'"});
     EXPECT_TRUE(h.records().empty());
@@ -472,7 +472,7 @@ TEST(FileIntake, checksumAndProgressMatchTheBlockByBlockEngine)
 
         IntakeHarness h;
         auto run = h.intake(IntakeMode::Sequential);
-        ASSERT_EQ(run->Run(chosenFiles(full, crcSize)), Outcome::Completed);
+        ASSERT_EQ(run->Run(IntakeRequest::chosenFiles(full, crcSize)), Outcome::Completed);
         ASSERT_EQ(h.records().size(), 1u);
         EXPECT_EQ(h.records()[0].crc.value, engine.Value()) << crcSize;
         EXPECT_EQ(h.log.progress, engineProgress.values) << crcSize;

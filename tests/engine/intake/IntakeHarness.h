@@ -48,28 +48,6 @@ struct EventLog final : ProgressSink, CaptionSink, MessageSink {
     }
 };
 
-/// A scan of `folder` with the window's filter "*.*", checksumming `crcSize` leading bytes.
-inline IntakeRequest folderScan(const std::filesystem::path& folder, std::int32_t crcSize,
-                                bool recursive = false)
-{
-    IntakeRequest request;
-    request.blnAddFolder = true;
-    request.blnRecursive = recursive;
-    request.lngCRCSize = crcSize;
-    request.strFilters = "*.*";
-    request.strFile = folder.string();
-    return request;
-}
-
-/// Chosen files: one full path, or the folder and then the names, separated by NUL.
-inline IntakeRequest chosenFiles(std::string text, std::int32_t crcSize)
-{
-    IntakeRequest request;
-    request.lngCRCSize = crcSize;
-    request.strFile = std::move(text);
-    return request;
-}
-
 class IntakeHarness {
 public:
     IntakeHarness()
@@ -105,7 +83,7 @@ public:
     {
         auto run = intake(mode, stopAtYield);
         run->setFaults(faults);
-        return run->Run(folderScan(folder, 1024 * 1024, recursive));
+        return run->Run(IntakeRequest::folderScan(folder, 1024 * 1024, recursive));
     }
 
     std::vector<CatalogueRecord> records()

@@ -56,7 +56,7 @@ Observed observe(IntakeMode mode, int readers, const fs::path& root, int stopAtY
     for (int pass = 0; pass < (scanTwice ? 2 : 1); ++pass) {
         auto run = h.intake(mode, stopAtYield, readers);
         run->setFaults(faults);
-        seen.outcome = run->Run(test::folderScan(root, 1024 * 1024, true));
+        seen.outcome = run->Run(IntakeRequest::folderScan(root, 1024 * 1024, true));
     }
     seen.events = h.log.events;
     seen.rows = h.rows();
@@ -152,7 +152,7 @@ TEST(ReadAhead, chosenFilesMatchTheSequentialLoop)
         auto run = h.intake(mode);
         run->setFaults(someFaults());
         Observed o;
-        o.outcome = run->Run(test::chosenFiles(chosen, 1024 * 1024));
+        o.outcome = run->Run(IntakeRequest::chosenFiles(chosen, 1024 * 1024));
         o.events = h.log.events;
         o.rows = h.rows();
         o.records = h.records();
