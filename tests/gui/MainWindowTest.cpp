@@ -7,6 +7,7 @@
 #include "controls/Commands.h"
 #include "controls/ListColumns.h"
 #include "controls/ListCommands.h"
+#include "controls/ProgressWindow.h"
 #include "controls/ToolActions.h"
 #include "intake/frmAddFiles.h"
 #include "mainwindow/frmDupes.h"
@@ -25,6 +26,17 @@
 namespace corvelle {
 
 using namespace toolIds;
+
+/// Work that breaks in a way it does not report itself.
+class BrokenWork final : public ProgressWindow {
+public:
+    explicit BrokenWork(Desktop& desktop)
+        : ProgressWindow(desktop, QStringLiteral("Broken"), nullptr)
+    {}
+
+private:
+    Outcome run(const WorkHooks&) override { throw std::runtime_error("cannot read '/x'"); }
+};
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -263,6 +275,16 @@ private slots:
         QCOMPARE(run.lblStatus->text(), QString("Step 2 :  Creating Duplicate List"));
         QCOMPARE(f.window.dupes().RowCount(), 2);
         QCOMPARE(f.window.dupes().CellText(1, 0), std::string("earlier"));
+    }
+
+    void aFailureTheWorkDidNotReportIsShownAndTheWindowCloses()
+    {
+        test::ScriptedDesktop desktop;
+        BrokenWork work(desktop);
+        work.exec();
+        QCOMPARE(work.outcome(), Outcome::Failed);
+        QCOMPARE(desktop.texts(), std::vector<std::string>{"cannot read '/x'"});
+        QCOMPARE(desktop.messages[0].icon, MessageIcon::Critical);
     }
 
     void aCatalogueThatCannotBeOpenedIsAnError()

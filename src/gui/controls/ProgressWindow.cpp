@@ -110,7 +110,14 @@ void ProgressWindow::start()
     hooks.stop = &m_stop;
     hooks.yield = [&yield] { yield(); };
     hooks.messages = &m_desktop;
-    m_outcome = run(hooks);
+    try {
+        m_outcome = run(hooks);
+    } catch (const std::exception& error) {
+        // A failure the work did not report itself (a list or store that broke): said, never
+        // let out of the event loop.
+        m_desktop.show(Message{error.what(), MessageIcon::Critical, MessageButtons::Ok});
+        m_outcome = Outcome::Failed;
+    }
     refresh();
     accept();
 }

@@ -18,15 +18,10 @@ frmDupes::frmDupes(clsDatabase& catalogue, DedupeFiles files, Desktop& desktop, 
 
 Outcome frmDupes::run(const WorkHooks& hooks)
 {
-    DedupeRunHooks runHooks{hooks, &m_status, &m_count};
-    try {
-        return runDedupe(m_catalogue, settings, m_files, *objVsg, runHooks);
-    } catch (const std::exception& error) {
-        // Only the loading pass lets a failure out; the rows loaded so far stay listed.
-        m_desktop.show(Message{std::string("Error loading duplicate list: ") + error.what(),
-                               MessageIcon::Critical, MessageButtons::Ok});
-        return Outcome::Failed;
-    }
+    // Only the loading pass lets a failure out, with the file or store in its message; the
+    // base window says it, and the rows loaded so far stay listed.
+    const DedupeRunHooks runHooks{hooks, &m_status, &m_count};
+    return runDedupe(m_catalogue, settings, m_files, *objVsg, runHooks);
 }
 
 } // namespace corvelle
