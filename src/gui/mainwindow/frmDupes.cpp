@@ -1,7 +1,5 @@
 #include "mainwindow/frmDupes.h"
 
-#include "desktop/Desktop.h"
-
 #include <QLabel>
 
 namespace corvelle {
