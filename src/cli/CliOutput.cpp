@@ -147,7 +147,7 @@ void appendJsonFile(std::string& out, const GridModel& grid, int row)
     out += ", ";
     appendJsonText(out, "full_path", fullPathOf(grid, row));
     out += ", ";
-    appendJsonNumber(out, "size", record.size);
+    appendJsonNumber(out, "size", record.size.bytes());
     out += ", ";
     appendJsonText(out, "crc", cell(grid, row, DupeColumn::Crc));
     out += '}';

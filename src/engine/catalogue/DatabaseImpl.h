@@ -80,7 +80,7 @@ template <typename Visit> void clsDatabase::Impl::forEachFromFirst(Visit&& visit
         record.file.assign(m_selectAll.bytesView(1));
         record.extension.assign(m_selectAll.bytesView(2));
         record.size = m_selectAll.integer(3);
-        record.crc.value = static_cast<CrcValue>(m_selectAll.integer(4));
+        record.crc.value = CrcValue(static_cast<std::int32_t>(m_selectAll.integer(4)));
         record.crc.failed = m_selectAll.integer(5) != 0;
         last = record.id;
         if (!visit(record)) {

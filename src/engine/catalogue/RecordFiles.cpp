@@ -56,9 +56,8 @@ void encodeDedupeRecord(RecordId id, std::string_view file, std::string_view ext
     putInt32(out + kIdOffset, id.value());
     putText(file, out + kFileOffset);
     putText(extension, out + kExtensionOffset);
-    putInt32(out + kSizeOffset, static_cast<std::int32_t>(static_cast<std::uint32_t>(
-                                    static_cast<std::uint64_t>(size) & 0xFFFFFFFFu)));
-    putInt32(out + kCrcOffset, crc);
+    putInt32(out + kSizeOffset, size.low32());
+    putInt32(out + kCrcOffset, crc.stored());
     out[kGroupedOffset] = 0;
 }
 

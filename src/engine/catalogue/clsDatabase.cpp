@@ -27,12 +27,13 @@ constexpr std::string_view kSchema =
 /// The record a "SELECT Path, File, Extension, Size, CRC, CrcFailed" statement stands on.
 CatalogueRecord selectedRecord(const sqlite::Statement& select, RecordId id)
 {
-    return CatalogueRecord{id,
-                           select.bytes(0),
-                           select.bytes(1),
-                           select.bytes(2),
-                           select.integer(3),
-                           {static_cast<CrcValue>(select.integer(4)), select.integer(5) != 0}};
+    return CatalogueRecord{
+        id,
+        select.bytes(0),
+        select.bytes(1),
+        select.bytes(2),
+        select.integer(3),
+        {CrcValue(static_cast<std::int32_t>(select.integer(4))), select.integer(5) != 0}};
 }
 
 StoreError noCurrentRecord(const std::filesystem::path& file)
@@ -248,8 +249,8 @@ RecordId clsDatabase::Impl::add(std::string_view path, std::string_view file,
     m_insert.bindBytes(1, path);
     m_insert.bindBytes(2, file);
     m_insert.bindBytes(3, extension);
-    m_insert.bind(4, size);
-    m_insert.bind(5, crc.value);
+    m_insert.bind(4, size.bytes());
+    m_insert.bind(5, crc.value.stored());
     m_insert.bind(6, crc.failed ? 1 : 0);
     const int rc = m_insert.stepRaw();
     if (rc != SQLITE_DONE) {

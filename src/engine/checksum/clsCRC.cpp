@@ -176,7 +176,7 @@ std::int32_t clsCRC::CalculateString(std::string_view Text)
 
 std::int32_t clsCRC::Value() const
 {
-    return m_crc32 ? toCrcValue(~m_crc32Register) : toCrcValue(m_crc16 & 0xFFFFu);
+    return (m_crc32 ? toCrcValue(~m_crc32Register) : toCrcValue(m_crc16 & 0xFFFFu)).stored();
 }
 
 void clsCRC::Value(std::int32_t New_Value)

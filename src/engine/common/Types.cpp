@@ -14,6 +14,16 @@ std::ostream& operator<<(std::ostream& out, RecordId id)
     return out << id.value();
 }
 
+std::string toString(FileSize size)
+{
+    return std::to_string(size.bytes());
+}
+
+std::ostream& operator<<(std::ostream& out, FileSize size)
+{
+    return out << size.bytes();
+}
+
 std::string formatCrc(CrcValue crc)
 {
     static constexpr char digits[] = "0123456789ABCDEF";

@@ -40,12 +40,60 @@ private:
 std::string toString(RecordId id);
 std::ostream& operator<<(std::ostream& out, RecordId id);
 
-/// A file's length in bytes. Always 64-bit: files over 2 GiB and 4 GiB are ordinary.
-using FileSize = std::int64_t;
+/// A file's length in bytes. Always 64-bit: files over 2 GiB and 4 GiB are ordinary. Made
+/// from any length, but never turned back into a number without saying which form: bytes(),
+/// or low32() where the export record keeps only the low 32 bits.
+class FileSize {
+public:
+    constexpr FileSize() noexcept = default;
+    constexpr FileSize(std::int64_t bytes) noexcept // NOLINT: lengths and literals are sizes
+        : m_bytes(bytes)
+    {}
+
+    [[nodiscard]] constexpr std::int64_t bytes() const noexcept { return m_bytes; }
+    [[nodiscard]] constexpr std::int32_t low32() const noexcept
+    {
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(m_bytes & 0xFFFFFFFF));
+    }
+
+    friend constexpr bool operator==(FileSize, FileSize) noexcept = default;
+    friend constexpr bool operator<(FileSize a, FileSize b) noexcept
+    {
+        return a.m_bytes < b.m_bytes;
+    }
+    friend constexpr bool operator>(FileSize a, FileSize b) noexcept { return b < a; }
+    friend constexpr bool operator<=(FileSize a, FileSize b) noexcept { return !(b < a); }
+    friend constexpr bool operator>=(FileSize a, FileSize b) noexcept { return !(a < b); }
+
+private:
+    std::int64_t m_bytes = 0;
+};
+
+/// The size in decimal bytes, as the lists show it.
+std::string toString(FileSize size);
+std::ostream& operator<<(std::ostream& out, FileSize size);
 
 /// A checksum as the catalogue and the record files hold it: the CRC's 32 bits read as a
-/// signed number (0 when checksums are off, -1 after a failed checksum).
-using CrcValue = std::int32_t;
+/// signed number (0 when checksums are off, -1 after a failed checksum). Made from that signed
+/// form, and turned back into a number only as stored() or as the register's bits().
+class CrcValue {
+public:
+    constexpr CrcValue() noexcept = default;
+    constexpr CrcValue(std::int32_t stored) noexcept // NOLINT: the stored form is the value
+        : m_stored(stored)
+    {}
+
+    [[nodiscard]] constexpr std::int32_t stored() const noexcept { return m_stored; }
+    [[nodiscard]] constexpr std::uint32_t bits() const noexcept
+    {
+        return static_cast<std::uint32_t>(m_stored);
+    }
+
+    friend constexpr bool operator==(CrcValue, CrcValue) noexcept = default;
+
+private:
+    std::int32_t m_stored = 0;
+};
 
 /// A checksum together with whether computing it failed. A failed checksum is stored as -1,
 /// like the real value 0xFFFFFFFF, but never counts as equal to any other checksum.
@@ -62,11 +110,11 @@ std::string formatCrc(CrcValue crc);
 /// Reinterpretations between the unsigned CRC register and its stored signed form.
 constexpr CrcValue toCrcValue(std::uint32_t bits)
 {
-    return static_cast<CrcValue>(bits);
+    return CrcValue(static_cast<std::int32_t>(bits));
 }
 constexpr std::uint32_t toCrcBits(CrcValue value)
 {
-    return static_cast<std::uint32_t>(value);
+    return value.bits();
 }
 
 } // namespace corvelle

@@ -29,14 +29,14 @@ std::string dupeListFormat()
 
 std::vector<std::string> fileListRow(const RecordCells& record)
 {
-    return {toString(record.id),           std::string(record.path),    std::string(record.file),
-            std::string(record.extension), std::to_string(record.size), formatCrc(record.crc)};
+    return {toString(record.id),           std::string(record.path), std::string(record.file),
+            std::string(record.extension), toString(record.size),    formatCrc(record.crc)};
 }
 
 std::vector<std::string> dupeListRow(const RecordCells& record, std::int32_t group)
 {
     return {toString(record.id),      std::to_string(group),         std::string(record.path),
-            std::string(record.file), std::string(record.extension), std::to_string(record.size),
+            std::string(record.file), std::string(record.extension), toString(record.size),
             formatCrc(record.crc)};
 }
 

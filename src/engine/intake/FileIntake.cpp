@@ -122,7 +122,7 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
     if (m_crcSize > 0 && facts.size > 0) {
         // The progress a block-by-block checksum gives: 0 as it starts, then after every
         // block read the share of the leading bytes done so far.
-        const std::int64_t total = std::min<std::int64_t>(facts.size, m_crcSize);
+        const std::int64_t total = std::min<std::int64_t>(facts.size.bytes(), m_crcSize);
         const bool ok = facts.crc == intake::FileFacts::Crc::Ok;
         if (m_hooks.progress != nullptr) {
             m_hooks.setProgress(0.0f);

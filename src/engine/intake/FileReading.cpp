@@ -101,12 +101,13 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
     }
     facts.sizeKnown = true;
     facts.size = st.st_size;
-    const std::int64_t total = std::min<std::int64_t>(facts.size, m_crcSize);
+    const std::int64_t total = std::min<std::int64_t>(facts.size.bytes(), m_crcSize);
     if (total <= 0) {
         facts.crc = FileFacts::Crc::Ok; // nothing to read: the initial CRC, 0
         return facts;
     }
-    const std::int64_t readable = failAfter ? std::min<std::int64_t>(*failAfter, total) : total;
+    const std::int64_t readable =
+        failAfter ? std::min<std::int64_t>(failAfter->bytes(), total) : total;
     if (m_buffer.empty()) {
         m_buffer.resize(static_cast<std::size_t>(std::min<std::int64_t>(m_crcSize, readChunk)));
     }

@@ -60,7 +60,7 @@ public:
             key.crc = toCrcBits(crc.value);
         }
         if (m_settings.blnUseSize) {
-            key.size = m_source.size(i);
+            key.size = m_source.size(i).bytes();
         }
         if (m_settings.blnUseExtension) {
             const auto next = static_cast<std::uint32_t>(m_extensionIds.size());

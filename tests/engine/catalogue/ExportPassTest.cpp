@@ -24,7 +24,7 @@ TEST_F(Export, emptyCatalogueGivesAnEmptyFile)
 TEST_F(Export, recordLayoutIsFixedAndLittleEndian)
 {
     add("alpha", ".txt", 5, Checksum{static_cast<CrcValue>(0x80000001u)});
-    add("beta", "", (FileSize{5} << 32) + 0x01020304, Checksum{-1, true});
+    add("beta", "", (std::int64_t{5} << 32) + 0x01020304, Checksum{-1, true});
     add(std::string(310, 'n'), ".e");
     ASSERT_EQ(db.ExportRecordset(files.exportFile, hooks()), Outcome::Completed);
     const std::string bytes = readFile(files.exportFile);

@@ -95,9 +95,9 @@ TEST_F(Grouping, similarNamesChainAtEightyPercent)
 TEST_F(Grouping, sizesAreComparedInFull)
 {
     // 5 GiB and 1 GiB agree in their low 32 bits; so do 4 GiB + 7 and 7.
-    catalogue({{{}, "a", ".iso", FileSize{5} << 30, {}},
-               {{}, "b", ".iso", FileSize{1} << 30, {}},
-               {{}, "c", ".iso", (FileSize{1} << 32) + 7, {}},
+    catalogue({{{}, "a", ".iso", std::int64_t{5} << 30, {}},
+               {{}, "b", ".iso", std::int64_t{1} << 30, {}},
+               {{}, "c", ".iso", (std::int64_t{1} << 32) + 7, {}},
                {{}, "d", ".iso", 7, {}}});
     DedupeSettings s;
     s.blnUseCRC = false;
@@ -208,7 +208,7 @@ protected:
         static const std::vector<std::string> foreignExtensions = {".\xd0\x96", ".\xd0\xb6"};
         std::vector<FileSize> sizes = {0, 1, 2, 3};
         if (!codePageOnly) {
-            sizes.push_back((FileSize{1} << 32) + 1);
+            sizes.push_back((std::int64_t{1} << 32) + 1);
         }
         std::vector<Rec> records;
         for (std::size_t i = 0; i < n; ++i) {
@@ -216,7 +216,7 @@ protected:
                   randomName(codePageOnly),
                   (!codePageOnly && rng() % 8 == 0) ? pick(foreignExtensions) : pick(extensions),
                   pick(sizes),
-                  Checksum{static_cast<CrcValue>(rng() % 3) - 1, false}};
+                  Checksum{static_cast<std::int32_t>(rng() % 3) - 1, false}};
             r.crc.failed = !codePageOnly && r.crc.value == -1 && rng() % 2 == 0;
             records.push_back(r);
         }

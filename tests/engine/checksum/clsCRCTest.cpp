@@ -31,7 +31,7 @@ std::string_view textOf(const std::vector<std::uint8_t>& bytes)
 /// CRC-32 `Value` of bytes from a cleared register, by the reference byte loop.
 std::int32_t crc32Of(ByteArray bytes)
 {
-    return toCrcValue(~crc::crc32ByteTable(0xFFFFFFFFu, bytes.data(), bytes.size()));
+    return toCrcValue(~crc::crc32ByteTable(0xFFFFFFFFu, bytes.data(), bytes.size())).stored();
 }
 
 TEST(clsCRC, checkValuesWholeAndInPieces)

@@ -119,7 +119,7 @@ public:
                 cells.push_back(files.CellText(row, col));
             }
             EXPECT_EQ(toString(files.recordIdAt(row)), cells[0]) << "row " << row;
-            EXPECT_EQ(std::to_string(files.recordAt(row).size), cells[4]) << "row " << row;
+            EXPECT_EQ(toString(files.recordAt(row).size), cells[4]) << "row " << row;
             out.push_back(cells);
         }
         return out;

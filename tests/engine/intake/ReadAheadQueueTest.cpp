@@ -70,7 +70,7 @@ TEST(ReadAheadQueue, everyPublishedFileReachesTheLoopOnceInOrderWithItsFacts)
                 queue.takeFinished(ready);
             }
             EXPECT_EQ(path + ready.front().name,
-                      read[static_cast<std::size_t>(ready.front().facts.size - 1)]);
+                      read[static_cast<std::size_t>(ready.front().facts.size.bytes() - 1)]);
             ready.pop_front();
         }
     }
