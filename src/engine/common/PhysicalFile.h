@@ -1,0 +1,37 @@
+// Which physical file a path names: its device and inode. Two paths with the same identity
+// (hard links, or one file reached through a symbolic link to a folder) are one file, so
+// one of them is never a duplicate of the other, and removing one frees nothing.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+namespace corvelle {
+
+struct PhysicalFile {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+
+    /// Whether the identity was taken: a record made without one (0, 0) is one file with no
+    /// other.
+    [[nodiscard]] constexpr bool known() const noexcept { return inode != 0; }
+    /// Whether both are known and name the same file.
+    [[nodiscard]] constexpr bool sameFileAs(const PhysicalFile& other) const noexcept
+    {
+        return known() && device == other.device && inode == other.inode;
+    }
+    friend constexpr bool operator==(const PhysicalFile&, const PhysicalFile&) noexcept = default;
+};
+
+/// What lstat(2) says of a path now, without following a final symbolic link.
+struct PathStatus {
+    PhysicalFile identity;
+    std::int64_t size = 0;
+    bool regular = false;
+};
+
+/// The status of the path, or nothing when it cannot be examined (gone, or no permission).
+std::optional<PathStatus> statusOf(const std::filesystem::path& path);
+
+} // namespace corvelle
