@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace corvelle {
 namespace {
@@ -213,6 +214,75 @@ void GridModel::RemoveRows(int first, int last)
     }
     if (m_observer != nullptr) {
         m_observer->rowsRemoved();
+    }
+}
+
+void GridModel::removeRowSet(std::vector<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (const int row : rows) {
+        checkDataRow(row);
+    }
+    std::vector<std::pair<int, int>> runs; // first, last
+    for (const int row : rows) {
+        if (!runs.empty() && runs.back().second == row - 1) {
+            runs.back().second = row;
+        } else {
+            runs.emplace_back(row, row);
+        }
+    }
+    // A few runs go one by one from the bottom up, so that the rows above keep their numbers
+    // and the views keep their place; beyond that, each run would move the whole tail again.
+    constexpr std::size_t kRunsRemovedOneByOne = 32;
+    if (runs.size() <= kRunsRemovedOneByOne) {
+        for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+            RemoveRows(run->first, run->second);
+        }
+        return;
+    }
+    if (m_observer != nullptr) {
+        m_observer->aboutToReset();
+    }
+    // newRow[r]: where row r goes, or -1 when it is removed.
+    std::vector<int> newRow(m_rows.size(), -1);
+    std::size_t kept = 0;
+    auto removed = rows.begin();
+    for (std::size_t r = 0; r < m_rows.size(); ++r) {
+        if (removed != rows.end() && static_cast<std::size_t>(*removed) == r) {
+            ++removed;
+            continue;
+        }
+        newRow[r] = static_cast<int>(kept);
+        if (kept != r) {
+            m_rows[kept] = std::move(m_rows[r]);
+        }
+        ++kept;
+    }
+    m_rows.resize(kept);
+    std::vector<int> selected;
+    for (const int row : m_selected) {
+        if (newRow[static_cast<std::size_t>(row)] >= 0) {
+            selected.push_back(newRow[static_cast<std::size_t>(row)]);
+        }
+    }
+    m_selected = std::move(selected);
+    if (m_currentRow >= 1) {
+        // As RemoveRows does: a removed current row hands over to the next row left.
+        int row = m_currentRow;
+        while (row < static_cast<int>(newRow.size()) && newRow[static_cast<std::size_t>(row)] < 0) {
+            ++row;
+        }
+        m_currentRow = row < static_cast<int>(newRow.size()) ? newRow[static_cast<std::size_t>(row)]
+                                                             : RowCount() - 1;
+        if (m_currentRow < 1) {
+            m_currentRow = -1;
+        }
+    }
+    if (m_observer != nullptr) {
+        m_observer->reset();
+        m_observer->selectionChanged();
+        m_observer->currentRowChanged();
     }
 }
 

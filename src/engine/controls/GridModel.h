@@ -79,6 +79,10 @@ public:
     void RemoveRow(int row);
     /// Removes the data rows first to last in one step, as RemoveRow would one by one.
     void RemoveRows(int first, int last);
+    /// Removes these data rows (any order, duplicates ignored) with the same result as
+    /// RemoveRow on each. Many scattered rows go in one pass, told to the observer as a
+    /// reset followed by the selection and the current row.
+    void removeRowSet(std::vector<int> rows);
 
     [[nodiscard]] const std::string& CellText(int row, int col) const;
     /// Sets the background colour of every cell of the rectangle.

@@ -56,8 +56,7 @@ bool CatalogueLists::RemoveSelection()
     if (m_files.SelectedRowCount() < 1 || !confirmed(removeSelectionQuestion)) {
         return false;
     }
-    // The selection as it is now, in ascending rows: each record goes, then its rows go in runs
-    // of neighbours from the bottom up, so that the rows above a run keep their numbers.
+    // The selection as it is now: each record goes, then its rows in one step.
     std::vector<int> rows;
     rows.reserve(static_cast<std::size_t>(m_files.SelectedRowCount()));
     for (int i = 0; i < m_files.SelectedRowCount(); ++i) {
@@ -66,14 +65,7 @@ bool CatalogueLists::RemoveSelection()
     for (const int row : rows) {
         m_catalogue.DeleteRecord(m_files.recordIdAt(row));
     }
-    for (auto last = rows.rbegin(); last != rows.rend();) {
-        auto first = last;
-        while (std::next(first) != rows.rend() && *std::next(first) == *first - 1) {
-            ++first;
-        }
-        m_files.RemoveRows(*first, *last);
-        last = std::next(first);
-    }
+    m_files.removeRowSet(std::move(rows));
     m_dupes.RowCount(1);
     return true;
 }

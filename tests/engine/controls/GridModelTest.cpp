@@ -4,6 +4,7 @@
 #include "controls/ListColumns.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 namespace corvelle {
 namespace {
@@ -146,3 +147,51 @@ TEST(GridModel, refusesCellsOutsideTheGrid)
 
 } // namespace
 } // namespace corvelle
+
+namespace corvelle::test {
+namespace {
+
+TEST(GridModelRowSets, removingASetGivesWhatRemovingEachRowFromTheBottomUpGives)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        const int rows = 1 + static_cast<int>(random() % 120);
+        GridModel grid;
+        grid.ColCount(1);
+        for (int i = 1; i <= rows; ++i) {
+            grid.AppendRow(std::vector<std::string>{std::to_string(i)},
+                           RowRecord{RecordId(i), 0, 0});
+        }
+        std::vector<int> removed;
+        std::vector<int> selected;
+        for (int row = 1; row <= rows; ++row) {
+            if (random() % 2 == 0) {
+                removed.push_back(row);
+            }
+            if (random() % 3 == 0) {
+                selected.push_back(row);
+            }
+        }
+        grid.setSelection(selected);
+        grid.CurrentRow(1 + static_cast<int>(random() % static_cast<unsigned>(rows)));
+        GridModel expected = grid;
+        for (auto row = removed.rbegin(); row != removed.rend(); ++row) {
+            expected.RemoveRow(*row);
+        }
+        grid.removeRowSet(removed);
+
+        ASSERT_EQ(grid.RowCount(), expected.RowCount());
+        for (int row = 1; row < grid.RowCount(); ++row) {
+            ASSERT_EQ(grid.recordIdAt(row), expected.recordIdAt(row));
+            ASSERT_EQ(grid.CellText(row, 0), expected.CellText(row, 0));
+        }
+        ASSERT_EQ(grid.CurrentRow(), expected.CurrentRow()) << "round " << round;
+        ASSERT_EQ(grid.SelectedRowCount(), expected.SelectedRowCount());
+        for (int i = 0; i < grid.SelectedRowCount(); ++i) {
+            ASSERT_EQ(grid.SelectedRowAt(i), expected.SelectedRowAt(i));
+        }
+    }
+}
+
+} // namespace
+} // namespace corvelle::test

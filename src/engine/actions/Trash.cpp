@@ -1,0 +1,314 @@
+#include "actions/Trash.h"
+
+#include "common/PhysicalFile.h"
+#include "common/PosixFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace corvelle {
+namespace {
+
+constexpr std::string_view kInfoSuffix = ".trashinfo";
+
+[[noreturn]] void fail(std::string_view doing, const fs::path& file, int error)
+{
+    throw fileError(doing, file, error);
+}
+
+/// The device of the path, or of its nearest existing ancestor (a trash not made yet).
+dev_t deviceOfNearest(fs::path path)
+{
+    struct stat st {};
+    while (::stat(path.c_str(), &st) != 0) {
+        if (!path.has_relative_path()) {
+            fail("examining", path, errno);
+        }
+        path = path.parent_path();
+    }
+    return st.st_dev;
+}
+
+dev_t deviceOf(const fs::path& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        fail("examining", path, errno);
+    }
+    return st.st_dev;
+}
+
+/// The top folder of the volume holding `folder`: the highest ancestor on the same device.
+fs::path volumeTop(const fs::path& folder)
+{
+    const dev_t device = deviceOf(folder);
+    fs::path top = folder;
+    while (top.has_relative_path()) {
+        const fs::path parent = top.parent_path();
+        if (deviceOf(parent) != device) {
+            break;
+        }
+        top = parent;
+    }
+    return top;
+}
+
+/// Makes the folder (mode 0700) unless it exists; then it must be a real folder, not a link.
+void makePrivateFolder(const fs::path& folder)
+{
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        fail("creating the trash folder", folder, errno);
+    }
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0) {
+        fail("examining the trash folder", folder, errno);
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        fail("using the trash folder", folder, ENOTDIR);
+    }
+}
+
+void makePrivateFolders(const fs::path& folder)
+{
+    if (folder.has_relative_path() && !fs::exists(folder.parent_path())) {
+        makePrivateFolders(folder.parent_path());
+    }
+    makePrivateFolder(folder);
+}
+
+/// The per-user trash under a volume's top folder, after the rules that keep one user's
+/// files out of a folder another user controls.
+TrashFolder volumeTrash(const fs::path& top, const TrashEnvironment& environment)
+{
+    const std::string uid = std::to_string(environment.uid);
+    const fs::path shared = top / ".Trash";
+    struct stat st {};
+    if (::lstat(shared.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX) != 0) {
+        const fs::path own = shared / uid;
+        try {
+            makePrivateFolder(own);
+            makePrivateFolder(own / "files");
+            makePrivateFolder(own / "info");
+            return TrashFolder{own, top};
+        } catch (const std::system_error&) {
+            // A shared trash we cannot use: the per-user one below is the rule's fallback.
+        }
+    }
+    const fs::path own = top / (".Trash-" + uid);
+    makePrivateFolder(own);
+    if (::lstat(own.c_str(), &st) != 0 || st.st_uid != environment.uid) {
+        fail("using the trash folder (owned by another user)", own, EPERM);
+    }
+    makePrivateFolder(own / "files");
+    makePrivateFolder(own / "info");
+    return TrashFolder{own, top};
+}
+
+std::string hex2(unsigned char byte)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    return {digits[byte >> 4], digits[byte & 0x0F]};
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+/// The name for the n-th attempt in the trash: the file's own name, then "name.2", "name.3"…,
+/// cut so that the name with ".trashinfo" stays within a file name's limit.
+std::string trashName(const std::string& name, int attempt)
+{
+    const std::string suffix = attempt == 1 ? std::string() : "." + std::to_string(attempt);
+    const std::size_t room = NAME_MAX - kInfoSuffix.size() - suffix.size();
+    return name.substr(0, std::min(name.size(), room)) + suffix;
+}
+
+/// rename(2) that never replaces what is at the destination.
+bool renameNoReplace(const fs::path& from, const fs::path& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without the flag: a name that is free now is as good as it gets.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void writeInfoFile(const UniqueFd& fd, const fs::path& infoFile, const std::string& text)
+{
+    writeAll(fd.get(), text.data(), text.size(), infoFile);
+}
+
+/// The path the .trashinfo records: absolute for the home trash, else relative to the
+/// volume's top folder.
+std::string recordedPath(const fs::path& canonicalFile, const TrashFolder& folder)
+{
+    if (folder.topdir.empty()) {
+        return canonicalFile.native();
+    }
+    return canonicalFile.lexically_relative(folder.topdir).native();
+}
+
+} // namespace
+
+TrashEnvironment TrashEnvironment::current()
+{
+    fs::path dataHome;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
+        dataHome = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || home[0] != '/') {
+            const passwd* entry = ::getpwuid(::geteuid());
+            home = entry != nullptr ? entry->pw_dir : "/";
+        }
+        dataHome = fs::path(home) / ".local/share";
+    }
+    return TrashEnvironment{dataHome / "Trash", ::geteuid()};
+}
+
+TrashFolder trashFolderFor(const fs::path& canonicalFile, const TrashEnvironment& environment)
+{
+    struct stat st {};
+    if (::lstat(canonicalFile.c_str(), &st) != 0) {
+        fail("moving to the trash", canonicalFile, errno);
+    }
+    if (st.st_dev == deviceOfNearest(environment.homeTrash)) {
+        const TrashFolder home{environment.homeTrash, {}};
+        makePrivateFolders(home.files());
+        makePrivateFolder(home.info());
+        if (deviceOf(home.files()) == st.st_dev) {
+            return home;
+        }
+    }
+    TrashFolder folder = volumeTrash(volumeTop(canonicalFile.parent_path()), environment);
+    if (deviceOf(folder.files()) != st.st_dev) {
+        fail("moving to the trash (no trash on the file's volume)", canonicalFile, EXDEV);
+    }
+    return folder;
+}
+
+fs::path moveToTrash(const fs::path& file, const TrashEnvironment& environment)
+{
+    const fs::path absolute = fs::absolute(file);
+    const std::string name = absolute.filename().native();
+    if (name.empty() || name == "." || name == "..") {
+        fail("moving to the trash", file, EINVAL);
+    }
+    std::error_code error;
+    const fs::path folder = fs::canonical(absolute.parent_path(), error);
+    if (error) {
+        fail("moving to the trash", file, error.value());
+    }
+    const fs::path canonicalFile = folder / name;
+    const std::optional<PathStatus> before = statusOf(canonicalFile);
+    if (!before) {
+        fail("moving to the trash", file, errno);
+    }
+
+    const TrashFolder trash = trashFolderFor(canonicalFile, environment);
+    const std::string info = trashInfoText(recordedPath(canonicalFile, trash), std::time(nullptr));
+    for (int attempt = 1;; ++attempt) {
+        const std::string entry = trashName(name, attempt);
+        const fs::path infoFile = trash.info() / (entry + std::string(kInfoSuffix));
+        UniqueFd fd(::open(infoFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (!fd.valid()) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            fail("writing the trash information", infoFile, errno);
+        }
+        const fs::path destination = trash.files() / entry;
+        try {
+            writeInfoFile(fd, infoFile, info);
+            closeFile(fd, infoFile);
+            if (!renameNoReplace(canonicalFile, destination)) {
+                const int reason = errno;
+                ::unlink(infoFile.c_str());
+                if (reason == EEXIST) {
+                    continue;
+                }
+                fail("moving to the trash", file, reason);
+            }
+        } catch (...) {
+            ::unlink(infoFile.c_str());
+            throw;
+        }
+        const std::optional<PathStatus> after = statusOf(destination);
+        if (!after || after->identity != before->identity || statusOf(canonicalFile)) {
+            fail("moving to the trash (the file is not where it was moved)", file, EIO);
+        }
+        return destination;
+    }
+}
+
+std::string escapeTrashPath(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                           (byte >= '0' && byte <= '9') || byte == '/' || byte == '-' ||
+                           byte == '_' || byte == '.' || byte == '~';
+        if (plain) {
+            out.push_back(c);
+        } else {
+            out += '%' + hex2(byte);
+        }
+    }
+    return out;
+}
+
+std::string unescapeTrashPath(std::string_view escaped)
+{
+    std::string out;
+    out.reserve(escaped.size());
+    for (std::size_t i = 0; i < escaped.size(); ++i) {
+        if (escaped[i] == '%' && i + 2 < escaped.size() && hexValue(escaped[i + 1]) >= 0 &&
+            hexValue(escaped[i + 2]) >= 0) {
+            out.push_back(
+                static_cast<char>(hexValue(escaped[i + 1]) * 16 + hexValue(escaped[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(escaped[i]);
+        }
+    }
+    return out;
+}
+
+std::string trashInfoText(std::string_view pathBytes, std::time_t when)
+{
+    std::tm local{};
+    ::localtime_r(&when, &local);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    return "[Trash Info]\nPath=" + escapeTrashPath(pathBytes) + "\nDeletionDate=" + date + "\n";
+}
+
+} // namespace corvelle

@@ -1,0 +1,154 @@
+#include "controls/DupeCommands.h"
+
+#include "catalogue/clsDatabase.h"
+#include "controls/GridModel.h"
+#include "controls/ListColumns.h"
+
+#include <algorithm>
+#include <system_error>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace corvelle {
+
+std::string deleteErrorMessage(std::string_view fullPath)
+{
+    return "Error deleting file '" + std::string(fullPath) + "'";
+}
+
+DupeCommands::DupeCommands(clsDatabase& catalogue, GridModel& files, GridModel& dupes,
+                           MessageSink& messages, std::function<TrashEnvironment()> trash)
+    : m_catalogue(catalogue)
+    , m_files(files)
+    , m_dupes(dupes)
+    , m_messages(messages)
+    , m_trash(std::move(trash))
+{}
+
+bool DupeCommands::fileOfRow(int row, CataloguedFile& file)
+{
+    const RecordId id = m_dupes.recordIdAt(row);
+    if (!id || !m_catalogue.FindID(id)) {
+        return false;
+    }
+    const CatalogueRecord& record = m_catalogue.currentRecord();
+    file.path = record.path + record.file + record.extension;
+    file.size = record.size;
+    file.identity = PhysicalFile{};
+    return true;
+}
+
+std::string DupeCommands::shownPath(int row) const
+{
+    return m_dupes.CellText(row, columnIndex(DupeColumn::Path)) +
+           m_dupes.CellText(row, columnIndex(DupeColumn::FileName)) +
+           m_dupes.CellText(row, columnIndex(DupeColumn::Extension));
+}
+
+std::vector<PhysicalFile> DupeCommands::stayingIn(std::int32_t group,
+                                                  const std::vector<int>& selected)
+{
+    std::vector<PhysicalFile> staying;
+    for (int row = 1; row < m_dupes.RowCount(); ++row) {
+        if (m_dupes.recordAt(row).group != group ||
+            std::binary_search(selected.begin(), selected.end(), row)) {
+            continue;
+        }
+        CataloguedFile other;
+        if (fileOfRow(row, other)) {
+            if (const std::optional<PathStatus> now = statusOf(other.path)) {
+                staying.push_back(now->identity);
+            }
+        }
+    }
+    return staying;
+}
+
+void DupeCommands::DeleteSelected()
+{
+    if (m_messages.show(Message{std::string(deleteQuestion), MessageIcon::None,
+                                MessageButtons::YesNo}) != MessageAnswer::Yes) {
+        return;
+    }
+    const DeleteMode mode = m_messages.show(Message{std::string(trashQuestion), MessageIcon::None,
+                                                    MessageButtons::YesNo}) == MessageAnswer::Yes
+                                ? DeleteMode::Trash
+                                : DeleteMode::Permanent;
+    std::vector<int> selected;
+    selected.reserve(static_cast<std::size_t>(m_dupes.SelectedRowCount()));
+    for (int i = 0; i < m_dupes.SelectedRowCount(); ++i) {
+        selected.push_back(m_dupes.SelectedRowAt(i));
+    }
+    if (selected.empty()) {
+        return;
+    }
+    const TrashEnvironment trash = m_trash();
+    // What stays of each group is looked at once, when its first row is acted on: the loop
+    // does not yield, so nothing else changes the lists meanwhile.
+    std::unordered_map<std::int32_t, std::vector<PhysicalFile>> staying;
+    std::vector<int> removed;
+    for (const int row : selected) {
+        CataloguedFile file;
+        bool done = false;
+        if (fileOfRow(row, file)) {
+            const std::int32_t group = m_dupes.recordAt(row).group;
+            auto found = staying.find(group);
+            if (found == staying.end()) {
+                found = staying.emplace(group, stayingIn(group, selected)).first;
+            }
+            try {
+                removeCataloguedFile(file, mode, found->second, trash);
+                done = true;
+            } catch (const std::system_error&) {
+                done = false; // reported below, as every other failure of the row
+            }
+        } else {
+            file.path = shownPath(row);
+        }
+        if (done) {
+            removed.push_back(row);
+        } else {
+            m_messages.show(Message{deleteErrorMessage(file.path), MessageIcon::Exclamation});
+        }
+    }
+    removeFromLists(removed);
+}
+
+void DupeCommands::removeFromLists(const std::vector<int>& dupeRows)
+{
+    if (dupeRows.empty()) {
+        return;
+    }
+    std::unordered_set<std::int32_t> ids;
+    for (const int row : dupeRows) {
+        ids.insert(m_dupes.recordIdAt(row).value());
+    }
+    // Each record's first row in the file list, found in one pass rather than one search each.
+    std::vector<int> fileRows;
+    std::unordered_set<std::int32_t> found;
+    for (int row = 1; row < m_files.RowCount() && found.size() < ids.size(); ++row) {
+        const std::int32_t id = m_files.recordIdAt(row).value();
+        if (ids.contains(id) && found.insert(id).second) {
+            fileRows.push_back(row);
+        }
+    }
+    m_files.removeRowSet(std::move(fileRows));
+    for (const std::int32_t id : ids) {
+        m_catalogue.DeleteRecord(RecordId(id));
+    }
+    m_dupes.removeRowSet(dupeRows);
+}
+
+std::vector<std::string> DupeCommands::selectedPaths()
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < m_dupes.SelectedRowCount(); ++i) {
+        CataloguedFile file;
+        if (fileOfRow(m_dupes.SelectedRowAt(i), file)) {
+            paths.push_back(std::move(file.path));
+        }
+    }
+    return paths;
+}
+
+} // namespace corvelle

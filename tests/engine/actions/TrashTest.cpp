@@ -1,0 +1,215 @@
+#include "actions/Trash.h"
+
+#include "TestSupport.h"
+#include "actions/FileRemoval.h"
+
+#include <gtest/gtest.h>
+#include <regex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace corvelle::test {
+namespace {
+
+/// The Path and DeletionDate of a .trashinfo file.
+struct TrashInfo {
+    std::string path;
+    std::string date;
+};
+
+TrashInfo parseInfo(const std::string& text)
+{
+    const std::regex form("\\[Trash Info\\]\nPath=([^\n]*)\nDeletionDate=([^\n]*)\n");
+    std::smatch match;
+    if (!std::regex_match(text, match, form)) {
+        ADD_FAILURE() << "not a trash information file: " << text;
+        return {};
+    }
+    return {unescapeTrashPath(match[1].str()), match[2].str()};
+}
+
+fs::path infoFileOf(const fs::path& trashed)
+{
+    return trashed.parent_path().parent_path() / "info" /
+           (trashed.filename().native() + ".trashinfo");
+}
+
+TEST(TrashPath, everyByteEscapesAndComesBack)
+{
+    std::string all;
+    for (int byte = 1; byte < 256; ++byte) {
+        all.push_back(static_cast<char>(byte));
+    }
+    const std::string escaped = escapeTrashPath(all);
+    EXPECT_EQ(escaped.find_first_of(" %\n\t\x80\xff", 0), escaped.find('%'))
+        << "only escapes may hold a percent sign, and nothing else is raw";
+    EXPECT_EQ(escaped.find_first_of(" \n\t"), std::string::npos);
+    EXPECT_EQ(unescapeTrashPath(escaped), all);
+    EXPECT_EQ(escapeTrashPath("/home/a b/50%.txt"), "/home/a%20b/50%25.txt");
+}
+
+TEST(Trash, homeTrashIsCreatedWithItsParentsAndRestoresOddNamesExactly)
+{
+    TempDir dir;
+    const TrashEnvironment environment{dir / "not-yet" / "share" / "Trash", ::geteuid()};
+    const std::vector<std::string> names = {"plain.txt", "with space %25.doc", "line\nbreak",
+                                            "tab\there", "bad\xff\xfe utf8.bin"};
+    for (const std::string& name : names) {
+        const fs::path file = dir / "folder" / name;
+        writeFile(file, "content of " + name);
+        const fs::path trashed = moveToTrash(file, environment);
+
+        EXPECT_FALSE(fs::exists(fs::symlink_status(file))) << name;
+        EXPECT_EQ(trashed.parent_path(), environment.homeTrash / "files");
+        EXPECT_EQ(readFile(trashed), "content of " + name);
+        const TrashInfo info = parseInfo(readFile(infoFileOf(trashed)));
+        EXPECT_EQ(info.path, (fs::canonical(dir.path()) / "folder" / name).native());
+        EXPECT_TRUE(
+            std::regex_match(info.date, std::regex("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d")))
+            << info.date;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(environment.homeTrash.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // Nothing was left in the current folder, whatever it is.
+    EXPECT_FALSE(fs::exists("files"));
+}
+
+TEST(Trash, sameNameTwiceKeepsBothAndNeverOverwrites)
+{
+    TempDir dir;
+    const TrashEnvironment environment{dir / "Trash", ::geteuid()};
+    writeFile(dir / "a" / "report.txt", "first");
+    writeFile(dir / "b" / "report.txt", "second");
+    const fs::path first = moveToTrash(dir / "a" / "report.txt", environment);
+    const fs::path second = moveToTrash(dir / "b" / "report.txt", environment);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(readFile(first), "first");
+    EXPECT_EQ(readFile(second), "second");
+    EXPECT_EQ(parseInfo(readFile(infoFileOf(second))).path,
+              (fs::canonical(dir.path()) / "b" / "report.txt").native());
+}
+
+TEST(Trash, aFileThatCannotBeTrashedStaysAndTheErrorNamesIt)
+{
+    TempDir dir;
+    const TrashEnvironment environment{dir / "Trash", ::geteuid()};
+    try {
+        moveToTrash(dir / "missing.txt", environment);
+        FAIL() << "a missing file was reported trashed";
+    } catch (const std::system_error& error) {
+        EXPECT_NE(std::string(error.what()).find("missing.txt"), std::string::npos);
+    }
+    // A trash folder that is a file, not a folder, refuses; the file stays.
+    writeFile(dir / "Trash" / "files", "in the way");
+    writeFile(dir / "keep.txt", "x");
+    EXPECT_THROW(moveToTrash(dir / "keep.txt", environment), std::system_error);
+    EXPECT_EQ(readFile(dir / "keep.txt"), "x");
+    EXPECT_FALSE(fs::exists(dir / "Trash" / "info") && !fs::is_empty(dir / "Trash" / "info"));
+}
+
+TEST(Trash, aFileOnAnotherVolumeGoesToThatVolumesOwnTrash)
+{
+    // /dev/shm is a volume of its own on most systems; the home trash stays on the temporary
+    // folder's volume.
+    TempDir dir;
+    struct stat home {};
+    struct stat shm {};
+    if (::stat(dir.path().c_str(), &home) != 0 || ::stat("/dev/shm", &shm) != 0 ||
+        home.st_dev == shm.st_dev || ::access("/dev/shm", W_OK) != 0) {
+        GTEST_SKIP() << "no second writable volume at /dev/shm";
+    }
+    const fs::path folder = "/dev/shm/corvelle-trash-test-" + std::to_string(::getpid());
+    const fs::path ownTrash = "/dev/shm/.Trash-" + std::to_string(::geteuid());
+    const bool trashExisted = fs::exists(ownTrash);
+    writeFile(folder / "copy 1.txt", "on another volume");
+    const TrashEnvironment environment{dir / "Trash", ::geteuid()};
+    const fs::path trashed = moveToTrash(folder / "copy 1.txt", environment);
+
+    EXPECT_EQ(trashed.parent_path(), ownTrash / "files");
+    EXPECT_EQ(readFile(trashed), "on another volume");
+    EXPECT_EQ(parseInfo(readFile(infoFileOf(trashed))).path,
+              folder.filename().native() + "/copy 1.txt");
+    EXPECT_FALSE(fs::exists(dir / "Trash")) << "the home trash was not touched";
+    fs::remove(infoFileOf(trashed));
+    fs::remove(trashed);
+    fs::remove_all(folder);
+    if (!trashExisted) {
+        fs::remove_all(ownTrash);
+    }
+}
+
+class RemovalTest : public ::testing::Test {
+protected:
+    CataloguedFile catalogued(const std::string& name, std::string_view content)
+    {
+        writeFile(dir / name, content);
+        return CataloguedFile{(dir / name).native(), static_cast<std::int64_t>(content.size()),
+                              statusOf(dir / name)->identity};
+    }
+
+    TempDir dir;
+    TrashEnvironment environment{dir / "Trash", ::geteuid()};
+};
+
+TEST_F(RemovalTest, permanentModeUnlinksAndAReadOnlyFileIsMadeWritableFirst)
+{
+    const CataloguedFile file = catalogued("ro.txt", "abc");
+    ::chmod(file.path.c_str(), 0444);
+    removeCataloguedFile(file, DeleteMode::Permanent, {}, environment);
+    EXPECT_FALSE(fs::exists(file.path));
+    EXPECT_FALSE(fs::exists(environment.homeTrash));
+}
+
+TEST_F(RemovalTest, onlyTheFileThatWasCataloguedIsEverRemoved)
+{
+    // Swapped for a symbolic link to another file: neither the link nor its target goes.
+    const CataloguedFile swapped = catalogued("swapped.txt", "abc");
+    writeFile(dir / "target.txt", "abc");
+    fs::remove(swapped.path);
+    fs::create_symlink(dir / "target.txt", swapped.path);
+    EXPECT_THROW(removeCataloguedFile(swapped, DeleteMode::Permanent, {}, environment),
+                 std::system_error);
+    EXPECT_TRUE(fs::is_symlink(swapped.path));
+    EXPECT_EQ(readFile(dir / "target.txt"), "abc");
+
+    // Replaced by a folder, or by another file of another size or identity.
+    const CataloguedFile folder = catalogued("folder", "abc");
+    fs::remove(folder.path);
+    fs::create_directory(folder.path);
+    EXPECT_THROW(removeCataloguedFile(folder, DeleteMode::Trash, {}, environment),
+                 std::system_error);
+    EXPECT_TRUE(fs::is_directory(folder.path));
+
+    const CataloguedFile grown = catalogued("grown.txt", "abc");
+    writeFile(grown.path, "abcd");
+    EXPECT_THROW(removeCataloguedFile(grown, DeleteMode::Permanent, {}, environment),
+                 std::system_error);
+    const CataloguedFile replaced = catalogued("replaced.txt", "abc");
+    writeFile(dir / "other.txt", "xyz");
+    fs::remove(replaced.path);
+    fs::rename(dir / "other.txt", replaced.path);
+    EXPECT_THROW(removeCataloguedFile(replaced, DeleteMode::Permanent, {}, environment),
+                 std::system_error);
+    EXPECT_EQ(readFile(replaced.path), "xyz");
+}
+
+TEST_F(RemovalTest, aHardLinkOfAFileThatStaysIsNeverRemoved)
+{
+    const CataloguedFile kept = catalogued("kept.txt", "same bytes");
+    fs::create_hard_link(kept.path, dir / "link.txt");
+    const CataloguedFile link{(dir / "link.txt").native(), kept.size, kept.identity};
+    const PhysicalFile staying[] = {kept.identity};
+    EXPECT_THROW(removeCataloguedFile(link, DeleteMode::Permanent, staying, environment),
+                 std::system_error);
+    EXPECT_TRUE(fs::exists(dir / "link.txt"));
+    // With nothing of it staying, the user may remove it.
+    removeCataloguedFile(link, DeleteMode::Trash, {}, environment);
+    EXPECT_FALSE(fs::exists(dir / "link.txt"));
+    EXPECT_EQ(readFile(kept.path), "same bytes");
+}
+
+} // namespace
+} // namespace corvelle::test
