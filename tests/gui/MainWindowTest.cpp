@@ -261,6 +261,55 @@ private slots:
         QVERIFY(std::filesystem::exists(f.store / "dupelist.dat"));
     }
 
+    void deleteOpenAndExploreActOnTheSelectedRowsFiles()
+    {
+        Fixture f;
+        const std::string odd = "odd\tname\n\xff";
+        test::writeFile(f.tree / "dir/copy/f1.txt", "content 1");
+        test::writeFile(f.tree / ("dir/copy/" + odd + ".txt"), "content 2");
+        f.addTree();
+        f.desktop.folderChoices.push_back(f.treePath() + "/copy");
+        f.window.AddFolder();
+        f.window.Dedupe();
+        // Groups: f1 with copy/f1, f2 with copy/odd.
+        QCOMPARE(f.window.dupes().RowCount(), 5);
+        QTableView* view = f.window.vsgDupes;
+        view->selectionModel()->select(f.window.vsgDupes->model()->index(1, 1),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        view->selectionModel()->select(f.window.vsgDupes->model()->index(3, 1),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QVERIFY(f.window.cmdOpen->isEnabled());
+        const std::string copied = f.window.dupes().CellText(2, columnIndex(DupeColumn::Path)) +
+                                   f.window.dupes().CellText(2, columnIndex(DupeColumn::FileName)) +
+                                   ".txt";
+        const std::string oddPath = f.treePath() + "/copy/" + odd + ".txt";
+        QCOMPARE(copied, f.treePath() + "/copy/f1.txt");
+
+        f.window.cmdOpen->click();
+        f.window.cmdExplore->click();
+        QCOMPARE(f.desktop.openedPaths, (std::vector<std::string>{copied, oddPath}));
+        QCOMPARE(f.desktop.shownInFolder, (std::vector<std::string>{copied, oddPath}));
+        emit view->activated(view->model()->index(1, 2));
+        QCOMPARE(f.desktop.openedPaths.size(), std::size_t{4});
+
+        // To the Trash, with a data folder that does not exist yet.
+        const auto dataHome = f.store / "data-home";
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dataHome.native()));
+        f.desktop.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+        f.window.cmdDelete->click();
+        qunsetenv("XDG_DATA_HOME");
+        QCOMPARE(f.desktop.texts().size(), std::size_t{2});
+        QVERIFY(!std::filesystem::exists(copied));
+        QVERIFY(!std::filesystem::exists(oddPath));
+        QCOMPARE(test::readFile(dataHome / "Trash/files" / (odd + ".txt")),
+                 std::string("content 2"));
+        QCOMPARE(view->model()->rowCount(), 2);
+        QCOMPARE(f.window.files().RowCount(), 5);
+        QCOMPARE(text(f.window.lblDuplicate).endsWith(" Of 2)"), true);
+        QCOMPARE(text(f.window.lblFiles).endsWith(" Of 4)"), true);
+        QCOMPARE(f.catalogue.RecordCount(), 4);
+    }
+
     void stopDuringTheExportLeavesTheDuplicateListAsItWas()
     {
         Fixture f;

@@ -47,6 +47,9 @@ public:
         return true;
     }
 
+    void openPath(std::string_view path) override { openedPaths.emplace_back(path); }
+    void showInFolder(std::string_view path) override { shownInFolder.emplace_back(path); }
+
     /// The texts of the messages shown so far.
     [[nodiscard]] std::vector<std::string> texts() const
     {
@@ -67,6 +70,8 @@ public:
     std::vector<FileRequest> fileRequests;
     std::vector<std::string> folderRequests;
     std::vector<std::string> openedUrls;
+    std::vector<std::string> openedPaths;
+    std::vector<std::string> shownInFolder;
     QWidget* parentWindow = nullptr;
 
 private:

@@ -2,6 +2,7 @@
 
 #include "common/PhysicalFile.h"
 #include "common/PosixFile.h"
+#include "common/TextEscapes.h"
 
 #include <cerrno>
 #include <climits>
@@ -110,26 +111,6 @@ TrashFolder volumeTrash(const fs::path& top, const TrashEnvironment& environment
     makePrivateFolder(own / "files");
     makePrivateFolder(own / "info");
     return TrashFolder{own, top};
-}
-
-std::string hex2(unsigned char byte)
-{
-    static constexpr char digits[] = "0123456789ABCDEF";
-    return {digits[byte >> 4], digits[byte & 0x0F]};
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 /// The name for the n-th attempt in the trash: the file's own name, then "name.2", "name.3"…,
@@ -267,48 +248,13 @@ fs::path moveToTrash(const fs::path& file, const TrashEnvironment& environment)
     }
 }
 
-std::string escapeTrashPath(std::string_view bytes)
-{
-    std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                           (byte >= '0' && byte <= '9') || byte == '/' || byte == '-' ||
-                           byte == '_' || byte == '.' || byte == '~';
-        if (plain) {
-            out.push_back(c);
-        } else {
-            out += '%' + hex2(byte);
-        }
-    }
-    return out;
-}
-
-std::string unescapeTrashPath(std::string_view escaped)
-{
-    std::string out;
-    out.reserve(escaped.size());
-    for (std::size_t i = 0; i < escaped.size(); ++i) {
-        if (escaped[i] == '%' && i + 2 < escaped.size() && hexValue(escaped[i + 1]) >= 0 &&
-            hexValue(escaped[i + 2]) >= 0) {
-            out.push_back(
-                static_cast<char>(hexValue(escaped[i + 1]) * 16 + hexValue(escaped[i + 2])));
-            i += 2;
-        } else {
-            out.push_back(escaped[i]);
-        }
-    }
-    return out;
-}
-
 std::string trashInfoText(std::string_view pathBytes, std::time_t when)
 {
     std::tm local{};
     ::localtime_r(&when, &local);
     char date[32];
     std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
-    return "[Trash Info]\nPath=" + escapeTrashPath(pathBytes) + "\nDeletionDate=" + date + "\n";
+    return "[Trash Info]\nPath=" + percentEncodePath(pathBytes) + "\nDeletionDate=" + date + "\n";
 }
 
 } // namespace corvelle

@@ -43,13 +43,8 @@ moveToTrash(const std::filesystem::path& file,
 TrashFolder trashFolderFor(const std::filesystem::path& canonicalFile,
                            const TrashEnvironment& environment);
 
-/// A path's bytes escaped for the Path key: every byte but letters, digits, "/" and "-_.~"
-/// as "%XX", so spaces, "%", newlines and bytes that are not UTF-8 restore exactly.
-std::string escapeTrashPath(std::string_view bytes);
-/// The reverse of escapeTrashPath (any "%XX" decoded).
-std::string unescapeTrashPath(std::string_view escaped);
-
-/// The ".trashinfo" text for a file trashed at `when` (local time).
+/// The ".trashinfo" text for a file trashed at `when` (local time). The path is percent-encoded
+/// byte by byte, so spaces, "%", newlines and bytes that are not UTF-8 restore exactly.
 std::string trashInfoText(std::string_view pathBytes, std::time_t when);
 
 } // namespace corvelle

@@ -106,4 +106,66 @@ std::string lossyUtf8(std::string_view text)
     return out;
 }
 
+namespace {
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+bool plainInUrlPath(unsigned char byte)
+{
+    return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+           (byte >= '0' && byte <= '9') || byte == '/' || byte == '-' || byte == '_' ||
+           byte == '.' || byte == '~';
+}
+
+} // namespace
+
+std::string percentEncodePath(std::string_view bytes)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (plainInUrlPath(byte)) {
+            out.push_back(c);
+        } else {
+            out += {'%', digits[byte >> 4], digits[byte & 0x0F]};
+        }
+    }
+    return out;
+}
+
+std::string percentDecode(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
+            hexValue(text[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+std::string fileUrl(std::string_view absolutePath)
+{
+    return "file://" + percentEncodePath(absolutePath);
+}
+
 } // namespace corvelle

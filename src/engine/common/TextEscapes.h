@@ -13,6 +13,14 @@ std::string escapeTsv(std::string_view cell);
 /// UTF-8 written as \t, \n, \\, \xNN. Never holds a tab or a line break.
 std::string escapeReadable(std::string_view text);
 
+/// A path's bytes percent-encoded as a URL path: every byte but letters, digits, "/" and
+/// "-_.~" becomes "%XX". Whatever the bytes, the result is ASCII and decodes back exactly.
+std::string percentEncodePath(std::string_view bytes);
+/// Decodes every "%XX"; anything else is kept as it stands.
+std::string percentDecode(std::string_view text);
+/// "file://" and the path percent-encoded: a local file's address for any name.
+std::string fileUrl(std::string_view absolutePath);
+
 /// Whether the bytes are valid UTF-8.
 bool isValidUtf8(std::string_view text);
 /// The bytes as UTF-8, with U+FFFD for each byte that is not part of a valid sequence.

@@ -30,6 +30,12 @@ public:
     /// Opens an address (a web page, "mailto:…", a local file's URL) with the desktop's
     /// handler. False when the desktop could not.
     virtual bool openUrl(std::string_view url) = 0;
+    /// Opens a file with the desktop's default handler for it. `path` is the file system's
+    /// bytes, whatever they are. Reports nothing.
+    virtual void openPath(std::string_view path) = 0;
+    /// Shows the file in the file manager: selected in its folder where the file manager can
+    /// do that, otherwise its folder opened. Reports nothing.
+    virtual void showInFolder(std::string_view path) = 0;
 };
 
 /// The real desktop: Qt message boxes and dialogs, and the desktop's handlers.

@@ -1,15 +1,23 @@
 // The real Desktop: QMessageBox with the application's title, QFileDialog for files and
-// folders, QDesktopServices (xdg-open) for addresses.
+// folders, QDesktopServices (xdg-open) for addresses, xdg-open on a path's exact bytes for
+// files, and the file manager's D-Bus interface to show a file in its folder.
+#include "common/TextEscapes.h"
 #include "desktop/Desktop.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStandardPaths>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QWidget>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace corvelle {
 namespace {
@@ -56,6 +64,43 @@ QMessageBox::Icon toQtIcon(MessageIcon icon)
     return QMessageBox::NoIcon;
 }
 
+/// Runs the program on one argument, given as bytes (a name need not be UTF-8, which a
+/// QString could not carry), detached: an intermediate child starts it and leaves at once,
+/// so no process is left for this one to reap.
+void launchDetached(const std::string& program, const std::string& argument)
+{
+    const char* argv[] = {program.c_str(), argument.c_str(), nullptr};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::fork() == 0) {
+            ::setsid();
+            ::execv(program.c_str(), const_cast<char* const*>(argv));
+        }
+        ::_exit(0);
+    }
+    if (child > 0) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+    }
+}
+
+/// Asks the running file manager to show the file selected in its folder; false when no
+/// file manager offers the interface.
+bool showItemOverDBus(std::string_view path)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return false;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{QString::fromLatin1(fileUrl(path))} << QString();
+    constexpr int kTimeoutMs = 3000;
+    return bus.call(call, QDBus::Block, kTimeoutMs).type() == QDBusMessage::ReplyMessage;
+}
+
 class LinuxDesktop final : public Desktop {
 public:
     void setParentWindow(QWidget* parent) override { m_parent = parent; }
@@ -98,6 +143,21 @@ public:
     bool openUrl(std::string_view url) override
     {
         return QDesktopServices::openUrl(QUrl(toQString(url)));
+    }
+
+    void openPath(std::string_view path) override
+    {
+        const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+        if (!opener.isEmpty()) {
+            launchDetached(toPathBytes(opener), std::string(path));
+        }
+    }
+
+    void showInFolder(std::string_view path) override
+    {
+        if (!showItemOverDBus(path)) {
+            openPath(path.substr(0, path.rfind('/') + 1));
+        }
     }
 
 private:

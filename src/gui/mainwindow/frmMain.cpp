@@ -121,6 +121,7 @@ frmMain::frmMain(Desktop& desktop, clsDatabase& catalogue, std::filesystem::path
     , m_helpFile(std::move(helpFile))
     , m_settings(std::make_unique<SettingCommands>(m_tools))
     , m_lists(catalogue, m_files, m_dupes, desktop)
+    , m_dupeCommands(catalogue, m_files, m_dupes, desktop)
 {
     setWindowTitle(toQString(applicationTitle));
     setMinimumSize(800, 600);
@@ -198,6 +199,10 @@ void frmMain::buildLayout()
     }
     buttons->addStretch(1);
     dupesLayout->addLayout(buttons);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmMain::cmdDelete_Click);
+    connect(cmdOpen, &QPushButton::clicked, this, &frmMain::cmdOpen_Click);
+    connect(cmdExplore, &QPushButton::clicked, this, &frmMain::cmdExplore_Click);
+    connect(vsgDupes, &QAbstractItemView::activated, this, &frmMain::vsgDupes_Activate);
 
     SSSplitter->addWidget(picFiles);
     SSSplitter->addWidget(picDupes);
@@ -266,6 +271,32 @@ void frmMain::vsgDupes_RowChanged()
 void frmMain::vsgDupes_SelectionChanged()
 {
     setFileButtons(m_dupes.SelectedRowCount() >= 1);
+}
+
+void frmMain::cmdDelete_Click()
+{
+    m_dupeCommands.DeleteSelected();
+    vsgFiles_RowChanged();
+    vsgDupes_RowChanged();
+}
+
+void frmMain::cmdOpen_Click()
+{
+    for (const std::string& path : m_dupeCommands.selectedPaths()) {
+        m_desktop.openPath(path);
+    }
+}
+
+void frmMain::cmdExplore_Click()
+{
+    for (const std::string& path : m_dupeCommands.selectedPaths()) {
+        m_desktop.showInFolder(path);
+    }
+}
+
+void frmMain::vsgDupes_Activate()
+{
+    cmdOpen_Click();
 }
 
 void frmMain::setFileButtons(bool enabled)

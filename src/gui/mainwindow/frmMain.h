@@ -4,6 +4,7 @@
 // ToolModel, SettingCommands and CatalogueLists; this class binds them to widgets.
 #pragma once
 
+#include "controls/DupeCommands.h"
 #include "controls/GridModel.h"
 #include "controls/ListCommands.h"
 #include "controls/ToolModel.h"
@@ -47,6 +48,12 @@ public:
     void ExitApplication();
     /// Checks that a comparison is possible, then runs it in frmDupes.
     void Dedupe();
+
+    // The buttons under the duplicate list, and a double-click (activation) on one of its rows.
+    void cmdDelete_Click();
+    void cmdOpen_Click();
+    void cmdExplore_Click();
+    void vsgDupes_Activate();
 
     /// Adds what was named on the command line: each folder as Add Folder Recursive does, each
     /// run of files in one folder as Add Files does.
@@ -108,6 +115,7 @@ private:
     GridModel m_files;
     GridModel m_dupes;
     CatalogueLists m_lists;
+    DupeCommands m_dupeCommands;
     GridTableModel* m_filesModel = nullptr;
     GridTableModel* m_dupesModel = nullptr;
     ToolActions* m_actions = nullptr;

@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 #include "actions/FileRemoval.h"
+#include "common/TextEscapes.h"
 
 #include <gtest/gtest.h>
 #include <regex>
@@ -27,27 +28,13 @@ TrashInfo parseInfo(const std::string& text)
         ADD_FAILURE() << "not a trash information file: " << text;
         return {};
     }
-    return {unescapeTrashPath(match[1].str()), match[2].str()};
+    return {percentDecode(match[1].str()), match[2].str()};
 }
 
 fs::path infoFileOf(const fs::path& trashed)
 {
     return trashed.parent_path().parent_path() / "info" /
            (trashed.filename().native() + ".trashinfo");
-}
-
-TEST(TrashPath, everyByteEscapesAndComesBack)
-{
-    std::string all;
-    for (int byte = 1; byte < 256; ++byte) {
-        all.push_back(static_cast<char>(byte));
-    }
-    const std::string escaped = escapeTrashPath(all);
-    EXPECT_EQ(escaped.find_first_of(" %\n\t\x80\xff", 0), escaped.find('%'))
-        << "only escapes may hold a percent sign, and nothing else is raw";
-    EXPECT_EQ(escaped.find_first_of(" \n\t"), std::string::npos);
-    EXPECT_EQ(unescapeTrashPath(escaped), all);
-    EXPECT_EQ(escapeTrashPath("/home/a b/50%.txt"), "/home/a%20b/50%25.txt");
 }
 
 TEST(Trash, homeTrashIsCreatedWithItsParentsAndRestoresOddNamesExactly)

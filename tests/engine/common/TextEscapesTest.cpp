@@ -24,3 +24,24 @@ TEST(TextEscapes, utf8Validity)
 
 } // namespace
 } // namespace corvelle
+
+namespace corvelle::test {
+namespace {
+
+TEST(TextEscapes, percentEncodedPathsAreAsciiAndDecodeToEveryByte)
+{
+    std::string all;
+    for (int byte = 1; byte < 256; ++byte) {
+        all.push_back(static_cast<char>(byte));
+    }
+    const std::string encoded = percentEncodePath(all);
+    for (const char c : encoded) {
+        ASSERT_TRUE(c > ' ' && c < 0x7F) << "raw byte " << int(c);
+    }
+    EXPECT_EQ(percentDecode(encoded), all);
+    EXPECT_EQ(fileUrl("/home/a b/50%.txt"), "file:///home/a%20b/50%25.txt");
+    EXPECT_EQ(percentDecode("100%"), "100%") << "a lone percent sign is kept";
+}
+
+} // namespace
+} // namespace corvelle::test
