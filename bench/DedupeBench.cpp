@@ -4,6 +4,7 @@
 // The names corpus is read from $CORVELLE_CORPORA/names.manifest.tsv (scripts/run-benchmarks
 // makes it); without it that case is skipped.
 #include "ReferenceDedupe.h"
+#include "SyntheticCatalogue.h"
 #include "catalogue/DedupeRun.h"
 #include "catalogue/clsDatabase.h"
 #include "controls/GridModel.h"
@@ -40,31 +41,6 @@ struct WorkDir {
     }
     ~WorkDir() { std::filesystem::remove_all(path); }
 };
-
-/// n records of which about a quarter are copies of an earlier record (same extension in
-/// another letter case, size and checksum, in another folder).
-std::vector<test::ReferenceRecord> syntheticCatalogue(std::size_t n)
-{
-    static const char* extensions[] = {".jpg", ".mp3", ".pdf", ".txt", ".docx", ".png"};
-    std::mt19937_64 rng(1);
-    std::vector<test::ReferenceRecord> records;
-    records.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        test::ReferenceRecord r;
-        if (i > 0 && rng() % 4 == 0) {
-            r = records[rng() % i];
-            r.file += " copy";
-            r.extension[1] = static_cast<char>(r.extension[1] & ~0x20); // upper-case initial
-        } else {
-            r.file = "file " + std::to_string(i);
-            r.extension = extensions[rng() % 6];
-            r.size = static_cast<FileSize>(rng() % 50'000'000);
-            r.crc.value = static_cast<CrcValue>(rng());
-        }
-        records.push_back(r);
-    }
-    return records;
-}
 
 /// The names corpus as catalogue records, from its manifest (no file is read).
 std::vector<test::ReferenceRecord> namesCorpus()
@@ -152,7 +128,7 @@ double plainPairsPerSecond(const std::vector<test::ReferenceRecord>& records, st
 void BM_Dedupe_Synthetic(benchmark::State& state)
 {
     const auto n = static_cast<std::size_t>(state.range(0));
-    std::vector<test::ReferenceRecord> records = syntheticCatalogue(n);
+    std::vector<test::ReferenceRecord> records = bench::syntheticCatalogue(n);
     const DedupeSettings settings; // extension, size, checksum
     for (auto _ : state) {
         report(state, timePasses(records, settings), n);

@@ -1,9 +1,12 @@
 // The window's costs, offscreen: an intake of the many-small corpus through the real window
-// against the same intake into a plain list, and a list of a million rows scrolled to its end,
-// resized and selected in.
+// against the same intake into a plain list; Dedupe of a million records through the window
+// against the same passes in the engine alone; Delete of 10,000 rows; and a list of a million
+// rows scrolled to its end, resized and selected in.
 //
 // The corpus is $CORVELLE_CORPORA/many-small (scripts/run-benchmarks makes it); without it
 // the intake cases are skipped.
+#include "SyntheticCatalogue.h"
+#include "catalogue/DedupeRun.h"
 #include "catalogue/clsDatabase.h"
 #include "controls/GridModel.h"
 #include "controls/GridTableModel.h"
@@ -45,14 +48,49 @@ struct Scratch {
     fs::path path;
 };
 
-/// A desktop that answers every folder question with the corpus and says nothing.
-class CorpusDesktop final : public Desktop {
+/// A desktop that answers every folder question with `folder`, the first question with Yes
+/// and every later one with No, and shows nothing.
+class BenchDesktop final : public Desktop {
 public:
+    explicit BenchDesktop(fs::path folder = corpus())
+        : m_folder(std::move(folder))
+    {}
     void setParentWindow(QWidget*) override {}
-    MessageAnswer show(const Message&) override { return MessageAnswer::No; }
+    MessageAnswer show(const Message& message) override
+    {
+        if (message.buttons != MessageButtons::YesNo) {
+            return MessageAnswer::Ok;
+        }
+        return m_questions++ == 0 ? MessageAnswer::Yes : MessageAnswer::No;
+    }
     std::vector<std::string> chooseFiles(std::string_view, std::string_view) override { return {}; }
-    std::optional<std::string> chooseFolder(std::string_view) override { return corpus().string(); }
+    std::optional<std::string> chooseFolder(std::string_view) override { return m_folder.string(); }
     bool openUrl(std::string_view) override { return true; }
+    void openPath(std::string_view) override {}
+    void showInFolder(std::string_view) override {}
+
+private:
+    fs::path m_folder;
+    int m_questions = 0;
+};
+
+/// A main window on screen (offscreen), past its splash.
+struct ShownWindow {
+    explicit ShownWindow(const fs::path& folder = corpus())
+        : desktop(folder)
+    {
+        startCatalogue(catalogue, scratch.path / "data.dat");
+        window.splashMilliseconds = 1;
+        window.resize(1024, 768);
+        window.show();
+        while (!window.splashDone()) {
+            QApplication::processEvents();
+        }
+    }
+    Scratch scratch;
+    clsDatabase catalogue;
+    BenchDesktop desktop;
+    frmMain window{desktop, catalogue, scratch.path, scratch.path / "Corvelle.html"};
 };
 
 void BM_Intake_PlainList(benchmark::State& state)
@@ -86,24 +124,100 @@ void BM_Intake_Window(benchmark::State& state)
     }
     for (auto _ : state) {
         state.PauseTiming();
-        Scratch scratch;
-        clsDatabase catalogue;
-        startCatalogue(catalogue, scratch.path / "data.dat");
-        CorpusDesktop desktop;
-        frmMain window(desktop, catalogue, scratch.path, scratch.path / "Corvelle.html");
-        window.splashMilliseconds = 1;
-        window.resize(1024, 768);
-        window.show();
-        while (!window.splashDone()) {
-            QApplication::processEvents();
-        }
+        ShownWindow shown;
         state.ResumeTiming();
-        window.AddFolderRecursive();
+        shown.window.AddFolderRecursive();
         QApplication::processEvents(); // the list shows its rows
-        state.counters["rows"] = window.files().RowCount() - 1;
+        state.counters["rows"] = shown.window.files().RowCount() - 1;
     }
 }
 BENCHMARK(BM_Intake_Window)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+constexpr std::size_t kDedupeRecords = 1'000'000;
+
+/// The synthetic million records (a quarter of them copies), catalogued.
+void catalogueSynthetic(clsDatabase& catalogue, GridModel* files)
+{
+    std::vector<test::ReferenceRecord> records = bench::syntheticCatalogue(kDedupeRecords);
+    int folder = 0;
+    for (test::ReferenceRecord& r : records) {
+        const std::string path = "/bench/folder " + std::to_string(folder++ % 5000) + "/";
+        r.id = catalogue.AddRecord(path, r.file, r.extension, r.size, r.crc);
+        if (files != nullptr) {
+            files->AppendRow(
+                fileListRow(RecordCells{r.id, path, r.file, r.extension, r.size, r.crc.value}),
+                RowRecord{r.id, 0, r.size});
+        }
+    }
+}
+
+void BM_Dedupe_EngineAlone(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        Scratch scratch;
+        clsDatabase catalogue;
+        startCatalogue(catalogue, scratch.path / "data.dat");
+        catalogueSynthetic(catalogue, nullptr);
+        GridModel dupes;
+        dupes.ColumnFormat(dupeListFormat());
+        state.ResumeTiming();
+        runDedupe(catalogue, DedupeSettings{}, DedupeFiles::in(scratch.path), dupes,
+                  DedupeRunHooks{});
+        state.counters["rows"] = dupes.RowCount() - 1;
+    }
+}
+BENCHMARK(BM_Dedupe_EngineAlone)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Dedupe_Window(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        ShownWindow shown;
+        catalogueSynthetic(shown.catalogue, &shown.window.files());
+        QApplication::processEvents();
+        state.ResumeTiming();
+        shown.window.Dedupe();
+        QApplication::processEvents(); // the list shows its rows
+        state.counters["rows"] = shown.window.dupes().RowCount() - 1;
+    }
+}
+BENCHMARK(BM_Dedupe_Window)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+/// Delete, for good, of one file of each of 10,000 pairs of real files.
+void BM_Delete_TenThousandRows(benchmark::State& state)
+{
+    constexpr int kPairs = 10'000;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Scratch tree;
+        for (int i = 0; i < kPairs; ++i) {
+            for (const char* copy : {"a", "b"}) {
+                const fs::path file = tree.path / copy / (std::to_string(i) + ".txt");
+                fs::create_directories(file.parent_path());
+                FILE* out = std::fopen(file.c_str(), "w");
+                std::fprintf(out, "content %d\n", i);
+                std::fclose(out);
+            }
+        }
+        ShownWindow shown(tree.path);
+        shown.window.AddFolderRecursive();
+        shown.window.Dedupe();
+        std::vector<int> rows;
+        for (int row = 2; row < shown.window.dupes().RowCount(); row += 2) {
+            rows.push_back(row);
+        }
+        shown.window.dupes().setSelection(rows);
+        QApplication::processEvents();
+        state.ResumeTiming();
+        shown.window.cmdDelete_Click(); // Yes, then No: for good
+        QApplication::processEvents();
+        state.PauseTiming();
+        state.counters["rows_left"] = shown.window.dupes().RowCount() - 1;
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_Delete_TenThousandRows)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 /// A file list of a million rows in a view on screen.
 struct MillionRows {

@@ -144,6 +144,11 @@ frmMain::frmMain(Desktop& desktop, clsDatabase& catalogue, std::filesystem::path
 
 frmMain::~frmMain()
 {
+    // The views and their models go while the lists they show are still here: a window closed
+    // while on screen hides its views in the base class's destructor, and they would ask.
+    delete centralWidget();
+    delete m_filesModel;
+    delete m_dupesModel;
     m_tools.setEventHandler(nullptr);
     m_catalogue.CloseProject();
 }
