@@ -326,6 +326,29 @@ private slots:
         QCOMPARE(f.window.dupes().CellText(1, 0), std::string("earlier"));
     }
 
+    void aDedupeAfterAStoppedOneStartsAfreshAndNothingFoundEmptiesTheList()
+    {
+        Fixture f;
+        f.addTree();
+        f.window.dupes().AppendRow({"earlier"});
+        f.window.Dedupe();
+        QCOMPARE(f.window.dupes().RowCount(), 1);
+        QCOMPARE(text(f.window.lblDuplicate), QString("Duplicate List (Row 0 Of 0)"));
+
+        test::writeFile(f.tree / "dir/copy/f1.txt", "content 1");
+        f.desktop.folderChoices.push_back(f.treePath() + "/copy");
+        f.window.AddFolder();
+        frmDupes stopped(f.catalogue, DedupeFiles::in(f.store.path()), f.desktop);
+        stopped.objVsg = &f.window.dupes();
+        stopped.yieldIntervalMs = 0;
+        stopped.refreshCaller = [&] { stopped.cmdStop->click(); };
+        stopped.exec();
+        QCOMPARE(stopped.outcome(), Outcome::Stopped);
+        f.window.Dedupe();
+        QCOMPARE(f.window.dupes().RowCount(), 3);
+        QCOMPARE(text(f.window.lblDuplicate), QString("Duplicate List (Row 0 Of 2)"));
+    }
+
     void aFailureTheWorkDidNotReportIsShownAndTheWindowCloses()
     {
         test::ScriptedDesktop desktop;
