@@ -5,7 +5,7 @@ BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build run test test-asan bench format clean
+.PHONY: all deps build run test test-asan bench package format clean
 
 all: build
 
@@ -41,6 +41,11 @@ bench: $(BENCH_BUILD)/build.ninja
 	./scripts/install-deps --bench
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	./scripts/run-benchmarks $(BENCH_BUILD)
+
+# The Debian package, in $(BUILD)/package/.
+package: build
+	./scripts/install-deps --package
+	cd $(BUILD) && cpack
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

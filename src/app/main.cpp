@@ -7,12 +7,19 @@
 #include <QApplication>
 #include <QFile>
 #include <QFont>
+#include <QIcon>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("corvelle"));
     QApplication::setApplicationDisplayName(QStringLiteral("Corvelle"));
+    QApplication::setDesktopFileName(QStringLiteral("org.corvelle.Corvelle"));
+    QIcon icon;
+    for (const int size : {16, 32, 48, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/corvelle-%1.png").arg(size), QSize(size, size));
+    }
+    QApplication::setWindowIcon(icon);
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSizeF(8.25);
     QApplication::setFont(font);

@@ -359,6 +359,23 @@ private slots:
         QCOMPARE(desktop.messages[0].icon, MessageIcon::Critical);
     }
 
+    void theCatalogueAndGuideAreFoundFromTheBuildTreeAndFromAnInstall()
+    {
+        test::TempDir dir;
+        const auto build = dir / "build/src/app";
+        std::filesystem::create_directories(build);
+        QCOMPARE(catalogueFolder(build, dir / "data"), build);
+        QCOMPARE(findHelpFile(build), build / "Corvelle.html");
+
+        const auto bin = dir / "usr/bin";
+        std::filesystem::create_directories(bin);
+        test::writeFile(dir / "usr/share/doc/corvelle/Corvelle.html", "<html>");
+        // Even where it could write (root can, anywhere), an installed program does not.
+        QCOMPARE(catalogueFolder(bin, dir / "data/corvelle"), dir / "data/corvelle");
+        QVERIFY(std::filesystem::is_directory(dir / "data/corvelle"));
+        QCOMPARE(findHelpFile(bin), dir / "usr/share/doc/corvelle/Corvelle.html");
+    }
+
     void aCatalogueThatCannotBeOpenedIsAnError()
     {
         clsDatabase catalogue;

@@ -91,17 +91,43 @@ bool isWritableFolder(const std::string& folder)
 
 } // namespace
 
-std::filesystem::path catalogueFolder()
+namespace {
+
+std::filesystem::path programFolder()
 {
-    const std::string programFolder =
-        QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
-    if (isWritableFolder(programFolder)) {
+    return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+}
+
+std::filesystem::path installedHelpFile(const std::filesystem::path& programFolder)
+{
+    return (programFolder / ".." / "share" / "doc" / "corvelle" / "Corvelle.html")
+        .lexically_normal();
+}
+
+bool isInstalled(const std::filesystem::path& programFolder)
+{
+    std::error_code error;
+    return std::filesystem::exists(installedHelpFile(programFolder), error);
+}
+
+} // namespace
+
+std::filesystem::path catalogueFolder(const std::filesystem::path& programFolder,
+                                      const std::filesystem::path& userDataFolder)
+{
+    if (!isInstalled(programFolder) && isWritableFolder(programFolder)) {
         return programFolder;
     }
+    std::error_code error;
+    std::filesystem::create_directories(userDataFolder, error);
+    return userDataFolder;
+}
+
+std::filesystem::path catalogueFolder()
+{
     const QString data =
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/corvelle";
-    QDir().mkpath(data);
-    return QFile::encodeName(data).toStdString();
+    return catalogueFolder(programFolder(), QFile::encodeName(data).toStdString());
 }
 
 void startCatalogue(clsDatabase& catalogue, const std::filesystem::path& file)
@@ -541,17 +567,17 @@ void frmMain::openContents()
     (void)m_desktop.openUrl(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded).toStdString());
 }
 
-std::filesystem::path findHelpFile()
+std::filesystem::path findHelpFile(const std::filesystem::path& programFolder)
 {
-    const std::filesystem::path programFolder =
-        QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
-    const std::filesystem::path installed =
-        programFolder / ".." / "share" / "doc" / "corvelle" / "Corvelle.html";
-    std::error_code error;
-    if (std::filesystem::exists(installed, error)) {
-        return installed.lexically_normal();
+    if (isInstalled(programFolder)) {
+        return installedHelpFile(programFolder);
     }
     return programFolder / "Corvelle.html";
+}
+
+std::filesystem::path findHelpFile()
+{
+    return findHelpFile(programFolder());
 }
 
 } // namespace corvelle

@@ -124,12 +124,18 @@ private:
     std::vector<std::string> m_pendingPaths; ///< named at start, added once the splash is gone
 };
 
-/// Where the catalogue lives: the program's folder when it can be written, otherwise the
-/// per-user data folder (created when missing).
+/// Where the catalogue lives: beside the program when it runs from a build folder it can
+/// write; for an installed program (its guide under ../share/doc/corvelle), or a folder it
+/// cannot write, the per-user data folder (created when missing). An installed program never
+/// writes beside itself, even when run by a user who could.
+std::filesystem::path catalogueFolder(const std::filesystem::path& programFolder,
+                                      const std::filesystem::path& userDataFolder);
+/// The same for the running program and $XDG_DATA_HOME/corvelle.
 std::filesystem::path catalogueFolder();
 
 /// The user guide: installed under share/doc/corvelle beside the program's bin folder, or
 /// beside the program itself (the build tree).
+std::filesystem::path findHelpFile(const std::filesystem::path& programFolder);
 std::filesystem::path findHelpFile();
 
 /// Deletes the previous run's catalogue file if it can, then opens (creating) it and empties it.
