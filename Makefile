@@ -2,10 +2,12 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build run test test-asan bench package format clean
+.PHONY: all deps build run test test-asan test-fuzz fuzz bench package format clean
 
 all: build
 
@@ -29,7 +31,25 @@ test-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
-test: build test-asan
+# The fuzz targets (clang, libFuzzer): CTest runs each over its corpus and briefly on fresh
+# inputs; `make fuzz` runs each for FUZZ_SECONDS and keeps the inputs that reach new code.
+$(FUZZ_BUILD)/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCORVELLE_FUZZ=ON -DCORVELLE_ENGINE_ONLY=ON -DBUILD_TESTING=ON
+
+test-fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	cd $(FUZZ_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	for target in $(FUZZ_BUILD)/tests/fuzz/fuzz_*; do \
+	    [ -x "$$target" ] || continue; \
+	    name=$$(basename $$target); echo "== $$name"; \
+	    tests/fuzz/run-fuzz $$target tests/fuzz/corpus/$$name $(FUZZ_SECONDS) --keep || exit 1; \
+	done
+
+test: build test-asan test-fuzz
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 $(BENCH_BUILD)/build.ninja:
@@ -51,4 +71,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
