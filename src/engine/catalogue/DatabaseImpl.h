@@ -11,6 +11,14 @@
 
 namespace corvelle {
 
+/// The identity read from two integer columns, device then inode. SQLite's integers are
+/// signed: the two numbers are stored as their 64-bit patterns.
+inline PhysicalFile identityInColumns(const sqlite::Statement& row, int deviceColumn)
+{
+    return PhysicalFile{static_cast<std::uint64_t>(row.integer(deviceColumn)),
+                        static_cast<std::uint64_t>(row.integer(deviceColumn + 1))};
+}
+
 class clsDatabase::Impl {
 public:
     /// The cursor: the IDs of the table in ascending order, and where it rests.
@@ -28,7 +36,7 @@ public:
     bool find(RecordId id);
     const CatalogueRecord& current();
     RecordId add(std::string_view path, std::string_view file, std::string_view extension,
-                 FileSize size, Checksum crc);
+                 FileSize size, Checksum crc, PhysicalFile identity);
     void remove(RecordId id);
     void removeAll();
 
@@ -51,6 +59,7 @@ public:
 
 private:
     void createSchema();
+    void addMissingColumns();
     void prepareStatements();
     void noteChange();
     void placeOn(std::size_t index);
@@ -82,6 +91,7 @@ template <typename Visit> void clsDatabase::Impl::forEachFromFirst(Visit&& visit
         record.size = m_selectAll.integer(3);
         record.crc.value = CrcValue(static_cast<std::int32_t>(m_selectAll.integer(4)));
         record.crc.failed = m_selectAll.integer(5) != 0;
+        record.identity = identityInColumns(m_selectAll, 6);
         last = record.id;
         if (!visit(record)) {
             restAfter(last);
