@@ -105,7 +105,7 @@ RunTimes timePasses(std::vector<test::ReferenceRecord>& records, const DedupeSet
     int folder = 0;
     for (test::ReferenceRecord& r : records) {
         r.id = db.AddRecord("/bench/folder " + std::to_string(folder++ % 5000) + "/", r.file,
-                            r.extension, r.size, r.crc);
+                            r.extension, r.size, r.crc, r.identity);
     }
     const DedupeFiles files = DedupeFiles::in(dir.path);
     GridModel grid;

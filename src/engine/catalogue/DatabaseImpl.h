@@ -53,6 +53,9 @@ public:
     /// Reads the records with these IDs (ascending, for locality); empty where an ID names no
     /// record. The cursor does not move.
     std::vector<std::optional<CatalogueRecord>> fetch(const std::vector<RecordId>& ascendingIds);
+    /// The physical files of the records with these IDs, in any order; unknown where an ID
+    /// names no record. One pass over the table, however many IDs are asked for.
+    std::vector<PhysicalFile> physicalFilesOf(const std::vector<RecordId>& ids);
 
     /// What the last export wrote, for the grouping pass.
     ExportSnapshot& lastExport() { return m_lastExport; }

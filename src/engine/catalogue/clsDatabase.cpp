@@ -4,7 +4,9 @@
 
 #include "catalogue/DatabaseImpl.h"
 
+#include <algorithm>
 #include <limits>
+#include <numeric>
 #include <optional>
 #include <system_error>
 
@@ -261,6 +263,30 @@ clsDatabase::Impl::fetch(const std::vector<RecordId>& ascendingIds)
         }
     }
     return records;
+}
+
+std::vector<PhysicalFile> clsDatabase::Impl::physicalFilesOf(const std::vector<RecordId>& ids)
+{
+    requireOpen();
+    std::vector<std::size_t> byId(ids.size());
+    std::iota(byId.begin(), byId.end(), std::size_t{0});
+    std::sort(byId.begin(), byId.end(),
+              [&](std::size_t a, std::size_t b) { return ids[a] < ids[b]; });
+    std::vector<PhysicalFile> identities(ids.size());
+    // Both sides in ID order: one merge, with only the records that have an identity.
+    sqlite::Statement known(m_connection,
+                            "SELECT ID, Device, Inode FROM FileList WHERE Inode<>0 ORDER BY ID");
+    std::size_t k = 0;
+    while (k < byId.size() && known.step()) {
+        const RecordId id{static_cast<std::int32_t>(known.integer(0))};
+        while (k < byId.size() && ids[byId[k]] < id) {
+            ++k;
+        }
+        for (; k < byId.size() && ids[byId[k]] == id; ++k) {
+            identities[byId[k]] = identityInColumns(known, 1);
+        }
+    }
+    return identities;
 }
 
 RecordId clsDatabase::Impl::add(std::string_view path, std::string_view file,
