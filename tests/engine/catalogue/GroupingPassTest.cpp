@@ -183,9 +183,16 @@ DedupeSettings everyCriterion(std::int32_t score)
 /// The equality tests alone, and the name test on top, take different ways through the pass.
 class SameFile : public Grouping, public ::testing::WithParamInterface<DedupeSettings> {};
 
+std::string criteriaName(const ::testing::TestParamInfo<DedupeSettings>& param)
+{
+    return param.param.blnUseName ? "AlsoNamesAt" + std::to_string(param.param.lngMatchScore)
+                                  : "EqualityTestsOnly";
+}
+
 INSTANTIATE_TEST_SUITE_P(Grouping, SameFile,
                          ::testing::Values(DedupeSettings{}, everyCriterion(100),
-                                           everyCriterion(80)));
+                                           everyCriterion(80)),
+                         criteriaName);
 
 TEST_P(SameFile, hardLinksOfOneFileAreNoDuplicates)
 {
