@@ -61,6 +61,7 @@ std::vector<test::ReferenceRecord> syntheticCatalogue(std::size_t n)
             r.size = static_cast<FileSize>(rng() % 50'000'000);
             r.crc.value = static_cast<CrcValue>(rng());
         }
+        r.identity = PhysicalFile{1, i + 1}; // copies, not links: every record its own file
         records.push_back(r);
     }
     return records;
@@ -84,6 +85,7 @@ std::vector<test::ReferenceRecord> namesCorpus()
         const std::size_t dot = name.rfind('.');
         r.file = dot == std::string::npos ? name : name.substr(0, dot);
         r.extension = dot == std::string::npos ? "" : name.substr(dot);
+        r.identity = PhysicalFile{1, records.size() + 1};
         records.push_back(r);
     }
     return records;
