@@ -224,13 +224,6 @@ TEST_P(SameFile, aCopyTakesTheLinksAfterItThatTheHeadLeft)
     EXPECT_EQ(groupedMark(got.exported, 1), 0) << "the link before the copy stays alone";
 }
 
-TEST_P(SameFile, recordsWithoutAKnownFileAreAllDifferentFiles)
-{
-    const auto r = catalogue({song({}), song({}), song(PhysicalFile{2049, 0})});
-    EXPECT_EQ(pairIds(runPasses(GetParam()).pairs),
-              (std::vector<RecordId>{r[0].id, r[1].id, r[0].id, r[2].id}));
-}
-
 TEST_P(SameFile, anExportFileReadBackTakesTheFilesFromTheCatalogue)
 {
     const auto r = catalogue({song(kFile), song(kFile), song(kOtherFile), song(kFile)});

@@ -1,7 +1,6 @@
 // FileReader on its own: which files each way of naming them reaches, and the settings it is
 // made with (checksum size, test faults, cancel) applied to every file it reads.
 #include "TestSupport.h"
-#include "common/PhysicalFile.h"
 #include "intake/FileReading.h"
 #include "intake/IntakeFaults.h"
 
@@ -43,31 +42,6 @@ TEST(FileReader, aScanDoesNotFollowALinkThatANamedFileFollows)
     EXPECT_EQ(named.crc, FileFacts::Crc::Ok);
     EXPECT_EQ(named.crcBits, crcOfHello);
     EXPECT_EQ(reader.examineIn(folder, "real.txt"), named);
-}
-
-TEST(FileReader, everyWayOfReadingTellsWhichPhysicalFileItIs)
-{
-    TempDir tree;
-    writeFile(tree / "a.txt", "hello");
-    fs::create_hard_link(tree / "a.txt", tree / "b.txt");
-    writeFile(tree / "copy.txt", "hello");
-    fs::create_directory_symlink(tree.path(), tree / "again");
-    const PhysicalFile a = statusOf(tree / "a.txt")->identity;
-    ASSERT_TRUE(a.known());
-    ASSERT_FALSE(statusOf(tree / "copy.txt")->identity.sameFileAs(a));
-
-    // With a checksum the file is opened and its descriptor asked; without, its name.
-    for (const std::int64_t crcSize : {std::int64_t{1024}, std::int64_t{0}}) {
-        FileReader reader(ReadSettings{crcSize, nullptr});
-        const FolderHandle folder = openFolder(tree.path());
-        EXPECT_EQ(reader.examineIn(folder, "a.txt").identity, a) << crcSize;
-        EXPECT_EQ(reader.examineIn(folder, "b.txt").identity, a) << "a hard link, " << crcSize;
-        EXPECT_EQ(reader.examinePath((tree / "again" / "a.txt").string()).identity, a)
-            << "through a linked folder, " << crcSize;
-        EXPECT_EQ(reader.examineIn(folder, "copy.txt").identity,
-                  statusOf(tree / "copy.txt")->identity)
-            << crcSize;
-    }
 }
 
 TEST(FileReader, readFaultsAreLookedUpByTheFullPathEitherWay)
