@@ -60,6 +60,7 @@ std::vector<test::ReferenceRecord> namesCorpus()
         const std::size_t dot = name.rfind('.');
         r.file = dot == std::string::npos ? name : name.substr(0, dot);
         r.extension = dot == std::string::npos ? "" : name.substr(dot);
+        r.identity = PhysicalFile{1, records.size() + 1};
         records.push_back(r);
     }
     return records;
@@ -81,7 +82,7 @@ RunTimes timePasses(std::vector<test::ReferenceRecord>& records, const DedupeSet
     int folder = 0;
     for (test::ReferenceRecord& r : records) {
         r.id = db.AddRecord("/bench/folder " + std::to_string(folder++ % 5000) + "/", r.file,
-                            r.extension, r.size, r.crc);
+                            r.extension, r.size, r.crc, r.identity);
     }
     const DedupeFiles files = DedupeFiles::in(dir.path);
     GridModel grid;

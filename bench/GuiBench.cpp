@@ -142,7 +142,7 @@ void catalogueSynthetic(clsDatabase& catalogue, GridModel* files)
     int folder = 0;
     for (test::ReferenceRecord& r : records) {
         const std::string path = "/bench/folder " + std::to_string(folder++ % 5000) + "/";
-        r.id = catalogue.AddRecord(path, r.file, r.extension, r.size, r.crc);
+        r.id = catalogue.AddRecord(path, r.file, r.extension, r.size, r.crc, r.identity);
         if (files != nullptr) {
             files->AppendRow(
                 fileListRow(RecordCells{r.id, path, r.file, r.extension, r.size, r.crc.value}),

@@ -29,6 +29,7 @@ inline std::vector<test::ReferenceRecord> syntheticCatalogue(std::size_t n)
             r.size = static_cast<FileSize>(rng() % 50'000'000);
             r.crc.value = static_cast<CrcValue>(rng());
         }
+        r.identity = PhysicalFile{1, i + 1}; // copies, not links: every record its own file
         records.push_back(r);
     }
     return records;

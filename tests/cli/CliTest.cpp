@@ -322,6 +322,109 @@ TEST_F(Cli, namedCatalogueIsKeptAndStartsEmptyEachRun)
     EXPECT_TRUE(fs::exists(catalogue));
 }
 
+// --- One file under several paths ---------------------------------------------------------
+
+/// One tsv row of the duplicate list, as the program prints it.
+std::string tsvRow(int id, int group, const std::string& folder, const std::string& name,
+                   const std::string& extension, int size, const std::string& crc)
+{
+    return std::to_string(id) + "\t" + std::to_string(group) + "\t" + folder + "\t" + name + "\t" +
+           extension + "\t" + std::to_string(size) + "\t" + crc + "\n";
+}
+
+/// The default criteria, and the name alone (which computes no checksum).
+struct Criteria {
+    std::vector<std::string> options;
+    std::string crcOfHello;
+    std::string crcOfAbc;
+};
+
+class SeveralPaths : public Cli, public ::testing::WithParamInterface<Criteria> {
+protected:
+    [[nodiscard]] CliResult runTsv(const std::vector<std::string>& paths) const
+    {
+        std::vector<std::string> args = GetParam().options;
+        args.insert(args.end(), {"-q", "--format", "tsv"});
+        args.insert(args.end(), paths.begin(), paths.end());
+        return runWithWorkDir(args);
+    }
+};
+
+std::string criteriaName(const ::testing::TestParamInfo<Criteria>& param)
+{
+    return param.param.options.empty() ? "Default" : "ByName";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, SeveralPaths,
+                         ::testing::Values(Criteria{{}, "$3610A686", "$352441C2"},
+                                           Criteria{{"--use", "name"}, "$00000000", "$00000000"}),
+                         criteriaName);
+
+TEST_P(SeveralPaths, hardLinksOfOneFileAreNoDuplicates)
+{
+    writeFile(dir / "a" / "song 1.mp3", "la la la");
+    for (int i = 2; i <= 13; ++i) {
+        fs::create_hard_link(dir / "a" / "song 1.mp3",
+                             dir / "a" / ("song " + std::to_string(i) + ".mp3"));
+    }
+    fs::create_directory(dir / "b");
+    fs::create_hard_link(dir / "a" / "song 1.mp3", dir / "b" / "song 1.mp3");
+    std::vector<std::string> args = GetParam().options;
+    args.insert(args.end(), {"-r", "a", "b"});
+    const CliResult result = runWithWorkDir(args);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "No duplicates found.\n");
+}
+
+TEST_P(SeveralPaths, aRealCopyBesideHardLinksKeepsItsRowsAsTheyWere)
+{
+    writeFile(dir / "a" / "x.txt", "hello");
+    fs::create_directory(dir / "b");
+    fs::create_hard_link(dir / "a" / "x.txt", dir / "b" / "x.txt");
+    writeFile(dir / "c" / "x.txt", "hello");
+    const std::string crc = GetParam().crcOfHello;
+
+    // The link before the copy is left out; the copy first takes every path of the file.
+    const CliResult linkFirst = runTsv({"a", "b", "c"});
+    ASSERT_EQ(linkFirst.exitCode, 0) << linkFirst.err;
+    EXPECT_EQ(linkFirst.out, tsvRow(1, 1, under(dir, "a/"), "x", ".txt", 5, crc) +
+                                 tsvRow(3, 1, under(dir, "c/"), "x", ".txt", 5, crc));
+    const CliResult copyFirst = runTsv({"c", "a", "b"});
+    ASSERT_EQ(copyFirst.exitCode, 0) << copyFirst.err;
+    EXPECT_EQ(copyFirst.out, tsvRow(1, 1, under(dir, "c/"), "x", ".txt", 5, crc) +
+                                 tsvRow(2, 1, under(dir, "a/"), "x", ".txt", 5, crc) +
+                                 tsvRow(3, 1, under(dir, "b/"), "x", ".txt", 5, crc));
+}
+
+TEST_P(SeveralPaths, aFolderNamedTwiceThroughALinkIsNotItsOwnDuplicate)
+{
+    writeFile(dir / "real" / "solo.txt", "only once");
+    writeFile(dir / "real" / "one" / "song.txt", "abc");
+    writeFile(dir / "real" / "two" / "song.txt", "abc");
+    fs::create_directory_symlink("real", dir / "link");
+    // Both scans enter the sub-folders in the folder's own listing order: IDs 2 and 3 under
+    // real, 5 and 6 under the link (1 and 4 are solo.txt).
+    std::vector<std::string> order;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir / "real")) {
+        if (entry.is_directory()) {
+            order.push_back(entry.path().filename().string() + "/");
+        }
+    }
+    ASSERT_EQ(order.size(), 2u);
+
+    const CliResult result = runTsv({"-r", "real", "link"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string crc = GetParam().crcOfAbc;
+    const auto row = [&](int id, int group, const std::string& folder) {
+        return tsvRow(id, group, under(dir, folder), "song", ".txt", 3, crc);
+    };
+    // The other song is a real copy: it pairs with both paths of the first, which never pair
+    // with each other, and no file pairs with itself.
+    EXPECT_EQ(result.out, row(2, 1, "real/" + order[0]) + row(3, 1, "real/" + order[1]) +
+                              row(6, 1, "link/" + order[1]) + row(3, 2, "real/" + order[1]) +
+                              row(5, 2, "link/" + order[0]));
+}
+
 // --- Pieces of the command line and the output, directly ----------------------------------
 
 TEST(CliOptions, eachKeepFlagSwitchesOffItsOwnCleanupStepOnly)

@@ -1,6 +1,7 @@
 // Name clean-up, similarity and grouping, differentially: for any few names, extensions,
 // sizes and checksums and any settings, the fast finder reports exactly the pairs, in exactly
-// the order, of the plain loop that compares every record with every later one.
+// the order, of the plain loop that compares every record with every later one, and never
+// pairs two records of one physical file.
 #include "FuzzInput.h"
 #include "ReferenceDedupe.h"
 #include "catalogue/RecordFiles.h"
@@ -31,6 +32,10 @@ public:
     [[nodiscard]] FileSize size(std::size_t i) const override { return m_records[i].size; }
     [[nodiscard]] Checksum crc(std::size_t i) const override { return m_records[i].crc; }
     [[nodiscard]] bool grouped(std::size_t) const override { return false; }
+    [[nodiscard]] PhysicalFile identity(std::size_t i) const override
+    {
+        return m_records[i].identity;
+    }
 
 private:
     const std::vector<test::ReferenceRecord>& m_records;
@@ -81,6 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         r.size = (kind >> 3) & 3;
         r.crc.value = static_cast<std::int32_t>((kind >> 5) & 1);
         r.crc.failed = (kind >> 6) == 3;
+        // Identities 0 (not known) to 3: records sharing one are one file reached twice.
+        r.identity = PhysicalFile{1, static_cast<std::uint64_t>(input.byte() & 3)};
         r.file = std::string(input.text().substr(0, 400));
         records.push_back(r);
     }

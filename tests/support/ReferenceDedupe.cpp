@@ -120,7 +120,8 @@ ReferenceResult referenceGrouping(const std::vector<ReferenceRecord>& records,
     for (std::size_t i = 0; i + 1 < records.size(); ++i) {
         for (std::size_t j = i + 1; j < records.size(); ++j) {
             if (result.exported[j * kSize + kGroupedOffset] != 0 ||
-                !recordsMatch(records[i], records[j], settings)) {
+                !recordsMatch(records[i], records[j], settings) ||
+                records[i].identity.sameFileAs(records[j].identity)) {
                 continue;
             }
             result.exported[j * kSize + kGroupedOffset] = 1;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/DedupeSettings.h"
+#include "common/PhysicalFile.h"
 #include "common/Types.h"
 
 #include <cstddef>
@@ -27,6 +28,7 @@ struct ReferenceRecord {
     std::string extension;
     FileSize size = 0;
     Checksum crc;
+    PhysicalFile identity{}; // records of one physical file are never paired
 };
 
 struct ReferenceResult {

@@ -11,6 +11,14 @@
 
 namespace corvelle {
 
+/// The identity read from two integer columns, device then inode. SQLite's integers are
+/// signed: the two numbers are stored as their 64-bit patterns.
+inline PhysicalFile identityInColumns(const sqlite::Statement& row, int deviceColumn)
+{
+    return PhysicalFile{static_cast<std::uint64_t>(row.integer(deviceColumn)),
+                        static_cast<std::uint64_t>(row.integer(deviceColumn + 1))};
+}
+
 class clsDatabase::Impl {
 public:
     /// The cursor: the IDs of the table in ascending order, and where it rests.
@@ -28,7 +36,7 @@ public:
     bool find(RecordId id);
     const CatalogueRecord& current();
     RecordId add(std::string_view path, std::string_view file, std::string_view extension,
-                 FileSize size, Checksum crc);
+                 FileSize size, Checksum crc, PhysicalFile identity);
     void remove(RecordId id);
     void removeAll();
 
@@ -45,12 +53,16 @@ public:
     /// Reads the records with these IDs (ascending, for locality); empty where an ID names no
     /// record. The cursor does not move.
     std::vector<std::optional<CatalogueRecord>> fetch(const std::vector<RecordId>& ascendingIds);
+    /// The physical files of the records with these IDs, in any order; unknown where an ID
+    /// names no record. One pass over the table, however many IDs are asked for.
+    std::vector<PhysicalFile> physicalFilesOf(const std::vector<RecordId>& ids);
 
     /// What the last export wrote, for the grouping pass.
     ExportSnapshot& lastExport() { return m_lastExport; }
 
 private:
     void createSchema();
+    void addMissingColumns();
     void prepareStatements();
     void noteChange();
     void placeOn(std::size_t index);
@@ -82,6 +94,7 @@ template <typename Visit> void clsDatabase::Impl::forEachFromFirst(Visit&& visit
         record.size = m_selectAll.integer(3);
         record.crc.value = CrcValue(static_cast<std::int32_t>(m_selectAll.integer(4)));
         record.crc.failed = m_selectAll.integer(5) != 0;
+        record.identity = identityInColumns(m_selectAll, 6);
         last = record.id;
         if (!visit(record)) {
             restAfter(last);

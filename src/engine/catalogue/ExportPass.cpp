@@ -36,7 +36,8 @@ Outcome clsDatabase::ExportRecordset(const std::filesystem::path& strFileName,
             m_impl->forEachFromFirst([&](const CatalogueRecord& record) {
                 encodeDedupeRecord(record.id, record.file, record.extension, record.size,
                                    record.crc.value, out.reserve(dedupe_record::kSize));
-                snapshot.add(record.id, record.file, record.extension, record.size, record.crc);
+                snapshot.add(record.id, record.file, record.extension, record.size, record.crc,
+                             record.identity);
                 if (!hooks.checkpoint(++written, total)) {
                     outcome = Outcome::Stopped;
                     return false;

@@ -45,6 +45,10 @@ public:
     [[nodiscard]] FileSize size(std::size_t i) const override { return m_snapshot.sizes[i]; }
     [[nodiscard]] Checksum crc(std::size_t i) const override { return m_snapshot.crcs[i]; }
     [[nodiscard]] bool grouped(std::size_t i) const override { return m_snapshot.grouped[i] != 0; }
+    [[nodiscard]] PhysicalFile identity(std::size_t i) const override
+    {
+        return m_snapshot.physicalFiles[i];
+    }
 
 private:
     const ExportSnapshot& m_snapshot;
@@ -52,7 +56,8 @@ private:
 };
 
 /// Reads an export file into a snapshot. Texts keep their code-page bytes (trailing padding
-/// dropped); nothing tells a failed checksum apart, so none is taken as failed.
+/// dropped); nothing tells a failed checksum apart, so none is taken as failed. The file has
+/// no room for the records' physical files: they are left unknown here.
 ExportSnapshot readExportFile(int fd, const std::filesystem::path& file)
 {
     using namespace dedupe_record;
@@ -68,7 +73,7 @@ ExportSnapshot readExportFile(int fd, const std::filesystem::path& file)
             };
             snapshot.add(RecordId{getInt32(record + kIdOffset)}, text(kFileOffset),
                          text(kExtensionOffset), getInt32(record + kSizeOffset),
-                         Checksum{getInt32(record + kCrcOffset)});
+                         Checksum{getInt32(record + kCrcOffset)}, PhysicalFile{});
             snapshot.grouped.back() = static_cast<std::uint8_t>(record[kGroupedOffset]);
         }
         if (got < buffer.size()) {
@@ -168,6 +173,12 @@ Outcome clsDatabase::FindDupes(const std::filesystem::path& strFileName1,
         ExportSnapshot readBack;
         if (!fresh) {
             readBack = readExportFile(records.get(), strFileName1);
+            // The catalogue keeps each record's physical file under its ID, and an ID never
+            // names another record later, so these are the files the records were exported
+            // from. A record deleted since has an unknown file, as a record added without one.
+            if (m_impl->isOpen()) {
+                readBack.physicalFiles = m_impl->physicalFilesOf(readBack.ids);
+            }
         }
         ExportSnapshot& input = fresh ? remembered : readBack;
         SnapshotSource source(input, !fresh);

@@ -79,11 +79,12 @@ void ExportSnapshot::clear()
 }
 
 void ExportSnapshot::add(RecordId id, std::string_view name, std::string_view extension,
-                         FileSize size, Checksum crc)
+                         FileSize size, Checksum crc, PhysicalFile physicalFile)
 {
     ids.push_back(id);
     sizes.push_back(size);
     crcs.push_back(crc);
+    physicalFiles.push_back(physicalFile);
     grouped.push_back(0);
     names.append(name);
     nameEnds.push_back(names.size());

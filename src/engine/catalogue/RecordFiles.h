@@ -2,6 +2,7 @@
 // "dupelist.dat" (8-byte head/duplicate pairs), and what the export remembers of what it wrote.
 #pragma once
 
+#include "common/PhysicalFile.h"
 #include "common/Types.h"
 
 #include <array>
@@ -50,12 +51,14 @@ struct FileIdentity {
 };
 
 /// The records as the export wrote them, with what the export file cannot hold: the names'
-/// full Unicode text, 64-bit sizes and which checksums failed. The grouping pass uses it
-/// while the export file is unchanged since; otherwise it reads the file itself.
+/// full Unicode text, 64-bit sizes, which checksums failed and which physical file each
+/// record is. The grouping pass uses it while the export file is unchanged since; otherwise
+/// it reads the file itself and takes the identities from the catalogue by ID.
 struct ExportSnapshot {
     std::vector<RecordId> ids;
     std::vector<FileSize> sizes;
     std::vector<Checksum> crcs;
+    std::vector<PhysicalFile> physicalFiles;
     std::vector<std::uint8_t> grouped;
     std::string names; // the File texts, back to back
     std::vector<std::size_t> nameEnds;
@@ -66,7 +69,7 @@ struct ExportSnapshot {
 
     void clear();
     void add(RecordId id, std::string_view name, std::string_view extension, FileSize size,
-             Checksum crc);
+             Checksum crc, PhysicalFile physicalFile);
     [[nodiscard]] std::size_t size() const { return ids.size(); }
     [[nodiscard]] std::string_view name(std::size_t i) const;
     [[nodiscard]] std::string_view extension(std::size_t i) const;

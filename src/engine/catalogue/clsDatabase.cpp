@@ -4,7 +4,9 @@
 
 #include "catalogue/DatabaseImpl.h"
 
+#include <algorithm>
 #include <limits>
+#include <numeric>
 #include <optional>
 #include <system_error>
 
@@ -21,10 +23,12 @@ constexpr std::string_view kSchema =
     " ID INTEGER PRIMARY KEY AUTOINCREMENT,"
     " Path BLOB NOT NULL, File BLOB NOT NULL, Extension BLOB NOT NULL,"
     " Size INTEGER NOT NULL, CRC INTEGER NOT NULL,"
-    " CrcFailed INTEGER NOT NULL DEFAULT 0);"
+    " CrcFailed INTEGER NOT NULL DEFAULT 0,"
+    " Device INTEGER NOT NULL DEFAULT 0, Inode INTEGER NOT NULL DEFAULT 0);"
     "CREATE UNIQUE INDEX PrimaryKey ON FileList (Path, File, Extension, Size, CRC);";
 
-/// The record a "SELECT Path, File, Extension, Size, CRC, CrcFailed" statement stands on.
+/// The record a "SELECT Path, File, Extension, Size, CRC, CrcFailed, Device, Inode"
+/// statement stands on.
 CatalogueRecord selectedRecord(const sqlite::Statement& select, RecordId id)
 {
     return CatalogueRecord{
@@ -33,7 +37,8 @@ CatalogueRecord selectedRecord(const sqlite::Statement& select, RecordId id)
         select.bytes(1),
         select.bytes(2),
         select.integer(3),
-        {CrcValue(static_cast<std::int32_t>(select.integer(4))), select.integer(5) != 0}};
+        {CrcValue(static_cast<std::int32_t>(select.integer(4))), select.integer(5) != 0},
+        identityInColumns(select, 6)};
 }
 
 StoreError noCurrentRecord(const std::filesystem::path& file)
@@ -52,7 +57,9 @@ void clsDatabase::Impl::open(const std::filesystem::path& file)
     try {
         m_connection.execute("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF;"
                              " PRAGMA temp_store=MEMORY; PRAGMA cache_size=-524288;");
-        if (!exists) {
+        if (exists) {
+            addMissingColumns();
+        } else {
             createSchema();
         }
         prepareStatements();
@@ -70,17 +77,34 @@ void clsDatabase::Impl::createSchema()
     m_connection.execute(kSchema);
 }
 
+/// A catalogue file written before records kept their physical file gains the two columns;
+/// its records keep no identity.
+void clsDatabase::Impl::addMissingColumns()
+{
+    bool hasIdentity = false;
+    {
+        sqlite::Statement column(m_connection,
+                                 "SELECT 1 FROM pragma_table_info('FileList') WHERE name='Inode'");
+        hasIdentity = column.step();
+    }
+    if (!hasIdentity) {
+        m_connection.execute("ALTER TABLE FileList ADD COLUMN Device INTEGER NOT NULL DEFAULT 0;"
+                             "ALTER TABLE FileList ADD COLUMN Inode INTEGER NOT NULL DEFAULT 0;");
+    }
+}
+
 void clsDatabase::Impl::prepareStatements()
 {
     m_insert = sqlite::Statement(
-        m_connection,
-        "INSERT INTO FileList (Path, File, Extension, Size, CRC, CrcFailed) VALUES (?,?,?,?,?,?)");
-    m_selectOne = sqlite::Statement(
-        m_connection,
-        "SELECT Path, File, Extension, Size, CRC, CrcFailed FROM FileList WHERE ID=?");
+        m_connection, "INSERT INTO FileList (Path, File, Extension, Size, CRC, CrcFailed,"
+                      " Device, Inode) VALUES (?,?,?,?,?,?,?,?)");
+    m_selectOne = sqlite::Statement(m_connection,
+                                    "SELECT Path, File, Extension, Size, CRC, CrcFailed, Device,"
+                                    " Inode FROM FileList WHERE ID=?");
     m_deleteOne = sqlite::Statement(m_connection, "DELETE FROM FileList WHERE ID=?");
     m_selectAll = sqlite::Statement(
-        m_connection, "SELECT ID, File, Extension, Size, CRC, CrcFailed FROM FileList ORDER BY ID");
+        m_connection, "SELECT ID, File, Extension, Size, CRC, CrcFailed, Device, Inode"
+                      " FROM FileList ORDER BY ID");
 }
 
 void clsDatabase::Impl::close()
@@ -241,8 +265,33 @@ clsDatabase::Impl::fetch(const std::vector<RecordId>& ascendingIds)
     return records;
 }
 
+std::vector<PhysicalFile> clsDatabase::Impl::physicalFilesOf(const std::vector<RecordId>& ids)
+{
+    requireOpen();
+    std::vector<std::size_t> byId(ids.size());
+    std::iota(byId.begin(), byId.end(), std::size_t{0});
+    std::sort(byId.begin(), byId.end(),
+              [&](std::size_t a, std::size_t b) { return ids[a] < ids[b]; });
+    std::vector<PhysicalFile> identities(ids.size());
+    // Both sides in ID order: one merge, with only the records that have an identity.
+    sqlite::Statement known(m_connection,
+                            "SELECT ID, Device, Inode FROM FileList WHERE Inode<>0 ORDER BY ID");
+    std::size_t k = 0;
+    while (k < byId.size() && known.step()) {
+        const RecordId id{static_cast<std::int32_t>(known.integer(0))};
+        while (k < byId.size() && ids[byId[k]] < id) {
+            ++k;
+        }
+        for (; k < byId.size() && ids[byId[k]] == id; ++k) {
+            identities[byId[k]] = identityInColumns(known, 1);
+        }
+    }
+    return identities;
+}
+
 RecordId clsDatabase::Impl::add(std::string_view path, std::string_view file,
-                                std::string_view extension, FileSize size, Checksum crc)
+                                std::string_view extension, FileSize size, Checksum crc,
+                                PhysicalFile identity)
 {
     requireOpen();
     sqlite::ResetGuard guard(m_insert);
@@ -252,6 +301,8 @@ RecordId clsDatabase::Impl::add(std::string_view path, std::string_view file,
     m_insert.bind(4, size.bytes());
     m_insert.bind(5, crc.value.stored());
     m_insert.bind(6, crc.failed ? 1 : 0);
+    m_insert.bind(7, static_cast<std::int64_t>(identity.device));
+    m_insert.bind(8, static_cast<std::int64_t>(identity.inode));
     const int rc = m_insert.stepRaw();
     if (rc != SQLITE_DONE) {
         // A refused save leaves the catalogue as it was and answers 0. If SQLite had to
@@ -425,9 +476,10 @@ bool clsDatabase::FindID(RecordId ID)
 }
 
 RecordId clsDatabase::AddRecord(std::string_view strPath, std::string_view strFile,
-                                std::string_view strExtension, FileSize lngSize, Checksum lngCRC)
+                                std::string_view strExtension, FileSize lngSize, Checksum lngCRC,
+                                PhysicalFile identity)
 {
-    return m_impl->add(strPath, strFile, strExtension, lngSize, lngCRC);
+    return m_impl->add(strPath, strFile, strExtension, lngSize, lngCRC, identity);
 }
 
 void clsDatabase::DeleteRecord(RecordId intID)

@@ -4,6 +4,7 @@
 
 #include "common/DedupeSettings.h"
 #include "common/Hooks.h"
+#include "common/PhysicalFile.h"
 #include "common/Types.h"
 
 #include <cstdint>
@@ -32,6 +33,9 @@ struct CatalogueRecord {
     std::string extension;
     FileSize size = 0;
     Checksum crc;
+    /// The physical file the record was made from; unknown for a record added without one.
+    /// Not part of the unique key: two paths of one file are two records.
+    PhysicalFile identity{};
 };
 
 class clsDatabase {
@@ -74,13 +78,17 @@ public:
 
     /// Adds a record and makes it current. Returns its new ID, or 0 when the store refuses it
     /// (a record with the same path, name, extension, size and checksum exists, or the save
-    /// failed); the catalogue is then unchanged.
+    /// failed); the catalogue is then unchanged. `identity`, the physical file the record
+    /// was made from, is kept with it and plays no part in the unique key.
     RecordId AddRecord(std::string_view strPath, std::string_view strFile,
-                       std::string_view strExtension, FileSize lngSize, Checksum lngCRC);
+                       std::string_view strExtension, FileSize lngSize, Checksum lngCRC,
+                       PhysicalFile identity = {});
     RecordId AddRecord(std::string_view strPath, std::string_view strFile,
-                       std::string_view strExtension, FileSize lngSize, CrcValue lngCRC)
+                       std::string_view strExtension, FileSize lngSize, CrcValue lngCRC,
+                       PhysicalFile identity = {})
     {
-        return AddRecord(strPath, strFile, strExtension, lngSize, Checksum{lngCRC, false});
+        return AddRecord(strPath, strFile, strExtension, lngSize, Checksum{lngCRC, false},
+                         identity);
     }
 
     /// Deletes the record (no error when there is none), then puts the cursor on the first

@@ -4,6 +4,12 @@
 
 namespace corvelle {
 
+PhysicalFile PhysicalFile::of(const struct stat& status) noexcept
+{
+    return PhysicalFile{static_cast<std::uint64_t>(status.st_dev),
+                        static_cast<std::uint64_t>(status.st_ino)};
+}
+
 std::optional<PathStatus> statusOf(const std::filesystem::path& path)
 {
     struct stat st {};
@@ -11,8 +17,7 @@ std::optional<PathStatus> statusOf(const std::filesystem::path& path)
         return std::nullopt;
     }
     PathStatus status;
-    status.identity =
-        PhysicalFile{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    status.identity = PhysicalFile::of(st);
     status.size = static_cast<std::int64_t>(st.st_size);
     status.regular = S_ISREG(st.st_mode);
     return status;

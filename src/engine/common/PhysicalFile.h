@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <optional>
 
+struct stat;
+
 namespace corvelle {
 
 struct PhysicalFile {
@@ -22,6 +24,9 @@ struct PhysicalFile {
         return known() && device == other.device && inode == other.inode;
     }
     friend constexpr bool operator==(const PhysicalFile&, const PhysicalFile&) noexcept = default;
+
+    /// The identity in a status the caller already has (from stat, fstat, fstatat).
+    static PhysicalFile of(const struct stat& status) noexcept;
 };
 
 /// What lstat(2) says of a path now, without following a final symbolic link.

@@ -34,7 +34,7 @@ bool DupeCommands::fileOfRow(int row, CataloguedFile& file)
     const CatalogueRecord& record = m_catalogue.currentRecord();
     file.path = record.path + record.file + record.extension;
     file.size = record.size;
-    file.identity = PhysicalFile{};
+    file.identity = record.identity;
     return true;
 }
 

@@ -152,7 +152,8 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
 
     const auto [name, extension] = splitFileName(fileName);
     try {
-        const RecordId id = m_catalogue.AddRecord(folder, name, extension, facts.size, crc);
+        const RecordId id =
+            m_catalogue.AddRecord(folder, name, extension, facts.size, crc, facts.identity);
         if (!id) {
             return; // already catalogued: no row, no message
         }

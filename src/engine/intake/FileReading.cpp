@@ -56,6 +56,7 @@ FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) co
         S_ISREG(st.st_mode)) {
         facts.sizeKnown = true;
         facts.size = st.st_size;
+        facts.identity = PhysicalFile::of(st);
     }
     return facts;
 }
@@ -101,6 +102,7 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
     }
     facts.sizeKnown = true;
     facts.size = st.st_size;
+    facts.identity = PhysicalFile::of(st);
     const std::int64_t total = std::min<std::int64_t>(facts.size.bytes(), m_crcSize);
     if (total <= 0) {
         facts.crc = FileFacts::Crc::Ok; // nothing to read: the initial CRC, 0

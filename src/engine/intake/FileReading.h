@@ -5,6 +5,7 @@
 #pragma once
 
 #include "checksum/clsCRC.h"
+#include "common/PhysicalFile.h"
 #include "common/PosixFile.h"
 #include "common/Types.h"
 #include "intake/Cancel.h"
@@ -46,6 +47,8 @@ struct FileFacts {
     /// False when the file is gone, is not a regular file, or its length cannot be read.
     bool sizeKnown = false;
     FileSize size = 0;
+    /// Which physical file it is, from the same status that gave the size.
+    PhysicalFile identity{};
     Crc crc = Crc::NotRead;
     /// The CRC-32 after its final complement (valid when crc is Ok).
     std::uint32_t crcBits = 0;

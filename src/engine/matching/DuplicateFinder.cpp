@@ -323,14 +323,65 @@ void DuplicateFinder::partition()
 bool DuplicateFinder::runTransitive(GroupingObserver& observer)
 {
     // Every test is an equivalence here, so the first member of a partition takes every later
-    // member that is not grouped yet, and the later members find nobody left.
+    // member that is not grouped yet, except its own physical file. What it leaves (besides
+    // records grouped before the pass) is that one file under its other paths. A later
+    // member that is another file takes all of them that come after it; one that is the same
+    // file takes none. Any other member finds nobody left.
     const Partitions& parts = *m_partitions;
+    struct SameFileLeft {
+        std::vector<std::uint32_t> members; // in position order
+        std::size_t next = 0;               // the first one that may still come after a head
+    };
+    std::unordered_map<std::uint32_t, SameFileLeft> left; // by partition
+
+    const auto firstMemberTakes = [&](std::size_t head) {
+        const std::span<const std::uint32_t> later = parts.laterMembers(head);
+        if (later.empty()) {
+            return;
+        }
+        const PhysicalFile file = m_source.identity(head);
+        SameFileLeft same;
+        for (const std::uint32_t other : later) {
+            if (m_source.grouped(other)) {
+                continue;
+            }
+            if (file.sameFileAs(m_source.identity(other))) {
+                same.members.push_back(other);
+            } else {
+                observer.pair(head, other);
+            }
+        }
+        if (!same.members.empty()) {
+            left.emplace(parts.of[head], std::move(same));
+        }
+    };
+    const auto laterMemberTakes = [&](std::size_t head) {
+        const auto it = left.find(parts.of[head]);
+        if (it == left.end()) {
+            return;
+        }
+        SameFileLeft& same = it->second;
+        const std::size_t end = same.members.size();
+        while (same.next < end && same.members[same.next] <= head) {
+            ++same.next;
+        }
+        if (same.next < end &&
+            !m_source.identity(head).sameFileAs(m_source.identity(same.members[same.next]))) {
+            for (; same.next < end; ++same.next) {
+                observer.pair(head, same.members[same.next]);
+            }
+        }
+        if (same.next == end) {
+            left.erase(it);
+        }
+    };
+
     for (std::size_t head = 0; head + 1 < m_count; ++head) {
-        if (parts.of[head] != kNone && parts.rank[head] == 0) {
-            for (const std::uint32_t other : parts.laterMembers(head)) {
-                if (!m_source.grouped(other)) {
-                    observer.pair(head, other);
-                }
+        if (parts.of[head] != kNone) {
+            if (parts.rank[head] == 0) {
+                firstMemberTakes(head);
+            } else if (!left.empty()) {
+                laterMemberTakes(head);
             }
         }
         if (!observer.headDone(head)) {
@@ -428,14 +479,19 @@ std::vector<std::uint32_t> neededMatchTable(std::size_t maxLength, std::int32_t 
     return table;
 }
 
-/// Pairs a head with each of its matches that no earlier head took, in position order.
+/// Pairs a head with each of its matches that no earlier head took and that is not its own
+/// physical file, in position order.
 bool reportHead(std::size_t head, const std::vector<std::uint32_t>& matches,
-                std::vector<std::uint8_t>& grouped, GroupingObserver& observer)
+                const GroupingSource& source, std::vector<std::uint8_t>& grouped,
+                GroupingObserver& observer)
 {
-    for (const std::uint32_t other : matches) {
-        if (grouped[other] == 0) {
-            grouped[other] = 1;
-            observer.pair(head, other);
+    if (!matches.empty()) {
+        const PhysicalFile file = source.identity(head);
+        for (const std::uint32_t other : matches) {
+            if (grouped[other] == 0 && !file.sameFileAs(source.identity(other))) {
+                grouped[other] = 1;
+                observer.pair(head, other);
+            }
         }
     }
     return observer.headDone(head);
@@ -566,7 +622,7 @@ bool DuplicateFinder::reportInBlocks(const Names& names, GroupingObserver& obser
         pool.forEach(end - head,
                      [&](std::size_t k) { names.findMatches(parts, head + k, found[k]); });
         for (std::size_t k = 0; k < end - head; ++k) {
-            if (!reportHead(head + k, found[k], grouped, observer)) {
+            if (!reportHead(head + k, found[k], m_source, grouped, observer)) {
                 return false;
             }
         }

@@ -1,12 +1,14 @@
 // DuplicateFinder: which records duplicate which, in the order the sequential rule finds them.
 // The rule: for each record in export order (the head), every later record that is not yet
-// grouped and passes every ticked test joins the head's group. The finder keeps the rule's
-// results and their order while doing far less work: records are partitioned by the
+// grouped, passes every ticked test and is not the head's own physical file (a hard link, or
+// the same file reached through another path) joins the head's group. The finder keeps the
+// rule's results and their order while doing far less work: records are partitioned by the
 // equality tests, names are cleaned once, and name pairs that cannot reach the match score
 // are skipped by exact bounds.
 #pragma once
 
 #include "common/DedupeSettings.h"
+#include "common/PhysicalFile.h"
 #include "common/Types.h"
 
 #include <cstddef>
@@ -32,6 +34,8 @@ public:
     [[nodiscard]] virtual Checksum crc(std::size_t i) const = 0;
     /// The record's Grouped mark before the pass.
     [[nodiscard]] virtual bool grouped(std::size_t i) const = 0;
+    /// The physical file the record was made from (unknown: one file with no other).
+    [[nodiscard]] virtual PhysicalFile identity(std::size_t i) const = 0;
 };
 
 /// The comparable form of an extension given as UTF-8 bytes: its first 300 characters,

@@ -2,6 +2,7 @@
 #include "catalogue/clsDatabase.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace corvelle {
 namespace {
@@ -81,6 +82,26 @@ TEST_F(CatalogueStore, largeSizesAndFailedChecksumsRoundTrip)
     EXPECT_FALSE(db.CrcFailed());
 }
 
+TEST_F(CatalogueStore, physicalFileIsKeptWithTheRecordButIsNoPartOfItsKey)
+{
+    // Numbers with the top bit set must survive SQLite's signed integers.
+    const PhysicalFile file{0x8000000000000801ull, 0xFFFFFFFFFFFFFFF0ull};
+    const RecordId first = db.AddRecord("/a/", "x", ".txt", 5, 7, file);
+    const RecordId link = db.AddRecord("/b/", "x", ".txt", 5, 7, file);
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(link) << "two paths of one file are two records";
+    EXPECT_EQ(db.AddRecord("/a/", "x", ".txt", 5, 7, PhysicalFile{1, 2}), 0_id)
+        << "another physical file does not make a catalogued path new";
+    const RecordId unknown = db.AddRecord("/c/", "x", ".txt", 5, Checksum{7, true});
+
+    ASSERT_TRUE(db.FindID(link));
+    EXPECT_EQ(db.currentRecord().identity, file);
+    ASSERT_TRUE(db.FindID(unknown));
+    EXPECT_FALSE(db.currentRecord().identity.known());
+    db.MoveFirst();
+    EXPECT_EQ(db.currentRecord().identity, file);
+}
+
 TEST_F(CatalogueStore, findAndDeleteAboveSixteenBits)
 {
     for (int i = 0; i < 33000; ++i) {
@@ -150,6 +171,39 @@ TEST_F(CatalogueStore, reopeningAnExistingFileRestsOnItsFirstRecord)
     EXPECT_EQ(again.File(), "first");
     EXPECT_EQ(again.AddRecord("/", "first", "", 1, 0), 0_id) << "the unique key survives reopening";
     EXPECT_EQ(again.AddRecord("/", "third", "", 1, 0), 3_id);
+}
+
+TEST(CatalogueStoreUpgrade, aCatalogueWithoutPhysicalFilesGainsThemUnknown)
+{
+    // A catalogue file as it was written before records kept their physical file.
+    test::TempDir dir;
+    const auto file = dir / "data.dat";
+    sqlite3* old = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &old), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(old,
+                           "CREATE TABLE FileList (ID INTEGER PRIMARY KEY AUTOINCREMENT,"
+                           " Path BLOB NOT NULL, File BLOB NOT NULL, Extension BLOB NOT NULL,"
+                           " Size INTEGER NOT NULL, CRC INTEGER NOT NULL,"
+                           " CrcFailed INTEGER NOT NULL DEFAULT 0);"
+                           "CREATE UNIQUE INDEX PrimaryKey ON FileList"
+                           " (Path, File, Extension, Size, CRC);"
+                           "INSERT INTO FileList (Path, File, Extension, Size, CRC)"
+                           " VALUES (CAST('/a/' AS BLOB), CAST('old' AS BLOB), x'', 3, 0);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(old);
+
+    for (int opening = 0; opening < 2; ++opening) {
+        clsDatabase db;
+        db.OpenProject(file);
+        EXPECT_EQ(db.File(), "old");
+        EXPECT_FALSE(db.currentRecord().identity.known());
+        if (opening == 0) {
+            ASSERT_EQ(db.AddRecord("/a/", "new", "", 3, 0, PhysicalFile{5, 6}), 2_id);
+        }
+        ASSERT_TRUE(db.FindID(2_id)) << "opening " << opening;
+        EXPECT_EQ(db.currentRecord().identity, (PhysicalFile{5, 6}));
+    }
 }
 
 TEST(CatalogueStoreErrors, failuresNameTheFile)

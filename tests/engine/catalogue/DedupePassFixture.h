@@ -16,9 +16,9 @@ protected:
     void SetUp() override { db.OpenProject(dir / "data.dat"); }
 
     RecordId add(std::string_view file, std::string_view extension = ".txt", FileSize size = 10,
-                 Checksum crc = {}, std::string_view path = "/p/")
+                 Checksum crc = {}, std::string_view path = "/p/", PhysicalFile identity = {})
     {
-        const RecordId id = db.AddRecord(path, file, extension, size, crc);
+        const RecordId id = db.AddRecord(path, file, extension, size, crc, identity);
         EXPECT_TRUE(id) << "record refused: " << file;
         return id;
     }

@@ -18,7 +18,8 @@ protected:
         std::vector<Rec> added;
         int folder = 0;
         for (Rec r : wanted) {
-            r.id = add(r.file, r.extension, r.size, r.crc, "/f" + std::to_string(folder++) + "/");
+            r.id = add(r.file, r.extension, r.size, r.crc, "/f" + std::to_string(folder++) + "/",
+                       r.identity);
             added.push_back(r);
         }
         return added;
@@ -159,6 +160,83 @@ TEST_F(Grouping, missingExportFileIsReported)
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
 }
 
+// --- One physical file under several paths ------------------------------------------------
+
+constexpr PhysicalFile kFile{2049, 100};
+constexpr PhysicalFile kOtherFile{2049, 200};
+
+/// A record of "song.mp3", 7 bytes, checksum 9: under the default settings and by name every
+/// such record matches every other.
+Rec song(PhysicalFile identity)
+{
+    return Rec{{}, "song", ".mp3", 7, {9}, identity};
+}
+
+DedupeSettings everyCriterion(std::int32_t score)
+{
+    DedupeSettings s;
+    s.blnUseName = true;
+    s.lngMatchScore = score;
+    return s;
+}
+
+/// The equality tests alone, and the name test on top, take different ways through the pass.
+class SameFile : public Grouping, public ::testing::WithParamInterface<DedupeSettings> {};
+
+std::string criteriaName(const ::testing::TestParamInfo<DedupeSettings>& param)
+{
+    return param.param.blnUseName ? "AlsoNamesAt" + std::to_string(param.param.lngMatchScore)
+                                  : "EqualityTestsOnly";
+}
+
+INSTANTIATE_TEST_SUITE_P(Grouping, SameFile,
+                         ::testing::Values(DedupeSettings{}, everyCriterion(100),
+                                           everyCriterion(80)),
+                         criteriaName);
+
+TEST_P(SameFile, hardLinksOfOneFileAreNoDuplicates)
+{
+    const auto r = catalogue(std::vector<Rec>(13, song(kFile)));
+    const Result got = runPasses(GetParam());
+    EXPECT_EQ(got.pairs, "");
+    EXPECT_EQ(caption.last(), "0 Duplicate(s) Found");
+    EXPECT_EQ(got.exported, referenceGrouping(r, GetParam()).exported) << "nothing marked";
+}
+
+TEST_P(SameFile, aRealCopyGroupsWithTheHeadAndItsLinkIsLeftOut)
+{
+    const auto r = catalogue({song(kFile), song(kFile), song(kOtherFile)});
+    const Result got = runPasses(GetParam());
+    EXPECT_EQ(pairIds(got.pairs), (std::vector<RecordId>{r[0].id, r[2].id}));
+    EXPECT_EQ(caption.last(), "1 Duplicate(s) Found");
+    EXPECT_EQ(groupedMark(got.exported, 1), 0);
+    EXPECT_EQ(groupedMark(got.exported, 2), 1);
+}
+
+TEST_P(SameFile, aCopyTakesTheLinksAfterItThatTheHeadLeft)
+{
+    // The head leaves its own links; the copy, a head in its turn, takes those that follow it.
+    const auto r = catalogue(
+        {song(kFile), song(kFile), song(kOtherFile), song(kFile), song(kOtherFile), song(kFile)});
+    const Result got = runPasses(GetParam());
+    EXPECT_EQ(pairIds(got.pairs), (std::vector<RecordId>{r[0].id, r[2].id, r[0].id, r[4].id,
+                                                         r[2].id, r[3].id, r[2].id, r[5].id}));
+    EXPECT_EQ(groupedMark(got.exported, 1), 0) << "the link before the copy stays alone";
+}
+
+TEST_P(SameFile, anExportFileReadBackTakesTheFilesFromTheCatalogue)
+{
+    const auto r = catalogue({song(kFile), song(kFile), song(kOtherFile), song(kFile)});
+    ASSERT_EQ(db.ExportRecordset(files.exportFile, hooks()), Outcome::Completed);
+    const auto copy = dir / "copy.dat";
+    std::filesystem::copy_file(files.exportFile, copy);
+    // A record deleted since the export is an unknown file: it pairs with the head.
+    db.DeleteRecord(r[3].id);
+    ASSERT_EQ(db.FindDupes(copy, files.pairFile, GetParam(), hooks()), Outcome::Completed);
+    EXPECT_EQ(pairIds(readFile(files.pairFile)),
+              (std::vector<RecordId>{r[0].id, r[2].id, r[0].id, r[3].id}));
+}
+
 // Random catalogues and settings: the fast pass must give byte-identical files to the loop.
 class GroupingEquivalence : public Grouping {
 protected:
@@ -216,8 +294,22 @@ protected:
                   randomName(codePageOnly),
                   (!codePageOnly && rng() % 8 == 0) ? pick(foreignExtensions) : pick(extensions),
                   pick(sizes),
-                  Checksum{static_cast<std::int32_t>(rng() % 3) - 1, false}};
+                  Checksum{static_cast<std::int32_t>(rng() % 3) - 1, false},
+                  PhysicalFile{1, i + 1}};
             r.crc.failed = !codePageOnly && r.crc.value == -1 && rng() % 2 == 0;
+            if (rng() % 8 == 0) {
+                r.identity = {}; // added without one
+            } else if (i > 0 && rng() % 3 == 0) {
+                // Another path of an earlier record's file: its content, often its name too.
+                const Rec& file = records[rng() % i];
+                r.identity = file.identity;
+                r.extension = file.extension;
+                r.size = file.size;
+                r.crc = file.crc;
+                if (rng() % 2 == 0) {
+                    r.file = file.file;
+                }
+            }
             records.push_back(r);
         }
         return records;

@@ -33,7 +33,8 @@ protected:
         const std::string stem = split == std::string::npos ? name : name.substr(0, split);
         const std::string extension = split == std::string::npos ? "" : name.substr(split);
         const FileSize size = static_cast<std::int64_t>(content.size());
-        const RecordId id = db.AddRecord(folder, stem, extension, size, 0);
+        const RecordId id =
+            db.AddRecord(folder, stem, extension, size, 0, statusOf(file)->identity);
         const RecordCells cells{id, folder, stem, extension, size, 0};
         files.AppendRow(fileListRow(cells), RowRecord{id, 0, size});
         dupes.AppendRow(dupeListRow(cells, group), RowRecord{id, group, size});
@@ -162,6 +163,19 @@ TEST_F(DupeCommandsTest, manyScatteredRowsLeaveTheListsAsOneByOneRemovalWould)
     EXPECT_EQ(ids(files), expectedDupes);
     EXPECT_EQ(dupes.SelectedRowCount(), 0);
     EXPECT_EQ(db.RecordCount(), static_cast<std::int32_t>(expectedDupes.size()));
+}
+
+TEST_F(DupeCommandsTest, aFileReplacedByAnotherOfTheSameSizeIsNotDeleted)
+{
+    add("a.txt", 1, "same");
+    add("b.txt", 1, "same");
+    writeFile(dir / "other.txt", "diff");
+    fs::rename(dir / "other.txt", dir / "files" / "b.txt");
+    dupes.setSelection({2});
+    messages.answers = {MessageAnswer::Yes, MessageAnswer::No};
+    commands.DeleteSelected();
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(readFile(dir / "files" / "b.txt"), "diff");
 }
 
 TEST_F(DupeCommandsTest, selectedPathsAreTheCataloguesExactBytes)

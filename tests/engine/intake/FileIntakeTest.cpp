@@ -2,6 +2,7 @@
 // the failures and the files a scan must leave alone.
 #include "IntakeHarness.h"
 #include "checksum/clsCRC.h"
+#include "common/PhysicalFile.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -135,6 +136,37 @@ TEST_P(IntakeModes, chosenFilesNameTheSameFilesWithOrWithoutTrailingSlash)
         // The chosen files are not a scan: nothing yields.
         EXPECT_EQ(std::count(h.log.events.begin(), h.log.events.end(), "yield"), 0);
     }
+}
+
+TEST_P(IntakeModes, everyPathOfOneFileIsARecordThatKnowsItsPhysicalFile)
+{
+    TempDir tree;
+    writeFile(tree / "a.txt", "hello");
+    fs::create_directory(tree / "sub");
+    fs::create_hard_link(tree / "a.txt", tree / "sub" / "a.txt");
+    fs::create_hard_link(tree / "a.txt", tree / "b.txt");
+    writeFile(tree / "copy.txt", "hello");
+    fs::create_directory_symlink(tree.path(), tree / "again");
+    IntakeHarness h;
+    ASSERT_EQ(h.scan(GetParam(), tree.path(), true), Outcome::Completed);
+    // The same file named through the linked folder is one more record.
+    auto run = h.intake(GetParam());
+    ASSERT_EQ(run->Run(IntakeRequest::chosenFiles((tree / "again" / "a.txt").string(), 0)),
+              Outcome::Completed);
+
+    std::map<std::string, PhysicalFile> identities;
+    for (const CatalogueRecord& r : h.records()) {
+        identities[r.path + r.file + r.extension] = r.identity;
+    }
+    const PhysicalFile a = statusOf(tree / "a.txt")->identity;
+    const std::map<std::string, PhysicalFile> expected{
+        {folderOf(tree.path()) + "a.txt", a},
+        {folderOf(tree.path()) + "b.txt", a},
+        {folderOf(tree / "sub") + "a.txt", a},
+        {folderOf(tree / "again") + "a.txt", a},
+        {folderOf(tree.path()) + "copy.txt", statusOf(tree / "copy.txt")->identity}};
+    EXPECT_EQ(identities, expected);
+    EXPECT_EQ(h.rows().size(), 5u);
 }
 
 // --- Stop --------------------------------------------------------------------------------------
