@@ -62,13 +62,13 @@ int interruptedExitCode()
 
 void complain(const std::string& text)
 {
-    std::fprintf(stderr, "corvelle-cli: %s\n", escapeReadable(text).c_str());
+    printMessageLine(text);
 }
 
 /// The window's refusals, with the window's texts.
 void refuse(std::string_view text)
 {
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    printMessageLine(text);
 }
 
 /// An absolute path without "." components or doubled slashes, so that the catalogue's

@@ -13,6 +13,18 @@ constexpr int barWidth = 24;
 
 } // namespace
 
+void printMessageLine(std::string_view text)
+{
+    const std::string line = std::string(messagePrefix) + escapeReadable(text) + "\n";
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+std::string messageLine(const Message& message)
+{
+    return message.reason.empty() ? message.text : message.text + ": " + message.reason;
+}
+
 TerminalDisplay::TerminalDisplay(bool live)
     : m_live(live)
 {
@@ -97,16 +109,19 @@ void TerminalDisplay::DedupeText::setCaption(std::string_view text)
     owner->draw(drawAtOnce);
 }
 
+void TerminalDisplay::say(std::string_view text)
+{
+    const bool redraw = m_drawn;
+    clear();
+    printMessageLine(text);
+    if (redraw) {
+        draw(true);
+    }
+}
+
 MessageAnswer TerminalDisplay::Messages::show(const Message& message)
 {
-    const bool redraw = owner->m_drawn;
-    owner->clear();
-    const std::string line = escapeReadable(message.text) + "\n";
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
-    if (redraw) {
-        owner->draw(true);
-    }
+    owner->say(messageLine(message));
     return message.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 

@@ -11,6 +11,16 @@
 
 namespace corvelle::cli {
 
+/// Every line corvelle-cli writes on stderr starts with this.
+inline constexpr std::string_view messagePrefix = "corvelle-cli: ";
+
+/// One line on stderr: the prefix, then the text with control characters, "\" and bytes that
+/// are not UTF-8 escaped.
+void printMessageLine(std::string_view text);
+
+/// A message's line: its text, and its reason after ": " when it has one.
+std::string messageLine(const Message& message);
+
 class TerminalDisplay {
 public:
     /// `live`: draw the progress line (stderr is a terminal and no -q).
@@ -30,8 +40,10 @@ public:
     CaptionSink& dedupeStatus() { return m_dedupeStatus; }
     CaptionSink& dedupeCount() { return m_dedupeCount; }
 
-    /// Messages: one line on stderr each, control characters escaped.
+    /// Messages: one line on stderr each (see messageLine).
     MessageSink& messages() { return m_messages; }
+    /// One line of corvelle-cli's own, printed as a message is.
+    void say(std::string_view text);
 
     /// Removes the progress line, before the program ends or prints something.
     void clear();

@@ -150,7 +150,7 @@ TEST_F(Cli, noCriterionIsRefused)
     buildSmallTree(dir);
     const CliResult result = runCli({"-r", "--use", "", "."}, dir.path());
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "At least one setting must be ticked\n");
+    EXPECT_EQ(result.err, "corvelle-cli: At least one setting must be ticked\n");
     EXPECT_TRUE(result.out.empty());
 }
 
@@ -160,7 +160,7 @@ TEST_F(Cli, fewerThanTwoCataloguedFilesAreRefused)
     // The same file twice is one record: the second is refused by the catalogue.
     const CliResult result = runCli({"only.txt", under(dir, "only.txt")}, dir.path());
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "You must have at least added 2 files to dedupe\n");
+    EXPECT_EQ(result.err, "corvelle-cli: You must have at least added 2 files to dedupe\n");
 }
 
 // --- Output --------------------------------------------------------------------------------
@@ -239,14 +239,21 @@ TEST_F(Cli, linkToAFolderIsScannedButLinksInsideAreNot)
                   {under(dir, "named-link/a.txt"), under(dir, "named-link/b.txt")}}));
 }
 
-TEST_F(Cli, unreadableFilesAreReportedAndTheRunStillSucceeds)
+TEST_F(Cli, unreadableFilesAreReportedWithTheirReasonAndTheRunStillSucceeds)
 {
     writeFile(dir / "a.txt", "same");
     writeFile(dir / "b.txt", "same");
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
-    const CliResult result = runWithWorkDir({"--format", "tsv", "a.txt", "pipe", "b.txt"});
+    ASSERT_EQ(::mkfifo((dir / "new\nline").c_str(), 0600), 0);
+    const CliResult result =
+        runWithWorkDir({"--format", "tsv", "a.txt", "pipe", "b.txt", "new\nline"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err, "Error adding file '" + under(dir, "pipe") + "'\n");
+    // One line each, the engine's text (the name escaped) and the reason.
+    EXPECT_EQ(result.errLines(),
+              (std::vector<std::string>{"corvelle-cli: Error adding file '" + under(dir, "pipe") +
+                                            "': not a regular file",
+                                        "corvelle-cli: Error adding file '" +
+                                            under(dir, "new\\nline") + "': not a regular file"}));
     EXPECT_EQ(tsvRows(result.out).size(), 2u);
 }
 

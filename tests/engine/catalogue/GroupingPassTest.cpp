@@ -157,6 +157,7 @@ TEST_F(Grouping, missingExportFileIsReported)
               Outcome::Failed);
     EXPECT_EQ(messages.texts(), std::vector<std::string>{"Error creating duplicate list"});
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
+    EXPECT_NE(messages.shown[0].reason.find("nope.dat"), std::string::npos);
 }
 
 // Random catalogues and settings: the fast pass must give byte-identical files to the loop.
