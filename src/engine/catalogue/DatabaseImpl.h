@@ -51,6 +51,8 @@ public:
 
 private:
     void createSchema();
+    /// Whether the open database holds the catalogue's table.
+    bool hasCatalogueTable();
     void prepareStatements();
     void noteChange();
     void placeOn(std::size_t index);
