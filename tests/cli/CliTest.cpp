@@ -1,100 +1,27 @@
 // corvelle-cli run for real on small trees: exit codes, refusals, and the four output formats
 // carrying every byte of every name.
+#include "CliFixture.h"
 #include "CliOptions.h"
 #include "CliOutput.h"
-#include "CliRunner.h"
 
 #include <algorithm>
-#include <gtest/gtest.h>
-#include <map>
-#include <set>
 #include <sys/stat.h>
 
 namespace corvelle {
 namespace {
 
+using test::buildSmallTree;
+using test::Cli;
 using test::CliResult;
+using test::groupsOf;
+using test::Row;
 using test::runCli;
 using test::splitText;
 using test::TempDir;
+using test::tsvRows;
+using test::under;
 using test::writeFile;
 namespace fs = std::filesystem;
-
-/// A tsv cell back to its bytes.
-std::string unescapeTsv(const std::string& cell)
-{
-    std::string out;
-    for (std::size_t i = 0; i < cell.size(); ++i) {
-        if (cell[i] != '\\' || i + 1 == cell.size()) {
-            out += cell[i];
-            continue;
-        }
-        const char next = cell[++i];
-        out += next == 't' ? '\t' : next == 'n' ? '\n' : next;
-    }
-    return out;
-}
-
-using Row = std::vector<std::string>;
-
-std::vector<Row> tsvRows(const std::string& out)
-{
-    std::vector<Row> rows;
-    for (const std::string& line : splitText(out, "\n")) {
-        Row cells;
-        for (const std::string& cell : splitText(line + "\t", "\t")) {
-            cells.push_back(unescapeTsv(cell));
-        }
-        rows.push_back(cells);
-    }
-    return rows;
-}
-
-/// The groups of the tsv output as sets of full paths.
-std::set<std::set<std::string>> groupsOf(const std::vector<Row>& rows)
-{
-    std::map<std::string, std::set<std::string>> byGroup;
-    for (const Row& row : rows) {
-        byGroup[row.at(1)].insert(row.at(2) + row.at(3) + row.at(4));
-    }
-    std::set<std::set<std::string>> groups;
-    for (const auto& [number, members] : byGroup) {
-        groups.insert(members);
-    }
-    return groups;
-}
-
-std::string under(const TempDir& dir, const std::string& relative)
-{
-    return dir.path().string() + "/" + relative;
-}
-
-/// Two groups by the default criteria (extension, size, leading-bytes checksum), and files
-/// that must stay out of them.
-void buildSmallTree(const TempDir& dir)
-{
-    writeFile(dir / "a/x.txt", "same content");
-    writeFile(dir / "b/x.txt", "same content");
-    writeFile(dir / "c/y.TXT", "same content"); // another name, same extension in other case
-    writeFile(dir / "d/z.dat", "same content"); // another extension: not a duplicate
-    writeFile(dir / "e/u.bin", "other");
-    writeFile(dir / "f/v.bin", "other");
-    writeFile(dir / "g/w.bin", "Other"); // same size, other checksum
-}
-
-/// A tree to run in and a work folder for the run's files.
-class Cli : public ::testing::Test {
-protected:
-    /// Runs corvelle-cli in the tree, its work files going to the work folder.
-    [[nodiscard]] CliResult runWithWorkDir(std::vector<std::string> args) const
-    {
-        args.insert(args.begin(), {"--work-dir", work.path().string()});
-        return runCli(args, dir.path());
-    }
-
-    TempDir dir;
-    TempDir work;
-};
 
 // --- Usage errors --------------------------------------------------------------------------
 
@@ -130,37 +57,20 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--work-dir", "plain-file", "."}, "plain-file"},
         UsageCase{{"--work-dir", "no/such/dir", "."}, "no/such/dir"},
         UsageCase{{"--catalogue", "no/such/dir/cat.dat", "."}, "catalogue"},
-        UsageCase{{"--recursive=yes", "."}, "--recursive"}));
+        UsageCase{{"--recursive=yes", "."}, "--recursive"}, UsageCase{{"--use", "", "."}, "--use"},
+        UsageCase{{"--use=size,", "."}, "''"}, UsageCase{{"--min-size", "ten", "."}, "ten"},
+        UsageCase{{"--max-size", "1T", "."}, "1T"}, UsageCase{{"--hidden=no", "."}, "--hidden"},
+        UsageCase{{"--min-size", "2K", "--max-size", "2047", "."}, "--min-size"}));
 
 TEST_F(Cli, helpAndVersionSucceed)
 {
-    const CliResult help = runCli({"--help"}, dir.path());
+    const CliResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Exit status"), std::string::npos);
     EXPECT_NE(help.out.find("_base64"), std::string::npos);
-    const CliResult version = runCli({"--version"}, dir.path());
+    const CliResult version = run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("corvelle-cli ", 0), 0u);
-}
-
-// --- Refusals ------------------------------------------------------------------------------
-
-TEST_F(Cli, noCriterionIsRefused)
-{
-    buildSmallTree(dir);
-    const CliResult result = runCli({"-r", "--use", "", "."}, dir.path());
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "corvelle-cli: At least one setting must be ticked\n");
-    EXPECT_TRUE(result.out.empty());
-}
-
-TEST_F(Cli, fewerThanTwoCataloguedFilesAreRefused)
-{
-    writeFile(dir / "only.txt", "x");
-    // The same file twice is one record: the second is refused by the catalogue.
-    const CliResult result = runCli({"only.txt", under(dir, "only.txt")}, dir.path());
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "corvelle-cli: You must have at least added 2 files to dedupe\n");
 }
 
 // --- Output --------------------------------------------------------------------------------
