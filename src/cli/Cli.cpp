@@ -395,9 +395,9 @@ StepResult findDuplicates(const Options& options, RunFiles& files, TerminalDispl
 
 /// Writes the output to stdout. Not through stdio, which resumes a write that a signal cut
 /// short: a Ctrl-C must end a write blocked on a pipe nobody reads for now.
-int printDuplicates(const GridModel& duplicates, OutputFormat format)
+int printDuplicates(const GridModel& duplicates, const Options& options)
 {
-    const std::string output = formatDuplicates(duplicates, format);
+    const std::string output = formatDuplicates(duplicates, options.format, options.settings);
     installSignalHandlers(false);
     std::size_t done = 0;
     while (done < output.size() && g_signal.load() == 0) {
@@ -442,7 +442,7 @@ int runOptions(const Options& options)
         return *ended;
     }
     display.clear();
-    return printDuplicates(duplicates, options.format);
+    return printDuplicates(duplicates, options);
 }
 
 int runCommandLine(int argc, char* argv[])

@@ -3,6 +3,8 @@
 #include "CliFixture.h"
 #include "CliOptions.h"
 #include "CliOutput.h"
+#include "controls/GridModel.h"
+#include "controls/ListColumns.h"
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -214,15 +216,20 @@ TEST_F(Cli, csvHasAHeaderAndQuotesWhatNeedsIt)
     EXPECT_NE(lines[1].find(",\"comma, \"\"q\"\"\",.txt,1,$"), std::string::npos) << lines[1];
 }
 
-TEST_F(Cli, textListsEachGroupWithItsFullPaths)
+TEST_F(Cli, textShowsEachGroupsSizeAndASummaryOfWhatMatched)
 {
     buildSmallTree(dir);
     const CliResult result = runWithWorkDir({"-r", dir.path().string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.out.find("Group 1: 3 files\n"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("Group 2: 2 files\n"), std::string::npos);
-    EXPECT_NE(result.out.find("  " + under(dir, "e/u.bin") + "\n"), std::string::npos);
-    EXPECT_NE(result.out.find("2 duplicate group(s), 3 redundant file(s)."), std::string::npos);
+    // The groups' numbers follow the folders' listing order, which the file system decides.
+    EXPECT_NE(result.out.find(": 3 files, 12 bytes each\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find(": 2 files, 5 bytes each\n"), std::string::npos);
+    EXPECT_NE(result.out.find("\n  " + under(dir, "e/u.bin") + "\n"), std::string::npos);
+    // 2 x 12 + 1 x 5 bytes in the files beyond the first of each group.
+    const std::string summary = "\n2 groups, 3 redundant files taking 29 bytes.\n"
+                                "Matched on extension, size and the CRC-32 of the first 1 MB: each "
+                                "file was checksummed whole, but not compared byte for byte.\n";
+    EXPECT_TRUE(result.out.ends_with(summary)) << result.out;
 }
 
 TEST_F(Cli, namedCatalogueIsKeptAndStartsEmptyEachRun)
@@ -273,6 +280,93 @@ TEST(CliOptions, checksumSizesAreTheWindowsInKilobytes)
     for (const std::string_view refused : {"3K", "32M", "1", "1 KB", "1KBB", "", "K"}) {
         EXPECT_EQ(cli::crcFirstKilobytes(refused), std::nullopt) << refused;
     }
+}
+
+/// A duplicate list of the given groups, each a list of (full path, size).
+GridModel
+duplicateList(const std::vector<std::vector<std::pair<std::string, std::int64_t>>>& groups)
+{
+    GridModel grid;
+    grid.ColumnFormat(dupeListFormat());
+    std::int32_t id = 0;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        for (const auto& [path, size] : groups[g]) {
+            const std::size_t slash = path.rfind('/') + 1;
+            const RecordCells cells{RecordId(++id),
+                                    std::string_view(path).substr(0, slash),
+                                    std::string_view(path).substr(slash),
+                                    "",
+                                    size,
+                                    0};
+            const auto group = static_cast<std::int32_t>(g + 1);
+            grid.AppendRow(dupeListRow(cells, group), RowRecord{RecordId(id), group, size});
+        }
+    }
+    return grid;
+}
+
+TEST(CliOutput, textGroupsGiveTheirSizeOnceOrPerFileWhenTheyDiffer)
+{
+    DedupeSettings nameOnly;
+    nameOnly.blnUseName = true;
+    nameOnly.blnUseExtension = nameOnly.blnUseSize = nameOnly.blnUseCRC = false;
+    const GridModel grid = duplicateList({{{"/a/one", 85574}, {"/b/one", 85574}, {"/c/one", 85574}},
+                                          {{"/a/tab\tname", 1}, {"/b/tab\tname", 1}},
+                                          {{"/a/two", 1500}, {"/b/two", 2}}});
+    EXPECT_EQ(cli::formatDuplicates(grid, cli::OutputFormat::Text, nameOnly),
+              "Group 1: 3 files, 85,574 bytes each\n"
+              "  /a/one\n  /b/one\n  /c/one\n\n"
+              "Group 2: 2 files, 1 byte each\n"
+              "  /a/tab\\tname\n  /b/tab\\tname\n\n"
+              "Group 3: 2 files of different sizes\n"
+              "  /a/two (1,500 bytes)\n  /b/two (2 bytes)\n\n"
+              "3 groups, 4 redundant files taking 171,151 bytes.\n"
+              "Matched on names at least 80% alike (bracketed text, numbers, symbols and spaces "
+              "left out): the contents were not compared.\n");
+    EXPECT_TRUE(cli::formatDuplicates(duplicateList({{{"/x", 7}, {"/y", 7}}}),
+                                      cli::OutputFormat::Text, DedupeSettings{})
+                    .ends_with("\n1 group, 1 redundant file taking 7 bytes.\n"
+                               "Matched on extension, size and the CRC-32 of the first 1 MB: each "
+                               "file was checksummed whole, but not compared byte for byte.\n"));
+}
+
+TEST(CliOutput, theMatchBasisFollowsTheCriteriaUsed)
+{
+    const DedupeSettings defaults;
+    EXPECT_EQ(cli::matchBasis(defaults, 1024 * 1024 + 1),
+              "Matched on extension, size and the CRC-32 of the first 1 MB: files can still "
+              "differ after that.");
+    EXPECT_EQ(cli::matchBasis(defaults, 1024 * 1024),
+              "Matched on extension, size and the CRC-32 of the first 1 MB: each file was "
+              "checksummed whole, but not compared byte for byte.");
+
+    DedupeSettings crcOnly;
+    crcOnly.blnUseExtension = crcOnly.blnUseSize = false;
+    crcOnly.lngCRCFilesFirstKB = 4;
+    EXPECT_EQ(cli::matchBasis(crcOnly, 5000),
+              "Matched on the CRC-32 of the first 4 KB: files can still differ after that.");
+
+    DedupeSettings names;
+    names.blnUseName = true;
+    names.blnUseCRC = false;
+    names.blnRemoveNumbers = names.blnRemoveSymbols = false;
+    names.lngMatchScore = 70;
+    EXPECT_EQ(cli::matchBasis(names, 1),
+              "Matched on names at least 70% alike (bracketed text and spaces left out), "
+              "extension and size: the contents were not compared.");
+    names.blnRemoveBracketedText = names.blnRemoveSpaces = false;
+    names.blnUseExtension = false;
+    EXPECT_EQ(cli::matchBasis(names, 1),
+              "Matched on names at least 70% alike and size: the contents were not compared.");
+}
+
+TEST(CliOutput, thousandsAreSeparatedByCommas)
+{
+    EXPECT_EQ(cli::withThousands(0), "0");
+    EXPECT_EQ(cli::withThousands(999), "999");
+    EXPECT_EQ(cli::withThousands(1000), "1,000");
+    EXPECT_EQ(cli::withThousands(85574), "85,574");
+    EXPECT_EQ(cli::withThousands(1234567890), "1,234,567,890");
 }
 
 TEST(CliOutput, csvFieldsAreQuotedOnlyWhenNeeded)
