@@ -202,9 +202,10 @@ public:
         const char* base = std::getenv("TMPDIR");
         const std::string parent = base != nullptr && *base != '\0' ? base : "/tmp";
         std::string pattern = parent + "/corvelle-cli-XXXXXX";
-        if (pattern.size() + 1 + std::strlen("data.dat-journal") >= PATH_MAX ||
-            ::mkdtemp(pattern.data()) == nullptr) {
-            throw std::system_error(errno, std::generic_category(),
+        // Every path inside it must fit the buffers a second interrupt removes them from.
+        const bool fits = pattern.size() + 1 + std::strlen("data.dat-journal") < PATH_MAX;
+        if (!fits || ::mkdtemp(pattern.data()) == nullptr) {
+            throw std::system_error(fits ? errno : ENAMETOOLONG, std::generic_category(),
                                     "cannot make a temporary folder in '" + parent + "'");
         }
         m_path = pattern;

@@ -69,6 +69,20 @@ TEST_F(Cli, aWorkFolderKeepsTheWorkFilesAndANamedCatalogueStays)
     EXPECT_FALSE(temporaryFilesLeft()) << "nothing needed a temporary folder";
 }
 
+TEST_F(Cli, aTemporaryFolderThatCannotBeMadeIsAUsageError)
+{
+    writeFile(dir / "a.txt", "same");
+    const CliResult result = test::runCli({"a.txt"}, dir.path(), {"TMPDIR=" + under(dir, "none")});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "corvelle-cli: cannot make a temporary folder in '" + under(dir, "none") +
+                              "': No such file or directory\n");
+    // With both the work folder and the catalogue named, none is needed.
+    const CliResult placed = test::runCli({"-q", "--work-dir", work.path().string(), "--catalogue",
+                                           (work / "catalogue.db").string(), "a.txt"},
+                                          dir.path(), {"TMPDIR=" + under(dir, "none")});
+    EXPECT_EQ(placed.exitCode, 0) << placed.err;
+}
+
 TEST_F(Cli, aClosedOutputEndsTheRunSilentlyAndCleansUp)
 {
     buildLargeOutputTree(dir);
