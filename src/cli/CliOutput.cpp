@@ -173,6 +173,21 @@ std::string formatJson(const GridModel& grid)
     return out;
 }
 
+/// A count with "," between groups of three digits: 85,574.
+std::string withThousands(std::int64_t number)
+{
+    const std::string digits = std::to_string(number);
+    const std::size_t sign = number < 0 ? 1 : 0;
+    std::string out = digits.substr(0, sign);
+    for (std::size_t i = sign; i < digits.size(); ++i) {
+        if (i > sign && (digits.size() - i) % 3 == 0) {
+            out += ',';
+        }
+        out += digits[i];
+    }
+    return out;
+}
+
 /// "1 file", "3 files": a count with its noun, in the singular for one.
 std::string counted(std::int64_t count, std::string_view noun)
 {
@@ -295,20 +310,6 @@ std::string matchBasis(const DedupeSettings& settings, FileSize largest)
                      : "each file was checksummed whole, but not compared byte for byte";
     }
     return "Matched on " + listed(criteria) + ": " + caveat + ".";
-}
-
-std::string withThousands(std::int64_t number)
-{
-    const std::string digits = std::to_string(number);
-    const std::size_t sign = number < 0 ? 1 : 0;
-    std::string out = digits.substr(0, sign);
-    for (std::size_t i = sign; i < digits.size(); ++i) {
-        if (i > sign && (digits.size() - i) % 3 == 0) {
-            out += ',';
-        }
-        out += digits[i];
-    }
-    return out;
 }
 
 std::string formatDuplicates(const GridModel& duplicates, OutputFormat format,

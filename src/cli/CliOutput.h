@@ -38,9 +38,6 @@ std::string formatDuplicates(const GridModel& duplicates, OutputFormat format,
 /// whole is said so.
 std::string matchBasis(const DedupeSettings& settings, FileSize largest);
 
-/// A count with "," between groups of three digits: 85,574.
-std::string withThousands(std::int64_t number);
-
 /// A csv field (RFC 4180): quoted when it holds a comma, quote, CR or LF; quotes doubled.
 std::string escapeCsv(std::string_view field);
 

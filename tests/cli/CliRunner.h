@@ -49,21 +49,14 @@ inline pid_t startCli(const std::vector<std::string>& args, const std::filesyste
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
+    // Ours first: getenv finds the first of a name.
     std::vector<std::string> variables = env;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string existing = *entry;
-        const std::string name = existing.substr(0, existing.find('=') + 1);
-        bool replaced = false;
-        for (const std::string& given : env) {
-            replaced = replaced || given.rfind(name, 0) == 0;
-        }
-        if (!replaced) {
-            variables.push_back(existing);
-        }
-    }
     std::vector<char*> envp;
     for (std::string& variable : variables) {
         envp.push_back(variable.data());
+    }
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        envp.push_back(*entry);
     }
     envp.push_back(nullptr);
 
@@ -92,28 +85,6 @@ inline int waitForExit(pid_t child)
     while (::waitpid(child, &status, 0) < 0) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-/// Runs corvelle-cli with `args` in the folder `cwd` to its end.
-inline CliResult runCli(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                        const Environment& env = {})
-{
-    TempDir capture;
-    const std::filesystem::path outFile = capture / "out";
-    const std::filesystem::path errFile = capture / "err";
-    const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (out < 0 || err < 0) {
-        throw std::runtime_error("cannot open the capture files");
-    }
-    const pid_t child = startCli(args, cwd, env, out, err);
-    ::close(out);
-    ::close(err);
-    CliResult result;
-    result.exitCode = waitForExit(child);
-    result.out = readFile(outFile);
-    result.err = readFile(errFile);
-    return result;
 }
 
 /// corvelle-cli running with its stdout on a pipe that the test reads, or closes early.
@@ -184,6 +155,13 @@ private:
     int m_output = -1;
     pid_t m_child = -1;
 };
+
+/// Runs corvelle-cli with `args` in the folder `cwd` to its end.
+inline CliResult runCli(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                        const Environment& env = {})
+{
+    return RunningCli(args, cwd, env).finish();
+}
 
 /// Splits text at `separator`, dropping one empty piece after a final separator.
 inline std::vector<std::string> splitText(const std::string& text, const std::string& separator)

@@ -1,90 +1,63 @@
 // The progress line and the messages as a terminal receives them.
 #include "CliTerminal.h"
 
-#include "TestSupport.h"
-
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace corvelle {
 namespace {
 
-/// What a terminal shows last: the text after the final "erase the line" sequence.
-std::string lastDrawn(const std::string& written)
-{
-    const std::size_t erase = written.rfind("\r\033[K");
-    return erase == std::string::npos ? written : written.substr(erase + 4);
-}
+/// What a display wrote, and what a terminal shows last: the text after the final erase.
+struct Terminal {
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* file = open_memstream(&buffer, &size);
 
-class TerminalCapture {
-public:
-    TerminalCapture()
-        : m_file(std::tmpfile())
-    {}
-    ~TerminalCapture() { std::fclose(m_file); }
-    TerminalCapture(const TerminalCapture&) = delete;
-    TerminalCapture& operator=(const TerminalCapture&) = delete;
-
-    [[nodiscard]] std::FILE* file() const { return m_file; }
-    [[nodiscard]] std::string written() const
+    ~Terminal()
     {
-        std::fflush(m_file);
-        std::rewind(m_file);
-        std::string text;
-        for (int c = std::fgetc(m_file); c != EOF; c = std::fgetc(m_file)) {
-            text += static_cast<char>(c);
-        }
-        return text;
+        std::fclose(file);
+        std::free(buffer);
     }
-
-private:
-    std::FILE* m_file;
+    std::string written()
+    {
+        std::fflush(file);
+        return {buffer, size};
+    }
+    std::string lastDrawn()
+    {
+        const std::string text = written();
+        const std::size_t erase = text.rfind("\r\033[K");
+        return erase == std::string::npos ? text : text.substr(erase + 4);
+    }
 };
 
 TEST(TerminalDisplay, theProgressLineEndsOnTheFinalCountOfEachIntake)
 {
-    TerminalCapture terminal;
-    cli::TerminalDisplay display(true, terminal.file());
+    Terminal terminal;
+    cli::TerminalDisplay display(true, terminal.file);
     // Counts far faster than the redraw interval: most are skipped.
     for (int count = 1; count <= 9594; ++count) {
         display.filesProcessed(count);
     }
     display.intakeDone(9594);
-    EXPECT_EQ(lastDrawn(terminal.written()), "Cataloguing: 9594 file(s) processed");
-
-    // A second intake adds to the first.
+    EXPECT_EQ(terminal.lastDrawn(), "Cataloguing: 9594 file(s) processed");
     display.filesProcessed(1);
-    display.filesProcessed(2);
-    display.intakeDone(3);
-    EXPECT_EQ(lastDrawn(terminal.written()), "Cataloguing: 9597 file(s) processed");
+    display.intakeDone(3); // a second intake adds to the first
+    EXPECT_EQ(terminal.lastDrawn(), "Cataloguing: 9597 file(s) processed");
 }
 
 TEST(TerminalDisplay, aMessageIsALineOfItsOwnAndTheProgressComesBack)
 {
-    TerminalCapture terminal;
-    cli::TerminalDisplay display(true, terminal.file());
+    Terminal terminal;
+    cli::TerminalDisplay display(true, terminal.file);
     display.intakeDone(2);
     Message message{"Error adding file '/x/a\tb'", MessageIcon::Information, MessageButtons::Ok};
     message.reason = "Permission denied";
     display.messages().show(message);
-    const std::string written = terminal.written();
-    EXPECT_NE(
-        written.find("\r\033[Kcorvelle-cli: Error adding file '/x/a\\tb': Permission denied\n"),
-        std::string::npos)
-        << written;
-    EXPECT_EQ(lastDrawn(written), "Cataloguing: 2 file(s) processed");
-    display.clear();
-    EXPECT_EQ(lastDrawn(terminal.written()), "");
-}
-
-TEST(TerminalDisplay, withoutATerminalOnlyTheMessagesAreWritten)
-{
-    TerminalCapture terminal;
-    cli::TerminalDisplay display(false, terminal.file());
-    display.filesProcessed(1);
-    display.intakeDone(1);
-    display.say("no duplicates among 1 file catalogued");
-    display.clear();
-    EXPECT_EQ(terminal.written(), "corvelle-cli: no duplicates among 1 file catalogued\n");
+    EXPECT_NE(terminal.written().find(
+                  "\r\033[Kcorvelle-cli: Error adding file '/x/a\\tb': Permission denied\n"),
+              std::string::npos);
+    EXPECT_EQ(terminal.lastDrawn(), "Cataloguing: 2 file(s) processed");
 }
 
 } // namespace
