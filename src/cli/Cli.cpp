@@ -5,16 +5,26 @@
 #include "CliTerminal.h"
 #include "catalogue/DedupeRun.h"
 #include "catalogue/clsDatabase.h"
+#include "common/PosixFile.h"
 #include "controls/GridModel.h"
 #include "controls/ListColumns.h"
 #include "intake/FileIntake.h"
 
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <optional>
+#include <poll.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace corvelle::cli {
@@ -23,53 +33,145 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int exitCompleted = 0;
-constexpr int exitRefused = 1;
+constexpr int exitFailed = 1;
 constexpr int exitUsage = 2;
 
 // The stop request the engine reads, set from the signal handler: std::atomic<bool> is
 // lock-free here, so setting it is safe inside a handler.
 StopFlag g_stop;
-volatile std::sig_atomic_t g_signal = 0;
+// The signal that ends the run (SIGINT, SIGTERM, SIGHUP, or SIGPIPE when the output's reader
+// has gone), 0 while there is none.
+std::atomic<int> g_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+constexpr std::array<int, 3> stopSignals{SIGINT, SIGTERM, SIGHUP};
+
+/// The files of the private temporary folder, for a second interrupt that cannot wait for the
+/// orderly clean-up: its handler may only unlink and rmdir paths prepared beforehand.
+struct TemporaryFiles {
+    static constexpr std::array<const char*, 4> names{"data.dat", "data.dat-journal", "dedupe.dat",
+                                                      "dupelist.dat"};
+    std::array<std::array<char, PATH_MAX>, names.size()> files{};
+    std::array<char, PATH_MAX> folder{};
+    std::atomic<bool> armed{false};
+};
+TemporaryFiles g_temporaryFiles;
+
+void removeTemporaryFilesNow() noexcept
+{
+    if (!g_temporaryFiles.armed.load()) {
+        return;
+    }
+    for (const auto& file : g_temporaryFiles.files) {
+        ::unlink(file.data());
+    }
+    ::rmdir(g_temporaryFiles.folder.data());
+}
 
 extern "C" void onSignal(int signal)
 {
-    if (g_signal != 0) {
+    int none = 0;
+    if (!g_signal.compare_exchange_strong(none, signal)) {
         // A second interrupt: the user does not want to wait for the orderly stop.
+        removeTemporaryFilesNow();
         std::signal(signal, SIG_DFL);
         std::raise(signal);
         return;
     }
-    g_signal = signal;
     g_stop.request();
 }
 
-void installSignalHandlers()
+/// `restart`: system calls interrupted by the signal resume. While files are read that keeps
+/// an interrupt landing in a reader thread's open or read from looking like a file that
+/// cannot be read (the stop is seen at the loop's next check). Once the output is written it
+/// must not: a write blocked on a full pipe has to give way to Ctrl-C.
+void installSignalHandlers(bool restart)
 {
     struct sigaction action {};
     action.sa_handler = onSignal;
-    // Restarted system calls: an interrupt landing in a reader thread's open or read must not
-    // look like a file that cannot be read. The stop is seen at the loop's next check.
-    action.sa_flags = SA_RESTART;
+    action.sa_flags = restart ? SA_RESTART : 0;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : stopSignals) {
+        sigaction(signal, &action, nullptr);
+    }
+    // A closed output shows as EPIPE from write, so that the run can clean up before it ends.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 int interruptedExitCode()
 {
-    return 128 + (g_signal != 0 ? static_cast<int>(g_signal) : SIGINT);
+    const int signal = g_signal.load();
+    return 128 + (signal != 0 ? signal : SIGINT);
 }
 
 void complain(const std::string& text)
 {
-    std::fprintf(stderr, "corvelle-cli: %s\n", escapeReadable(text).c_str());
+    printMessageLine(text);
 }
 
-/// The window's refusals, with the window's texts.
-void refuse(std::string_view text)
-{
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
-}
+/// Watches stdout while the run works, when it is a pipe or a socket: once nobody reads it any
+/// more, the run stops as a SIGPIPE would end it, instead of finishing work nobody will see.
+class ClosedOutputWatch {
+public:
+    ClosedOutputWatch()
+    {
+        struct stat st {};
+        if (::fstat(STDOUT_FILENO, &st) != 0 || !(S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
+            return;
+        }
+        std::array<int, 2> wake{};
+        if (::pipe2(wake.data(), O_CLOEXEC) != 0) {
+            return;
+        }
+        m_wakeRead = UniqueFd(wake[0]);
+        m_wakeWrite = UniqueFd(wake[1]);
+        // The signals go to the other threads; this one only waits.
+        sigset_t all;
+        sigset_t before;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &before);
+        m_thread = std::thread([this] { watch(); });
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    }
+    ~ClosedOutputWatch()
+    {
+        if (m_thread.joinable()) {
+            const char wake = 0;
+            while (::write(m_wakeWrite.get(), &wake, 1) < 0 && errno == EINTR) {
+            }
+            m_thread.join();
+        }
+    }
+    ClosedOutputWatch(const ClosedOutputWatch&) = delete;
+    ClosedOutputWatch& operator=(const ClosedOutputWatch&) = delete;
+
+private:
+    void watch() const
+    {
+        // No events asked for stdout: poll reports POLLERR for a pipe without readers, and
+        // POLLHUP for a socket whose peer has gone, whatever is asked.
+        std::array<pollfd, 2> fds{pollfd{STDOUT_FILENO, 0, 0}, pollfd{m_wakeRead.get(), POLLIN, 0}};
+        for (;;) {
+            const int ready = ::poll(fds.data(), fds.size(), -1);
+            if (ready < 0 && errno == EINTR) {
+                continue;
+            }
+            if (ready < 0 || fds[1].revents != 0) {
+                return;
+            }
+            if ((fds[0].revents & (POLLERR | POLLHUP)) != 0) {
+                int none = 0;
+                g_signal.compare_exchange_strong(none, SIGPIPE);
+                g_stop.request();
+                return;
+            }
+        }
+    }
+
+    UniqueFd m_wakeRead;
+    UniqueFd m_wakeWrite;
+    std::thread m_thread;
+};
 
 /// An absolute path without "." components or doubled slashes, so that the catalogue's
 /// folders are real folders whatever the current folder was. A path through ".." is resolved
@@ -91,21 +193,32 @@ std::string absolutePath(const std::string& given)
     return text;
 }
 
-/// A private folder for the catalogue when the user names none; removed with it at exit.
+/// The private folder of one run, for the catalogue and the work files the user did not
+/// place: made with mkdtemp under $TMPDIR (or /tmp), removed with everything in it at exit.
 class TemporaryFolder {
 public:
     TemporaryFolder()
     {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/corvelle-cli-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary folder in " + pattern);
+        const std::string parent = base != nullptr && *base != '\0' ? base : "/tmp";
+        std::string pattern = parent + "/corvelle-cli-XXXXXX";
+        // Every path inside it must fit the buffers a second interrupt removes them from.
+        const bool fits = pattern.size() + 1 + std::strlen("data.dat-journal") < PATH_MAX;
+        if (!fits || ::mkdtemp(pattern.data()) == nullptr) {
+            throw std::system_error(fits ? errno : ENAMETOOLONG, std::generic_category(),
+                                    "cannot make a temporary folder in '" + parent + "'");
         }
         m_path = pattern;
+        std::snprintf(g_temporaryFiles.folder.data(), PATH_MAX, "%s", pattern.c_str());
+        for (std::size_t i = 0; i < TemporaryFiles::names.size(); ++i) {
+            std::snprintf(g_temporaryFiles.files[i].data(), PATH_MAX, "%s/%s", pattern.c_str(),
+                          TemporaryFiles::names[i]);
+        }
+        g_temporaryFiles.armed.store(true);
     }
     ~TemporaryFolder()
     {
+        g_temporaryFiles.armed.store(false);
         std::error_code ignored;
         fs::remove_all(m_path, ignored);
     }
@@ -126,7 +239,7 @@ struct Target {
 /// The outcome of a step: nothing to go on, or the exit status that ends the run.
 using StepResult = std::optional<int>;
 
-/// Everything the user named must exist, and the work folder must take the work files,
+/// Everything the user named must exist, and a work folder named must take the work files,
 /// before any work starts.
 StepResult checkTargets(const Options& options, std::vector<Target>& targets)
 {
@@ -138,40 +251,48 @@ StepResult checkTargets(const Options& options, std::vector<Target>& targets)
         }
         targets.push_back(Target{absolutePath(given), S_ISDIR(st.st_mode)});
     }
-    struct stat workDir {};
-    if (::stat(options.workDir.c_str(), &workDir) != 0 || !S_ISDIR(workDir.st_mode) ||
-        ::access(options.workDir.c_str(), W_OK | X_OK) != 0) {
-        complain("cannot write to the work folder '" + options.workDir + "'");
-        return exitUsage;
-    }
-    if (!options.settings.anyCriterion()) {
-        // Nothing could ever be compared: say so before cataloguing anything.
-        refuse("At least one setting must be ticked");
-        return exitRefused;
+    if (options.workDir) {
+        const std::string& folder = *options.workDir;
+        struct stat workDir {};
+        if (::stat(folder.c_str(), &workDir) != 0 || !S_ISDIR(workDir.st_mode) ||
+            ::access(folder.c_str(), W_OK | X_OK) != 0) {
+            complain("cannot write to the work folder '" + folder + "'");
+            return exitUsage;
+        }
     }
     return std::nullopt;
 }
 
-/// The catalogue of this run: the file the user named, or one in a private temporary folder.
-struct RunCatalogue {
+/// Where this run keeps its files: the catalogue and the work files where the user put them,
+/// the others in a private temporary folder.
+struct RunFiles {
     // Declared before the store, so that the store is closed before its folder goes.
     std::optional<TemporaryFolder> temporary;
     clsDatabase store;
+    fs::path workDir;
 };
 
-StepResult openCatalogue(const Options& options, RunCatalogue& catalogue)
+StepResult openFiles(const Options& options, RunFiles& files)
 {
-    try {
-        fs::path file;
-        if (options.catalogue) {
-            file = *options.catalogue;
-        } else {
-            catalogue.temporary.emplace();
-            file = catalogue.temporary->path() / "data.dat";
+    if (!options.catalogue || !options.workDir) {
+        try {
+            files.temporary.emplace();
+        } catch (const std::exception& error) {
+            complain(error.what());
+            return exitUsage;
         }
-        catalogue.store.OpenProject(file);
+    }
+    files.workDir = options.workDir ? fs::path(*options.workDir) : files.temporary->path();
+    const fs::path catalogue =
+        options.catalogue ? fs::path(*options.catalogue) : files.temporary->path() / "data.dat";
+    try {
+        files.store.OpenProject(catalogue);
         // A fresh catalogue for every run, as the window starts with one.
-        catalogue.store.DeleteRecords();
+        files.store.DeleteRecords();
+    } catch (const NotACatalogue& error) {
+        complain(std::string(error.what()) +
+                 ": name a new file, or one that --catalogue made before (it is left as it is)");
+        return exitUsage;
     } catch (const std::exception& error) {
         complain(std::string("cannot open the catalogue: ") + error.what());
         return exitUsage;
@@ -211,6 +332,7 @@ void catalogueTargets(const std::vector<Target>& targets, const Options& options
         hooks.caption = &counter;
     }
     FileIntake intake(catalogue, nullptr, hooks);
+    intake.setScope(options.scope);
     counter.watch(intake);
     IntakeRequest folderScan =
         IntakeRequest::folderScan({}, options.settings.lngCRCSize, options.recursive);
@@ -232,15 +354,23 @@ void catalogueTargets(const std::vector<Target>& targets, const Options& options
     }
 }
 
-StepResult findDuplicates(const Options& options, clsDatabase& catalogue, TerminalDisplay& display,
+std::string filesCount(std::int64_t count)
+{
+    return std::to_string(count) + (count == 1 ? " file" : " files");
+}
+
+StepResult findDuplicates(const Options& options, RunFiles& files, TerminalDisplay& display,
                           GridModel& duplicates)
 {
-    if (catalogue.RecordCount() < 2) {
-        display.clear();
-        refuse("You must have at least added 2 files to dedupe");
-        return exitRefused;
+    const std::int32_t catalogued = files.store.RecordCount();
+    if (catalogued < 2) {
+        // Nothing to compare: an empty result, not a failure.
+        if (!options.quiet) {
+            display.say("You must have at least added 2 files to dedupe (" +
+                        filesCount(catalogued) + " catalogued)");
+        }
+        return std::nullopt;
     }
-    duplicates.ColumnFormat(dupeListFormat());
     DedupeRunHooks hooks;
     hooks.work.stop = &g_stop;
     hooks.work.messages = &display.messages();
@@ -250,26 +380,41 @@ StepResult findDuplicates(const Options& options, clsDatabase& catalogue, Termin
         hooks.count = &display.dedupeCount();
     }
     const Outcome outcome =
-        runDedupe(catalogue, options.settings, DedupeFiles::in(options.workDir), duplicates, hooks);
+        runDedupe(files.store, options.settings, DedupeFiles::in(files.workDir), duplicates, hooks);
     display.clear();
     if (outcome == Outcome::Stopped || g_stop.requested()) {
         return interruptedExitCode();
     }
     if (outcome == Outcome::Failed) {
-        return exitRefused; // the pass has reported its own message
+        return exitFailed; // the pass has reported its own message
+    }
+    if (!options.quiet && countDuplicates(duplicates).groups == 0) {
+        display.say("no duplicates among " + filesCount(catalogued) + " catalogued");
     }
     return std::nullopt;
 }
 
-int printDuplicates(const GridModel& duplicates, OutputFormat format)
+/// Writes the output to stdout. Not through stdio, which resumes a write that a signal cut
+/// short: a Ctrl-C must end a write blocked on a pipe nobody reads for now.
+int printDuplicates(const GridModel& duplicates, const Options& options)
 {
-    const std::string output = formatDuplicates(duplicates, format);
-    if (std::fwrite(output.data(), 1, output.size(), stdout) != output.size() ||
-        std::fflush(stdout) != 0) {
-        complain("cannot write the output");
-        return exitRefused;
+    const std::string output = formatDuplicates(duplicates, options.format, options.settings);
+    installSignalHandlers(false);
+    std::size_t done = 0;
+    while (done < output.size() && g_signal.load() == 0) {
+        const ssize_t wrote = ::write(STDOUT_FILENO, output.data() + done, output.size() - done);
+        if (wrote >= 0) {
+            done += static_cast<std::size_t>(wrote);
+        } else if (errno == EPIPE) {
+            // The reader has gone, as with "| head": the end a SIGPIPE would have made.
+            int none = 0;
+            g_signal.compare_exchange_strong(none, SIGPIPE);
+        } else if (errno != EINTR) {
+            complain(std::string("cannot write the output: ") + std::strerror(errno));
+            return exitFailed;
+        }
     }
-    return exitCompleted;
+    return g_signal.load() != 0 ? interruptedExitCode() : exitCompleted;
 }
 
 int runOptions(const Options& options)
@@ -278,26 +423,30 @@ int runOptions(const Options& options)
     if (const StepResult refused = checkTargets(options, targets)) {
         return *refused;
     }
-    installSignalHandlers();
+    for (const std::string& warning : filterWarnings(options.filter)) {
+        complain(warning);
+    }
+    installSignalHandlers(true);
+    const ClosedOutputWatch outputWatch;
     TerminalDisplay display(!options.quiet && ::isatty(STDERR_FILENO) == 1);
-    RunCatalogue catalogue;
-    if (const StepResult failed = openCatalogue(options, catalogue)) {
+    RunFiles files;
+    if (const StepResult failed = openFiles(options, files)) {
         return *failed;
     }
-    catalogueTargets(targets, options, catalogue.store, display);
+    catalogueTargets(targets, options, files.store, display);
     if (g_stop.requested()) {
         return interruptedExitCode();
     }
     GridModel duplicates;
-    if (const StepResult ended = findDuplicates(options, catalogue.store, display, duplicates)) {
+    duplicates.ColumnFormat(dupeListFormat());
+    if (const StepResult ended = findDuplicates(options, files, display, duplicates)) {
         return *ended;
     }
-    return printDuplicates(duplicates, options.format);
+    display.clear();
+    return printDuplicates(duplicates, options);
 }
 
-} // namespace
-
-int run(int argc, char* argv[])
+int runCommandLine(int argc, char* argv[])
 {
     std::vector<std::string_view> args;
     for (int i = 1; i < argc; ++i) {
@@ -320,8 +469,28 @@ int run(int argc, char* argv[])
         return runOptions(std::get<Options>(parsed));
     } catch (const std::exception& error) {
         complain(error.what());
-        return exitRefused;
+        return exitFailed;
     }
+}
+
+} // namespace
+
+int run(int argc, char* argv[])
+{
+    const int code = runCommandLine(argc, argv);
+    // Everything is cleaned up by now. A run that a signal ended ends as that signal would
+    // have ended it, so that a shell sees the signal (and stops a loop on Ctrl-C).
+    const int signal = g_signal.load();
+    if (signal != 0 && code == 128 + signal) {
+        std::fflush(stderr);
+        std::signal(signal, SIG_DFL);
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, signal);
+        pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+        std::raise(signal);
+    }
+    return code;
 }
 
 } // namespace corvelle::cli

@@ -1,10 +1,12 @@
 #include "CliOptions.h"
 
 #include "controls/ToolModel.h"
+#include "intake/IntakeNames.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <limits>
 #include <utility>
 
 namespace corvelle::cli {
@@ -30,7 +32,7 @@ std::optional<std::string> applyUse(std::string_view list, DedupeSettings& setti
     settings.blnUseName = settings.blnUseExtension = settings.blnUseSize = settings.blnUseCRC =
         false;
     if (list.empty()) {
-        return std::nullopt; // no criterion at all: the dedupe will refuse, as the window does
+        return "--use: give at least one of name, extension, size, crc";
     }
     std::size_t start = 0;
     for (;;) {
@@ -122,6 +124,67 @@ CleanupStep stepKeptBy(std::string_view option)
 
 } // namespace
 
+std::optional<FileSize> parseSize(std::string_view text)
+{
+    std::string word = lower(text);
+    if (word.ends_with('b')) {
+        word.pop_back(); // "10B", "10KB"
+    }
+    std::int64_t unit = 1;
+    if (!word.empty()) {
+        switch (word.back()) {
+        case 'k':
+            unit = std::int64_t{1} << 10;
+            break;
+        case 'm':
+            unit = std::int64_t{1} << 20;
+            break;
+        case 'g':
+            unit = std::int64_t{1} << 30;
+            break;
+        default:
+            break;
+        }
+    }
+    if (unit != 1) {
+        word.pop_back();
+    }
+    std::int64_t number = 0;
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
+    if (word.empty() || error != std::errc() || end != word.data() + word.size() || number < 0 ||
+        number > std::numeric_limits<std::int64_t>::max() / unit) {
+        return std::nullopt;
+    }
+    return FileSize(number * unit);
+}
+
+std::vector<std::string> filterWarnings(std::string_view filter)
+{
+    std::vector<std::string> warnings;
+    std::size_t start = 0;
+    while (start < filter.size()) {
+        std::size_t end = filter.find(';', start);
+        if (end == std::string_view::npos) {
+            end = filter.size();
+        }
+        const std::string_view pattern = filter.substr(start, end - start);
+        start = end + 1;
+        const std::string_view ending = filterEnding(pattern);
+        const std::string_view ignored = pattern.substr(0, pattern.size() - ending.size());
+        if (ending != ".*" && ending.find('*') != std::string_view::npos) {
+            warnings.push_back("--filter: the \"*\" in " + quoted(pattern) +
+                               " is compared literally: it matches only names ending in " +
+                               quoted(ending) +
+                               " (patterns are name endings such as \"*.txt;*.doc\"; \"*.*\" "
+                               "takes every file)");
+        } else if (!ignored.empty() && ignored != "*") {
+            warnings.push_back("--filter: " + quoted(pattern) + " is taken as the ending " +
+                               quoted(ending) + ": what comes before the first \".\" is ignored");
+        }
+    }
+    return warnings;
+}
+
 std::optional<std::int32_t> crcFirstKilobytes(std::string_view name)
 {
     std::string word = lower(name);
@@ -198,6 +261,8 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
             error = flag(options.recursive);
         } else if (name == "--quiet") {
             error = flag(options.quiet);
+        } else if (name == "--hidden") {
+            error = flag(options.scope.hiddenNames);
         } else if (name == "--help") {
             return ShowHelp{};
         } else if (name == "--version") {
@@ -207,7 +272,7 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
             options.settings.*step = false;
         } else if (name == "--use" || name == "--match" || name == "--crc-first" ||
                    name == "--filter" || name == "--work-dir" || name == "--catalogue" ||
-                   name == "--format") {
+                   name == "--format" || name == "--min-size" || name == "--max-size") {
             const std::optional<std::string_view> v = value();
             if (!v) {
                 return UsageError{std::string(name) + " needs a value"};
@@ -235,6 +300,13 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
                 options.settings.lngCRCFilesFirstKB = *kilobytes;
             } else if (name == "--filter") {
                 options.filter = std::string(*v);
+            } else if (name == "--min-size" || name == "--max-size") {
+                const std::optional<FileSize> size = parseSize(*v);
+                if (!size) {
+                    return UsageError{std::string(name) + ": " + quoted(*v) +
+                                      " is not a size (bytes, or a number with K, M or G)"};
+                }
+                (name == "--min-size" ? options.scope.minSize : options.scope.maxSize) = *size;
             } else if (name == "--work-dir") {
                 if (v->empty()) {
                     return UsageError{"--work-dir needs a folder"};
@@ -263,6 +335,9 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
     if (options.paths.empty()) {
         return UsageError{"no PATH given"};
     }
+    if (options.scope.minSize > options.scope.maxSize) {
+        return UsageError{"--min-size is larger than --max-size: no file could be taken"};
+    }
     // Checksums are only computed when they are compared, as in the window.
     options.settings.lngCRCSize =
         options.settings.blnUseCRC ? options.settings.lngCRCFilesFirstKB * 1024 : 0;
@@ -274,10 +349,22 @@ std::string helpText()
     return R"(Usage: corvelle-cli [OPTIONS] PATH...
 Catalogue files and folders, then list the groups of duplicates among them.
 
-  PATH               a folder to scan (filter "*.*") or a file to catalogue, in the
-                     order given; a link to a folder counts as a folder, but links
-                     inside a scanned folder are never followed
+  PATH               a folder to scan or a file to catalogue, in the order given; a
+                     link to a folder counts as a folder, but links inside a scanned
+                     folder are never followed
   -r, --recursive    also scan every sub-folder
+  --hidden           also take names starting with "." in folder scans (skipped
+                     by default)
+  --min-size SIZE    leave out files smaller than SIZE: bytes, or a number with K,
+                     M or G (1K = 1024). --min-size 1 leaves out empty files, which
+                     otherwise all match each other
+  --max-size SIZE    leave out files larger than SIZE
+  --filter PATTERNS  which names a folder scan takes: name endings separated by
+                     ";", letter case ignored (default "*.*", every file). A
+                     pattern counts from its first "." on: "*.txt;*.doc" takes
+                     names ending in .txt or .doc. This is not a wildcard: a "*"
+                     anywhere else is an ordinary character, so "*" alone or
+                     "*.t*" takes nothing. Named files are always taken
   --use LIST         criteria from name,extension,size,crc, comma-separated
                      (default extension,size,crc)
   --match PERCENT    name match percentage 0..100 (default 80)
@@ -286,22 +373,21 @@ Catalogue files and folders, then list the groups of duplicates among them.
   --crc-first SIZE   leading bytes to checksum: 1K 2K 4K 8K 16K 32K 64K 128K 256K
                      512K 1M 2M 4M 8M 16M (default 1M); checksums are computed only
                      when crc is a criterion
-  --filter PATTERNS  file filter for folder scans, patterns separated by ";"
-                     (default "*.*"). A pattern is an ending: "*.txt" passes names
-                     ending in .txt in any letter case; "*.*" passes every file
-  --work-dir DIR     where dedupe.dat and dupelist.dat are written
-                     (default: the current folder)
-  --catalogue FILE   keep the catalogue in FILE (emptied first; default: a
-                     temporary file removed at exit)
+  --work-dir DIR     write the work files dedupe.dat and dupelist.dat to DIR and
+                     keep them (default: a private temporary folder, removed at exit)
+  --catalogue FILE   keep the catalogue in FILE (emptied first; default: in the
+                     temporary folder)
   --format FORMAT    text (default), tsv, csv or json
-  -q, --quiet        no progress display (shown only when stderr is a terminal)
+  -q, --quiet        no progress display (shown only when stderr is a terminal), and
+                     no note on stderr when there is nothing to report
   -h, --help         show this help and exit
   --version          show the version and exit
 
 Output (on stdout), one entry per row of the duplicate list, grouped:
-  text   each group with its number and the full paths of its files; control
-         characters, backslashes and bytes that are not UTF-8 are written as
-         \t \n \\ \xNN
+  text   each group with its number, its file count and the size of its files, then
+         their full paths; a closing summary with the groups, the redundant files,
+         the bytes they take and what the match was based on. Control characters,
+         backslashes and bytes that are not UTF-8 are written as \t \n \\ \xNN
   tsv    ID, Dupe Group, Path, File Name, Extension, Size, CRC separated by tabs,
          one row per line, no header; inside a cell \ is written \\, a tab \t
          and a newline \n; every other byte as it is
@@ -310,18 +396,28 @@ Output (on stdout), one entry per row of the duplicate list, grouped:
          "full_path", "size", "crc"}]}]}. A text field whose bytes are not valid
          UTF-8 holds them with U+FFFD for each invalid byte, and a field of the
          same name ending in "_base64" holds the exact bytes (standard base64)
+With nothing to compare (fewer than 2 files catalogued) or no duplicates found, the
+output is empty: {"groups": []}, the csv header alone, nothing for tsv, and one
+sentence for text; the reason goes to stderr.
 
-Messages (files that cannot be read, folders that cannot be listed) go to stderr,
-one line each.
+CRC column: "$" and the CRC-32 of the file's leading bytes in hex. $00000000 when
+crc is not a criterion (nothing was read) or for an empty file; $FFFFFFFF when the
+file could not be read (it then matches no other file by checksum).
+
+Messages go to stderr, one line each, starting with "corvelle-cli: ": files that
+cannot be read and folders that cannot be listed, with the reason.
 
 Exit status:
   0    the run completed, with or without duplicates (even if some files could
        not be read; those are reported on stderr)
-  1    the dedupe was refused (no criterion, fewer than 2 files catalogued) or a
-       pass failed, or the output could not be written
-  2    usage error: unknown option, bad value, a PATH that does not exist, a work
-       folder that cannot be written, a catalogue that cannot be opened
-  130  interrupted (Ctrl-C); 143 on SIGTERM
+  1    a dedupe pass failed, or the output could not be written
+  2    usage error: unknown option, bad value, no criterion, a PATH that does not
+       exist, a work folder that cannot be written, a catalogue that cannot be
+       opened or a --catalogue file that is not a catalogue
+  130  interrupted (Ctrl-C); 143 on SIGTERM, 129 on SIGHUP. The process ends by
+       the signal itself once its temporary files are removed
+  141  the output's reader went away (as with "| head"): the run stops at once,
+       silently, and removes its temporary files
 )";
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/DedupeSettings.h"
+#include "intake/IntakeScope.h"
 
 #include <optional>
 #include <string>
@@ -20,7 +21,10 @@ struct Options {
     /// The window's start values, changed by --use, --match, --keep-* and --crc-first.
     DedupeSettings settings;
     std::string filter = "*.*";
-    std::string workDir = ".";
+    /// --hidden, --min-size and --max-size.
+    IntakeScope scope;
+    /// Where the work files go and stay; without it, a private temporary folder.
+    std::optional<std::string> workDir;
     std::optional<std::string> catalogue;
     OutputFormat format = OutputFormat::Text;
 };
@@ -40,6 +44,13 @@ ParseResult parseArguments(const std::vector<std::string_view>& args);
 
 /// The text of --help.
 std::string helpText();
+
+/// One line for each pattern of the filter that will not do what it seems to: a "*" that is
+/// compared literally, or text before the first "." that is ignored.
+std::vector<std::string> filterWarnings(std::string_view filter);
+
+/// A size in bytes, or with a K, M or G suffix (powers of 1024); a final "B" is allowed.
+std::optional<FileSize> parseSize(std::string_view text);
 
 /// The checksum sizes the window offers, in KB, and their command-line names ("1K" … "16M").
 std::optional<std::int32_t> crcFirstKilobytes(std::string_view name);

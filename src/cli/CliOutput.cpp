@@ -4,8 +4,10 @@
 #include "controls/GridModel.h"
 #include "controls/ListColumns.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace corvelle::cli {
 namespace {
@@ -171,24 +173,103 @@ std::string formatJson(const GridModel& grid)
     return out;
 }
 
-std::string formatText(const GridModel& grid)
+/// A count with "," between groups of three digits: 85,574.
+std::string withThousands(std::int64_t number)
+{
+    const std::string digits = std::to_string(number);
+    const std::size_t sign = number < 0 ? 1 : 0;
+    std::string out = digits.substr(0, sign);
+    for (std::size_t i = sign; i < digits.size(); ++i) {
+        if (i > sign && (digits.size() - i) % 3 == 0) {
+            out += ',';
+        }
+        out += digits[i];
+    }
+    return out;
+}
+
+/// "1 file", "3 files": a count with its noun, in the singular for one.
+std::string counted(std::int64_t count, std::string_view noun)
+{
+    return withThousands(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
+std::string bytesText(FileSize size)
+{
+    return counted(size.bytes(), "byte");
+}
+
+/// "Group 3: 3 files, 85,574 bytes each" and the paths; each path with its size when the
+/// sizes differ (size was not a criterion).
+void appendTextGroup(std::string& out, const GridModel& grid, std::int32_t group, int row, int end)
+{
+    const FileSize size = grid.recordAt(row).size;
+    bool sameSize = true;
+    for (int r = row; r < end; ++r) {
+        sameSize = sameSize && grid.recordAt(r).size == size;
+    }
+    out += "Group " + std::to_string(group) + ": " + counted(end - row, "file") +
+           (sameSize ? ", " + bytesText(size) + " each\n" : " of different sizes\n");
+    for (int r = row; r < end; ++r) {
+        out += "  " + escapeReadable(fullPathOf(grid, r));
+        out += sameSize ? "\n" : " (" + bytesText(grid.recordAt(r).size) + ")\n";
+    }
+    out += "\n";
+}
+
+std::string formatText(const GridModel& grid, const DedupeSettings& settings)
 {
     std::string out;
     forEachGroup(grid, [&](std::int32_t group, int row, int end) {
-        out += "Group " + std::to_string(group) + ": " + std::to_string(end - row) + " files\n";
-        for (; row < end; ++row) {
-            out += "  " + escapeReadable(fullPathOf(grid, row)) + "\n";
-        }
-        out += "\n";
+        appendTextGroup(out, grid, group, row, end);
     });
     const DuplicateCounts counts = countDuplicates(grid);
     if (counts.groups == 0) {
-        out += "No duplicates found.\n";
-    } else {
-        out += std::to_string(counts.groups) + " duplicate group(s), " +
-               std::to_string(counts.redundant()) + " redundant file(s).\n";
+        return "No duplicates found.\n";
+    }
+    out += counted(static_cast<std::int64_t>(counts.groups), "group") + ", " +
+           counted(static_cast<std::int64_t>(counts.redundant()), "redundant file") + " taking " +
+           bytesText(counts.redundantBytes) + ".\n";
+    out += matchBasis(settings, counts.largest) + "\n";
+    return out;
+}
+
+/// "a, b and c".
+std::string listed(const std::vector<std::string>& items)
+{
+    std::string out;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        out += i == 0 ? "" : i + 1 == items.size() ? " and " : ", ";
+        out += items[i];
     }
     return out;
+}
+
+/// The checksummed size as the window's list names it: "64 KB", "1 MB".
+std::string crcSizeText(std::int32_t kilobytes)
+{
+    return kilobytes >= 1024 && kilobytes % 1024 == 0 ? std::to_string(kilobytes / 1024) + " MB"
+                                                      : std::to_string(kilobytes) + " KB";
+}
+
+/// "names at least 80% alike (bracketed text, numbers, symbols and spaces left out)".
+std::string nameCriterion(const DedupeSettings& settings)
+{
+    std::vector<std::string> removed;
+    if (settings.blnRemoveBracketedText) {
+        removed.emplace_back("bracketed text");
+    }
+    if (settings.blnRemoveNumbers) {
+        removed.emplace_back("numbers");
+    }
+    if (settings.blnRemoveSymbols) {
+        removed.emplace_back("symbols");
+    }
+    if (settings.blnRemoveSpaces) {
+        removed.emplace_back("spaces");
+    }
+    std::string text = "names at least " + std::to_string(settings.lngMatchScore) + "% alike";
+    return removed.empty() ? text : text + " (" + listed(removed) + " left out)";
 }
 
 } // namespace
@@ -199,11 +280,40 @@ DuplicateCounts countDuplicates(const GridModel& duplicates)
     forEachGroup(duplicates, [&](std::int32_t, int row, int end) {
         ++counts.groups;
         counts.rows += static_cast<std::size_t>(end - row);
+        for (int r = row; r < end; ++r) {
+            const FileSize size = duplicates.recordAt(r).size;
+            counts.redundantBytes += r == row ? 0 : size.bytes();
+            counts.largest = std::max(counts.largest, size);
+        }
     });
     return counts;
 }
 
-std::string formatDuplicates(const GridModel& duplicates, OutputFormat format)
+std::string matchBasis(const DedupeSettings& settings, FileSize largest)
+{
+    std::vector<std::string> criteria;
+    if (settings.blnUseName) {
+        criteria.push_back(nameCriterion(settings));
+    }
+    if (settings.blnUseExtension) {
+        criteria.emplace_back("extension");
+    }
+    if (settings.blnUseSize) {
+        criteria.emplace_back("size");
+    }
+    std::string caveat = "the contents were not compared";
+    if (settings.blnUseCRC) {
+        const std::int32_t kilobytes = settings.lngCRCFilesFirstKB;
+        criteria.push_back("the CRC-32 of the first " + crcSizeText(kilobytes));
+        caveat = largest.bytes() > std::int64_t{kilobytes} * 1024
+                     ? "files can still differ after that"
+                     : "each file was checksummed whole, but not compared byte for byte";
+    }
+    return "Matched on " + listed(criteria) + ": " + caveat + ".";
+}
+
+std::string formatDuplicates(const GridModel& duplicates, OutputFormat format,
+                             const DedupeSettings& settings)
 {
     switch (format) {
     case OutputFormat::Tsv:
@@ -215,7 +325,7 @@ std::string formatDuplicates(const GridModel& duplicates, OutputFormat format)
     case OutputFormat::Text:
         break;
     }
-    return formatText(duplicates);
+    return formatText(duplicates, settings);
 }
 
 std::string escapeCsv(std::string_view field)

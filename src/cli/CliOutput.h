@@ -3,7 +3,9 @@
 #pragma once
 
 #include "CliOptions.h"
+#include "common/DedupeSettings.h"
 #include "common/TextEscapes.h"
+#include "common/Types.h"
 
 #include <string>
 #include <string_view>
@@ -14,17 +16,27 @@ class GridModel;
 
 namespace corvelle::cli {
 
-/// Counts over the duplicate list: groups, and the files beyond the first of each group.
+/// Counts over the duplicate list: groups, the files beyond the first of each group (the
+/// redundant ones) and the bytes those take, and the largest file of all.
 struct DuplicateCounts {
     std::size_t groups = 0;
     std::size_t rows = 0;
+    std::int64_t redundantBytes = 0;
+    FileSize largest = 0;
     [[nodiscard]] std::size_t redundant() const { return rows - groups; }
 };
 
 DuplicateCounts countDuplicates(const GridModel& duplicates);
 
-/// The whole output for the list, in the chosen format.
-std::string formatDuplicates(const GridModel& duplicates, OutputFormat format);
+/// The whole output for the list, in the chosen format. The text format's summary says what
+/// the match was based on, from the settings the run used.
+std::string formatDuplicates(const GridModel& duplicates, OutputFormat format,
+                             const DedupeSettings& settings);
+
+/// "Matched on extension, size and the CRC-32 of the first 1 MB: files can still differ after
+/// that." `largest` is the largest grouped file: a checksum that covered every grouped file
+/// whole is said so.
+std::string matchBasis(const DedupeSettings& settings, FileSize largest);
 
 /// A csv field (RFC 4180): quoted when it holds a comma, quote, CR or LF; quotes doubled.
 std::string escapeCsv(std::string_view field);

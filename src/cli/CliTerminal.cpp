@@ -13,8 +13,21 @@ constexpr int barWidth = 24;
 
 } // namespace
 
-TerminalDisplay::TerminalDisplay(bool live)
+void printMessageLine(std::string_view text, std::FILE* out)
+{
+    const std::string line = std::string(messagePrefix) + escapeReadable(text) + "\n";
+    std::fputs(line.c_str(), out);
+    std::fflush(out);
+}
+
+std::string messageLine(const Message& message)
+{
+    return message.reason.empty() ? message.text : message.text + ": " + message.reason;
+}
+
+TerminalDisplay::TerminalDisplay(bool live, std::FILE* out)
     : m_live(live)
+    , m_out(out)
 {
     m_dedupeProgress.owner = this;
     m_dedupeStatus.owner = this;
@@ -34,13 +47,14 @@ void TerminalDisplay::intakeDone(std::int64_t processed)
 {
     m_filesBefore += processed;
     m_filesNow = 0;
+    draw(true);
 }
 
 void TerminalDisplay::clear()
 {
     if (m_drawn) {
-        std::fputs("\r\033[K", stderr);
-        std::fflush(stderr);
+        std::fputs("\r\033[K", m_out);
+        std::fflush(m_out);
         m_drawn = false;
     }
 }
@@ -72,8 +86,8 @@ void TerminalDisplay::draw(bool force)
             line += "  " + m_countText;
         }
     }
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
+    std::fputs(line.c_str(), m_out);
+    std::fflush(m_out);
     m_drawn = true;
 }
 
@@ -97,16 +111,19 @@ void TerminalDisplay::DedupeText::setCaption(std::string_view text)
     owner->draw(drawAtOnce);
 }
 
+void TerminalDisplay::say(std::string_view text)
+{
+    const bool redraw = m_drawn;
+    clear();
+    printMessageLine(text, m_out);
+    if (redraw) {
+        draw(true);
+    }
+}
+
 MessageAnswer TerminalDisplay::Messages::show(const Message& message)
 {
-    const bool redraw = owner->m_drawn;
-    owner->clear();
-    const std::string line = escapeReadable(message.text) + "\n";
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
-    if (redraw) {
-        owner->draw(true);
-    }
+    owner->say(messageLine(message));
     return message.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 

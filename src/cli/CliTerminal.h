@@ -6,15 +6,27 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
 namespace corvelle::cli {
 
+/// Every line corvelle-cli writes on stderr starts with this.
+inline constexpr std::string_view messagePrefix = "corvelle-cli: ";
+
+/// One line on stderr (or `out`): the prefix, then the text with control characters, "\" and
+/// bytes that are not UTF-8 escaped.
+void printMessageLine(std::string_view text, std::FILE* out = stderr);
+
+/// A message's line: its text, and its reason after ": " when it has one.
+std::string messageLine(const Message& message);
+
 class TerminalDisplay {
 public:
-    /// `live`: draw the progress line (stderr is a terminal and no -q).
-    explicit TerminalDisplay(bool live);
+    /// `live`: draw the progress line (stderr is a terminal and no -q). Everything goes to
+    /// `out`.
+    explicit TerminalDisplay(bool live, std::FILE* out = stderr);
     ~TerminalDisplay();
     TerminalDisplay(const TerminalDisplay&) = delete;
     TerminalDisplay& operator=(const TerminalDisplay&) = delete;
@@ -23,15 +35,18 @@ public:
 
     /// The count of files the current intake has processed so far.
     void filesProcessed(std::int64_t processed);
-    /// Adds the files of a finished intake to the running total.
+    /// Adds the files of a finished intake to the running total, and shows it: the line ends
+    /// on the final count, not on the last one that the redraw interval let through.
     void intakeDone(std::int64_t processed);
 
     ProgressSink& dedupeProgress() { return m_dedupeProgress; }
     CaptionSink& dedupeStatus() { return m_dedupeStatus; }
     CaptionSink& dedupeCount() { return m_dedupeCount; }
 
-    /// Messages: one line on stderr each, control characters escaped.
+    /// Messages: one line on stderr each (see messageLine).
     MessageSink& messages() { return m_messages; }
+    /// One line of corvelle-cli's own, printed as a message is.
+    void say(std::string_view text);
 
     /// Removes the progress line, before the program ends or prints something.
     void clear();
@@ -55,6 +70,7 @@ private:
     void draw(bool force);
 
     bool m_live;
+    std::FILE* m_out;
     bool m_drawn = false;
     std::chrono::steady_clock::time_point m_lastDraw{};
     std::int64_t m_filesBefore = 0;

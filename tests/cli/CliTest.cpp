@@ -1,100 +1,29 @@
 // corvelle-cli run for real on small trees: exit codes, refusals, and the four output formats
 // carrying every byte of every name.
+#include "CliFixture.h"
 #include "CliOptions.h"
 #include "CliOutput.h"
-#include "CliRunner.h"
+#include "controls/GridModel.h"
+#include "controls/ListColumns.h"
 
 #include <algorithm>
-#include <gtest/gtest.h>
-#include <map>
-#include <set>
 #include <sys/stat.h>
 
 namespace corvelle {
 namespace {
 
+using test::buildSmallTree;
+using test::Cli;
 using test::CliResult;
+using test::groupsOf;
+using test::Row;
 using test::runCli;
 using test::splitText;
 using test::TempDir;
+using test::tsvRows;
+using test::under;
 using test::writeFile;
 namespace fs = std::filesystem;
-
-/// A tsv cell back to its bytes.
-std::string unescapeTsv(const std::string& cell)
-{
-    std::string out;
-    for (std::size_t i = 0; i < cell.size(); ++i) {
-        if (cell[i] != '\\' || i + 1 == cell.size()) {
-            out += cell[i];
-            continue;
-        }
-        const char next = cell[++i];
-        out += next == 't' ? '\t' : next == 'n' ? '\n' : next;
-    }
-    return out;
-}
-
-using Row = std::vector<std::string>;
-
-std::vector<Row> tsvRows(const std::string& out)
-{
-    std::vector<Row> rows;
-    for (const std::string& line : splitText(out, "\n")) {
-        Row cells;
-        for (const std::string& cell : splitText(line + "\t", "\t")) {
-            cells.push_back(unescapeTsv(cell));
-        }
-        rows.push_back(cells);
-    }
-    return rows;
-}
-
-/// The groups of the tsv output as sets of full paths.
-std::set<std::set<std::string>> groupsOf(const std::vector<Row>& rows)
-{
-    std::map<std::string, std::set<std::string>> byGroup;
-    for (const Row& row : rows) {
-        byGroup[row.at(1)].insert(row.at(2) + row.at(3) + row.at(4));
-    }
-    std::set<std::set<std::string>> groups;
-    for (const auto& [number, members] : byGroup) {
-        groups.insert(members);
-    }
-    return groups;
-}
-
-std::string under(const TempDir& dir, const std::string& relative)
-{
-    return dir.path().string() + "/" + relative;
-}
-
-/// Two groups by the default criteria (extension, size, leading-bytes checksum), and files
-/// that must stay out of them.
-void buildSmallTree(const TempDir& dir)
-{
-    writeFile(dir / "a/x.txt", "same content");
-    writeFile(dir / "b/x.txt", "same content");
-    writeFile(dir / "c/y.TXT", "same content"); // another name, same extension in other case
-    writeFile(dir / "d/z.dat", "same content"); // another extension: not a duplicate
-    writeFile(dir / "e/u.bin", "other");
-    writeFile(dir / "f/v.bin", "other");
-    writeFile(dir / "g/w.bin", "Other"); // same size, other checksum
-}
-
-/// A tree to run in and a work folder for the run's files.
-class Cli : public ::testing::Test {
-protected:
-    /// Runs corvelle-cli in the tree, its work files going to the work folder.
-    [[nodiscard]] CliResult runWithWorkDir(std::vector<std::string> args) const
-    {
-        args.insert(args.begin(), {"--work-dir", work.path().string()});
-        return runCli(args, dir.path());
-    }
-
-    TempDir dir;
-    TempDir work;
-};
 
 // --- Usage errors --------------------------------------------------------------------------
 
@@ -130,37 +59,20 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--work-dir", "plain-file", "."}, "plain-file"},
         UsageCase{{"--work-dir", "no/such/dir", "."}, "no/such/dir"},
         UsageCase{{"--catalogue", "no/such/dir/cat.dat", "."}, "catalogue"},
-        UsageCase{{"--recursive=yes", "."}, "--recursive"}));
+        UsageCase{{"--recursive=yes", "."}, "--recursive"}, UsageCase{{"--use", "", "."}, "--use"},
+        UsageCase{{"--use=size,", "."}, "''"}, UsageCase{{"--min-size", "ten", "."}, "ten"},
+        UsageCase{{"--max-size", "1T", "."}, "1T"}, UsageCase{{"--hidden=no", "."}, "--hidden"},
+        UsageCase{{"--min-size", "2K", "--max-size", "2047", "."}, "--min-size"}));
 
 TEST_F(Cli, helpAndVersionSucceed)
 {
-    const CliResult help = runCli({"--help"}, dir.path());
+    const CliResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Exit status"), std::string::npos);
     EXPECT_NE(help.out.find("_base64"), std::string::npos);
-    const CliResult version = runCli({"--version"}, dir.path());
+    const CliResult version = run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("corvelle-cli ", 0), 0u);
-}
-
-// --- Refusals ------------------------------------------------------------------------------
-
-TEST_F(Cli, noCriterionIsRefused)
-{
-    buildSmallTree(dir);
-    const CliResult result = runCli({"-r", "--use", "", "."}, dir.path());
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "At least one setting must be ticked\n");
-    EXPECT_TRUE(result.out.empty());
-}
-
-TEST_F(Cli, fewerThanTwoCataloguedFilesAreRefused)
-{
-    writeFile(dir / "only.txt", "x");
-    // The same file twice is one record: the second is refused by the catalogue.
-    const CliResult result = runCli({"only.txt", under(dir, "only.txt")}, dir.path());
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "You must have at least added 2 files to dedupe\n");
 }
 
 // --- Output --------------------------------------------------------------------------------
@@ -239,14 +151,21 @@ TEST_F(Cli, linkToAFolderIsScannedButLinksInsideAreNot)
                   {under(dir, "named-link/a.txt"), under(dir, "named-link/b.txt")}}));
 }
 
-TEST_F(Cli, unreadableFilesAreReportedAndTheRunStillSucceeds)
+TEST_F(Cli, unreadableFilesAreReportedWithTheirReasonAndTheRunStillSucceeds)
 {
     writeFile(dir / "a.txt", "same");
     writeFile(dir / "b.txt", "same");
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
-    const CliResult result = runWithWorkDir({"--format", "tsv", "a.txt", "pipe", "b.txt"});
+    ASSERT_EQ(::mkfifo((dir / "new\nline").c_str(), 0600), 0);
+    const CliResult result =
+        runWithWorkDir({"--format", "tsv", "a.txt", "pipe", "b.txt", "new\nline"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err, "Error adding file '" + under(dir, "pipe") + "'\n");
+    // One line each, the engine's text (the name escaped) and the reason.
+    EXPECT_EQ(result.errLines(),
+              (std::vector<std::string>{"corvelle-cli: Error adding file '" + under(dir, "pipe") +
+                                            "': not a regular file",
+                                        "corvelle-cli: Error adding file '" +
+                                            under(dir, "new\\nline") + "': not a regular file"}));
     EXPECT_EQ(tsvRows(result.out).size(), 2u);
 }
 
@@ -297,15 +216,20 @@ TEST_F(Cli, csvHasAHeaderAndQuotesWhatNeedsIt)
     EXPECT_NE(lines[1].find(",\"comma, \"\"q\"\"\",.txt,1,$"), std::string::npos) << lines[1];
 }
 
-TEST_F(Cli, textListsEachGroupWithItsFullPaths)
+TEST_F(Cli, textShowsEachGroupsSizeAndASummaryOfWhatMatched)
 {
     buildSmallTree(dir);
     const CliResult result = runWithWorkDir({"-r", dir.path().string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.out.find("Group 1: 3 files\n"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("Group 2: 2 files\n"), std::string::npos);
-    EXPECT_NE(result.out.find("  " + under(dir, "e/u.bin") + "\n"), std::string::npos);
-    EXPECT_NE(result.out.find("2 duplicate group(s), 3 redundant file(s)."), std::string::npos);
+    // The groups' numbers follow the folders' listing order, which the file system decides.
+    EXPECT_NE(result.out.find(": 3 files, 12 bytes each\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find(": 2 files, 5 bytes each\n"), std::string::npos);
+    EXPECT_NE(result.out.find("\n  " + under(dir, "e/u.bin") + "\n"), std::string::npos);
+    // 2 x 12 + 1 x 5 bytes in the files beyond the first of each group.
+    const std::string summary = "\n2 groups, 3 redundant files taking 29 bytes.\n"
+                                "Matched on extension, size and the CRC-32 of the first 1 MB: each "
+                                "file was checksummed whole, but not compared byte for byte.\n";
+    EXPECT_TRUE(result.out.ends_with(summary)) << result.out;
 }
 
 TEST_F(Cli, namedCatalogueIsKeptAndStartsEmptyEachRun)
@@ -459,6 +383,77 @@ TEST(CliOptions, checksumSizesAreTheWindowsInKilobytes)
     for (const std::string_view refused : {"3K", "32M", "1", "1 KB", "1KBB", "", "K"}) {
         EXPECT_EQ(cli::crcFirstKilobytes(refused), std::nullopt) << refused;
     }
+}
+
+/// A duplicate list of the given groups, each a list of (full path, size).
+GridModel
+duplicateList(const std::vector<std::vector<std::pair<std::string, std::int64_t>>>& groups)
+{
+    GridModel grid;
+    grid.ColumnFormat(dupeListFormat());
+    std::int32_t id = 0;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        for (const auto& [path, size] : groups[g]) {
+            const std::size_t slash = path.rfind('/') + 1;
+            const RecordCells cells{RecordId(++id),
+                                    std::string_view(path).substr(0, slash),
+                                    std::string_view(path).substr(slash),
+                                    "",
+                                    size,
+                                    0};
+            const auto group = static_cast<std::int32_t>(g + 1);
+            grid.AppendRow(dupeListRow(cells, group), RowRecord{RecordId(id), group, size});
+        }
+    }
+    return grid;
+}
+
+TEST(CliOutput, textGroupsGiveTheirSizeOnceOrPerFileWhenTheyDiffer)
+{
+    DedupeSettings nameOnly;
+    nameOnly.blnUseName = true;
+    nameOnly.blnUseExtension = nameOnly.blnUseSize = nameOnly.blnUseCRC = false;
+    const GridModel grid = duplicateList({{{"/a/one", 85574}, {"/b/one", 85574}, {"/c/one", 85574}},
+                                          {{"/a/tab\tname", 1}, {"/b/tab\tname", 1}},
+                                          {{"/a/two", 1500}, {"/b/two", 2}}});
+    EXPECT_EQ(cli::formatDuplicates(grid, cli::OutputFormat::Text, nameOnly),
+              "Group 1: 3 files, 85,574 bytes each\n"
+              "  /a/one\n  /b/one\n  /c/one\n\n"
+              "Group 2: 2 files, 1 byte each\n"
+              "  /a/tab\\tname\n  /b/tab\\tname\n\n"
+              "Group 3: 2 files of different sizes\n"
+              "  /a/two (1,500 bytes)\n  /b/two (2 bytes)\n\n"
+              "3 groups, 4 redundant files taking 171,151 bytes.\n"
+              "Matched on names at least 80% alike (bracketed text, numbers, symbols and spaces "
+              "left out): the contents were not compared.\n");
+    EXPECT_TRUE(cli::formatDuplicates(duplicateList({{{"/x", 7}, {"/y", 7}}}),
+                                      cli::OutputFormat::Text, DedupeSettings{})
+                    .ends_with("\n1 group, 1 redundant file taking 7 bytes.\n"
+                               "Matched on extension, size and the CRC-32 of the first 1 MB: each "
+                               "file was checksummed whole, but not compared byte for byte.\n"));
+}
+
+TEST(CliOutput, theMatchBasisFollowsTheCriteriaUsed)
+{
+    const DedupeSettings defaults;
+    EXPECT_EQ(cli::matchBasis(defaults, 1024 * 1024 + 1),
+              "Matched on extension, size and the CRC-32 of the first 1 MB: files can still "
+              "differ after that.");
+
+    DedupeSettings crcOnly;
+    crcOnly.blnUseExtension = crcOnly.blnUseSize = false;
+    crcOnly.lngCRCFilesFirstKB = 4;
+    EXPECT_EQ(cli::matchBasis(crcOnly, 5000),
+              "Matched on the CRC-32 of the first 4 KB: files can still differ after that.");
+
+    DedupeSettings names;
+    names.blnUseName = true;
+    names.blnUseCRC = false;
+    names.blnRemoveNumbers = names.blnRemoveSymbols = false;
+    names.lngMatchScore = 70;
+    EXPECT_EQ(cli::matchBasis(names, 1),
+              "Matched on names at least 70% alike (bracketed text and spaces left out), "
+              "extension and size: the contents were not compared.");
 }
 
 TEST(CliOutput, csvFieldsAreQuotedOnlyWhenNeeded)

@@ -63,6 +63,8 @@ public:
 private:
     void createSchema();
     void addMissingColumns();
+    /// Whether the open database holds the catalogue's table.
+    bool hasCatalogueTable();
     void prepareStatements();
     void noteChange();
     void placeOn(std::size_t index);

@@ -8,10 +8,12 @@
 namespace corvelle {
 namespace {
 
-Message exportFailedMessage()
+Message exportFailedMessage(const std::exception& error)
 {
-    return Message{"Error occured exporting records to temp dupe check file", MessageIcon::Critical,
-                   MessageButtons::Ok};
+    Message message{"Error occured exporting records to temp dupe check file",
+                    MessageIcon::Critical, MessageButtons::Ok};
+    message.reason = error.what();
+    return message;
 }
 
 } // namespace
@@ -50,9 +52,9 @@ Outcome clsDatabase::ExportRecordset(const std::filesystem::path& strFileName,
         snapshot.file = strFileName;
         snapshot.identity = FileIdentity::of(strFileName).value_or(FileIdentity{});
         return outcome;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         snapshot.clear();
-        hooks.report(exportFailedMessage());
+        hooks.report(exportFailedMessage(error));
         return Outcome::Failed;
     }
 }

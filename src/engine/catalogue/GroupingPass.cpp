@@ -13,9 +13,11 @@
 namespace corvelle {
 namespace {
 
-Message groupingFailedMessage()
+Message groupingFailedMessage(const std::exception& error)
 {
-    return Message{"Error creating duplicate list", MessageIcon::Critical, MessageButtons::Ok};
+    Message message{"Error creating duplicate list", MessageIcon::Critical, MessageButtons::Ok};
+    message.reason = error.what();
+    return message;
 }
 
 std::string countCaption(std::size_t found)
@@ -199,9 +201,9 @@ Outcome clsDatabase::FindDupes(const std::filesystem::path& strFileName1,
             remembered.identity = FileIdentity::of(strFileName1).value_or(FileIdentity{});
         }
         return completed ? Outcome::Completed : Outcome::Stopped;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         remembered.clear();
-        hooks.report(groupingFailedMessage());
+        hooks.report(groupingFailedMessage(error));
         return Outcome::Failed;
     }
 }

@@ -51,16 +51,27 @@ StoreError noCurrentRecord(const std::filesystem::path& file)
 void clsDatabase::Impl::open(const std::filesystem::path& file)
 {
     close();
+    // An empty file is a new catalogue, as SQLite takes it for an empty database.
     std::error_code ec;
-    const bool exists = std::filesystem::exists(file, ec);
+    const bool exists =
+        std::filesystem::exists(file, ec) && std::filesystem::file_size(file, ec) != 0;
     m_connection.open(file, !exists);
     try {
-        m_connection.execute("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF;"
-                             " PRAGMA temp_store=MEMORY; PRAGMA cache_size=-524288;");
-        if (exists) {
-            addMissingColumns();
-        } else {
+        try {
+            m_connection.execute("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF;"
+                                 " PRAGMA temp_store=MEMORY; PRAGMA cache_size=-524288;");
+        } catch (const StoreError&) {
+            if (sqlite3_errcode(m_connection.handle()) == SQLITE_NOTADB) {
+                throw NotACatalogue(file);
+            }
+            throw;
+        }
+        if (!exists) {
             createSchema();
+        } else if (!hasCatalogueTable()) {
+            throw NotACatalogue(file);
+        } else {
+            addMissingColumns();
         }
         prepareStatements();
         m_connection.execute("BEGIN");
@@ -69,6 +80,13 @@ void clsDatabase::Impl::open(const std::filesystem::path& file)
         close();
         throw;
     }
+}
+
+bool clsDatabase::Impl::hasCatalogueTable()
+{
+    sqlite::Statement find(m_connection,
+                           "SELECT 1 FROM sqlite_master WHERE type='table' AND name='FileList'");
+    return find.step();
 }
 
 void clsDatabase::Impl::createSchema()

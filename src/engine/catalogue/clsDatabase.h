@@ -25,6 +25,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+/// An existing file opened as the catalogue holds something else: not a database, or a
+/// database without the catalogue's table. The file is left as it was.
+class NotACatalogue : public StoreError {
+public:
+    explicit NotACatalogue(const std::filesystem::path& file)
+        : StoreError("'" + file.string() + "' is not a catalogue")
+        , m_file(file)
+    {}
+    [[nodiscard]] const std::filesystem::path& file() const { return m_file; }
+
+private:
+    std::filesystem::path m_file;
+};
+
 /// One catalogue record as the store holds it. Texts are the exact bytes of the names.
 struct CatalogueRecord {
     RecordId id;
@@ -46,7 +60,8 @@ public:
     clsDatabase& operator=(const clsDatabase&) = delete;
 
     /// Opens the catalogue file, creating it (with its table and unique key) when it does not
-    /// exist. An existing file opens with its first record current.
+    /// exist or is empty. An existing file opens with its first record current; one that is
+    /// not a catalogue raises NotACatalogue.
     void OpenProject(const std::filesystem::path& strFileName);
     void CloseProject();
     [[nodiscard]] bool isOpen() const;

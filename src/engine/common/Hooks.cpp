@@ -6,7 +6,11 @@ namespace corvelle {
 
 MessageAnswer StderrMessageSink::show(const Message& message)
 {
-    std::fprintf(stderr, "%s\n", message.text.c_str());
+    if (message.reason.empty()) {
+        std::fprintf(stderr, "%s\n", message.text.c_str());
+    } else {
+        std::fprintf(stderr, "%s: %s\n", message.text.c_str(), message.reason.c_str());
+    }
     std::fflush(stderr);
     return message.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }

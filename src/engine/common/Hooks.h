@@ -58,6 +58,9 @@ struct Message {
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
     std::string title = std::string(applicationTitle);
+    /// Why it happened, as the system said it ("Permission denied"); may be empty. A message
+    /// box shows the text alone; a line on stderr adds the reason after it.
+    std::string reason{};
 };
 
 /// Shows a message and returns the answer: a message box in the window, a line on stderr in

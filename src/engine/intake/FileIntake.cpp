@@ -13,19 +13,23 @@
 namespace corvelle {
 namespace {
 
-Message informationMessage(std::string text)
+Message informationMessage(std::string text, std::string reason)
 {
-    return Message{std::move(text), MessageIcon::Information, MessageButtons::Ok};
+    Message message{std::move(text), MessageIcon::Information, MessageButtons::Ok};
+    message.reason = std::move(reason);
+    return message;
 }
 
-Message addingFileError(std::string_view fullPath)
+Message addingFileError(std::string_view fullPath, std::string reason)
 {
-    return informationMessage("Error adding file '" + std::string(fullPath) + "'");
+    return informationMessage("Error adding file '" + std::string(fullPath) + "'",
+                              std::move(reason));
 }
 
-Message scanningPathError(std::string_view folder)
+Message scanningPathError(std::string_view folder, int error)
 {
-    return informationMessage("Error scanning path '" + std::string(folder) + "'");
+    return informationMessage("Error scanning path '" + std::string(folder) + "'",
+                              intake::failureReason(error));
 }
 
 } // namespace
@@ -64,7 +68,7 @@ void FileIntake::setFaults(IntakeFaults faults)
 
 intake::ReadSettings FileIntake::readSettings() const
 {
-    return intake::ReadSettings{m_crcSize, m_hasFaults ? &m_faults : nullptr};
+    return intake::ReadSettings{m_crcSize, m_hasFaults ? &m_faults : nullptr, m_scope};
 }
 
 bool FileIntake::stopSeen()
@@ -114,8 +118,11 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
 {
     const auto fullPath = [&] { return std::string(folder) + std::string(fileName); };
     if (!facts.sizeKnown) {
-        m_hooks.report(addingFileError(fullPath()));
+        m_hooks.report(addingFileError(fullPath(), intake::failureReason(facts.error)));
         return;
+    }
+    if (!m_scope.takesSize(facts.size)) {
+        return; // outside the sizes asked for: as if the filter had left it out
     }
 
     Checksum crc;
@@ -139,7 +146,9 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
             crc.value = toCrcValue(facts.crcBits);
         } else {
             // The file is still catalogued, with the -1 a failed checksum leaves behind.
-            m_hooks.report(crcFileErrorMessage(fullPath()));
+            Message failed = crcFileErrorMessage(fullPath());
+            failed.reason = intake::failureReason(facts.error);
+            m_hooks.report(failed);
             crc = Checksum{-1, true};
         }
     }
@@ -162,10 +171,10 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
             const RecordCells cells{id, folder, name, extension, facts.size, crc.value};
             m_grid->AppendRow(fileListRow(cells), RowRecord{id, 0, facts.size});
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         // A failing store or list: this file is given up, what was done stays done, and the
         // intake goes on with the next file.
-        m_hooks.report(addingFileError(fullPath()));
+        m_hooks.report(addingFileError(fullPath(), error.what()));
     }
 }
 
@@ -241,7 +250,7 @@ void FileIntake::ScanFolder(std::string_view folder, std::string_view filters, b
                 return;
             }
             // The folder's scan ends here: none of its files, none of its sub-folders.
-            m_hooks.report(scanningPathError(scanned.folder->path));
+            m_hooks.report(scanningPathError(scanned.folder->path, scanned.error));
             continue;
         }
         if (stopSeen()) {

@@ -7,6 +7,7 @@
 #include "common/Hooks.h"
 #include "common/Types.h"
 #include "intake/IntakeFaults.h"
+#include "intake/IntakeScope.h"
 
 #include <cstdint>
 #include <span>
@@ -84,6 +85,8 @@ public:
     /// Threads that read files in read-ahead mode (at least 1).
     void setReaderThreads(int readers) { m_readers = readers < 1 ? 1 : readers; }
     void setFaults(IntakeFaults faults);
+    /// Hidden names and the sizes taken, for every later intake of this object.
+    void setScope(const IntakeScope& scope) { m_scope = scope; }
 
 private:
     /// Catalogues one file given by its full path.
@@ -119,6 +122,7 @@ private:
     int m_readers = 2;
     IntakeFaults m_faults;
     bool m_hasFaults = false;
+    IntakeScope m_scope;
     std::int32_t m_crcSize = 0; ///< the current intake's lngCRCSize
     std::int64_t m_processed = 0;
     std::int64_t m_accepted = 0;

@@ -23,8 +23,25 @@ constexpr std::size_t listingBufferSize = 64 * 1024;
 
 } // namespace
 
+std::string failureReason(int error)
+{
+    switch (error) {
+    case 0:
+        return {};
+    case readFailure::notRegularFile:
+        return "not a regular file";
+    case readFailure::endedEarly:
+        return "the file ended before its length said";
+    case readFailure::folderLoop:
+        return "the folder is inside itself";
+    default:
+        return std::strerror(error);
+    }
+}
+
 FileReader::FileReader(const ReadSettings& settings, const Cancel* cancel)
     : m_crcSize(settings.crcSize)
+    , m_scope(settings.scope)
     , m_faults(settings.faults)
     , m_cancel(cancel)
 {}
@@ -52,8 +69,11 @@ FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) co
 {
     FileFacts facts;
     struct stat st {};
-    if (::fstatat(dirFd, name, &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(st.st_mode)) {
+    if (::fstatat(dirFd, name, &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+        facts.error = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        facts.error = readFailure::notRegularFile;
+    } else {
         facts.sizeKnown = true;
         facts.size = st.st_size;
         facts.identity = PhysicalFile::of(st);
@@ -85,11 +105,13 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
         fd = ::openat(dirFd, name, flags);
     }
     if (fd < 0) {
+        const int openError = errno;
         // The length does not need the file to be readable. A readable length with an
         // unreadable content is a checksum failure, not a lost file.
         FileFacts facts = sizeOnly(dirFd, name, followLinks);
         if (facts.sizeKnown) {
             facts.crc = facts.size == 0 ? FileFacts::Crc::Ok : FileFacts::Crc::Failed;
+            facts.error = facts.size == 0 ? 0 : openError;
         }
         return facts;
     }
@@ -97,12 +119,20 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
 
     FileFacts facts;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
+        facts.error = errno;
+        return facts;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        facts.error = readFailure::notRegularFile;
         return facts;
     }
     facts.sizeKnown = true;
     facts.size = st.st_size;
     facts.identity = PhysicalFile::of(st);
+    if (!m_scope.takesSize(facts.size)) {
+        return facts; // left out of the intake: its bytes are not needed
+    }
     const std::int64_t total = std::min<std::int64_t>(facts.size.bytes(), m_crcSize);
     if (total <= 0) {
         facts.crc = FileFacts::Crc::Ok; // nothing to read: the initial CRC, 0
@@ -117,6 +147,7 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
     std::uint32_t reg = 0xFFFFFFFFu;
     std::int64_t done = 0;
     bool failed = readable < total;
+    int error = failed ? EIO : 0;
     while (done < readable) {
         if (cancelled(m_cancel)) {
             return facts; // abandoned: nobody reads the result
@@ -131,6 +162,7 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
             // An error, or the file ended before its length said: either way these are not
             // the bytes the length promised, so no checksum is claimed for them.
             failed = true;
+            error = got < 0 ? errno : readFailure::endedEarly;
             break;
         }
         reg = crc::crc32Update(reg, m_buffer.data(), static_cast<std::size_t>(got));
@@ -138,6 +170,7 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
     }
     if (failed) {
         facts.crc = FileFacts::Crc::Failed;
+        facts.error = error;
         facts.blocksDone = done / crcBlockSize();
         return facts;
     }
@@ -146,7 +179,8 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
     return facts;
 }
 
-FolderListing listFolder(int fd, const FilterPatterns& filter, const Cancel* cancel)
+FolderListing listFolder(int fd, const FilterPatterns& filter, bool hiddenNames,
+                         const Cancel* cancel)
 {
     FolderListing listing;
     std::vector<char> buffer(listingBufferSize);
@@ -160,6 +194,7 @@ FolderListing listFolder(int fd, const FilterPatterns& filter, const Cancel* can
         }
         if (got < 0) {
             listing.failure = FolderListing::Failure::Read;
+            listing.error = errno;
             return listing;
         }
         if (got == 0) {
@@ -174,8 +209,9 @@ FolderListing listFolder(int fd, const FilterPatterns& filter, const Cancel* can
             const char* name = buffer.data() + offset + offsetof(dirent64, d_name);
             offset += entry.d_reclen;
 
-            // Hidden entries (a leading "."), which include "." and "..", are not listed.
-            if (name[0] == '.') {
+            // Hidden entries (a leading ".") are not listed unless asked for; "." and ".." never.
+            if (name[0] == '.' &&
+                (!hiddenNames || name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
                 continue;
             }
             unsigned char type = entry.d_type;
@@ -183,6 +219,7 @@ FolderListing listFolder(int fd, const FilterPatterns& filter, const Cancel* can
                 struct stat st {};
                 if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
                     listing.failure = FolderListing::Failure::EntryAttributes;
+                    listing.error = errno;
                     return listing;
                 }
                 type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;

@@ -10,6 +10,7 @@
 #include "common/Types.h"
 #include "intake/Cancel.h"
 #include "intake/IntakeNames.h"
+#include "intake/IntakeScope.h"
 
 #include <cstdint>
 #include <memory>
@@ -54,9 +55,23 @@ struct FileFacts {
     std::uint32_t crcBits = 0;
     /// For a failed checksum: the whole blocks that were read before the failure.
     std::int64_t blocksDone = 0;
+    /// Why the size is unknown or the checksum failed: an errno value or a readFailure code;
+    /// 0 when nothing failed.
+    int error = 0;
 
     friend bool operator==(const FileFacts&, const FileFacts&) = default;
 };
+
+/// Failures that have no errno value of their own, as FileFacts::error and
+/// FolderListing::error give them (errno values are positive).
+namespace readFailure {
+inline constexpr int notRegularFile = -1; ///< a folder, FIFO, socket or device, not a file
+inline constexpr int endedEarly = -2;     ///< the file ended before its length said
+inline constexpr int folderLoop = -3;     ///< a folder met again inside itself
+} // namespace readFailure
+
+/// The reason a read or listing failed, as a person reads it ("Permission denied").
+std::string failureReason(int error);
 
 /// How one intake reads: the same for every reader and folder walker it uses.
 struct ReadSettings {
@@ -64,6 +79,8 @@ struct ReadSettings {
     std::int64_t crcSize = 0;
     /// Faults injected by tests; null outside them.
     const IntakeFaults* faults = nullptr;
+    /// Hidden names and sizes taken; a file of a size left out is not read.
+    IntakeScope scope{};
 };
 
 /// Reads the size and leading bytes of files. One per thread: it owns its read buffer. Never
@@ -89,6 +106,7 @@ private:
                                                           std::string_view name) const;
 
     std::int64_t m_crcSize;
+    IntakeScope m_scope;
     const IntakeFaults* m_faults;
     const Cancel* m_cancel;
     std::vector<std::uint8_t> m_buffer;
@@ -105,14 +123,18 @@ struct FolderListing {
     };
 
     Failure failure = Failure::None;
-    /// The listed entries (plain files and folders; hidden names, links and special files
-    /// are not listed) handled before the listing ended or failed.
+    /// Why the listing failed: an errno value or a readFailure code; 0 when it did not.
+    int error = 0;
+    /// The listed entries (plain files and folders; links and special files, and hidden
+    /// names unless asked for, are not listed) handled before the listing ended or failed.
     std::size_t entries = 0;
     std::vector<std::string> files;   ///< names passing the filter, in listing order
     std::vector<std::string> folders; ///< sub-folder names, in listing order
 };
 
-/// Lists the folder open on `fd`. Returns early (result unused) once `cancel` is requested.
-FolderListing listFolder(int fd, const FilterPatterns& filter, const Cancel* cancel);
+/// Lists the folder open on `fd`. Names starting with "." are listed only when `hiddenNames`
+/// ("." and ".." never). Returns early (result unused) once `cancel` is requested.
+FolderListing listFolder(int fd, const FilterPatterns& filter, bool hiddenNames,
+                         const Cancel* cancel);
 
 } // namespace corvelle::intake

@@ -36,6 +36,12 @@ bool endsWithAsciiIgnoringCase(std::string_view name, std::string_view ending)
 
 } // namespace
 
+std::string_view filterEnding(std::string_view pattern)
+{
+    const std::size_t dot = pattern.find('.');
+    return dot == std::string_view::npos ? pattern : pattern.substr(dot);
+}
+
 FilterPatterns::FilterPatterns(std::string_view filters)
 {
     std::size_t start = 0;
@@ -44,10 +50,7 @@ FilterPatterns::FilterPatterns(std::string_view filters)
         if (end == std::string_view::npos) {
             end = filters.size();
         }
-        std::string_view pattern = filters.substr(start, end - start);
-        if (const std::size_t dot = pattern.find('.'); dot != std::string_view::npos) {
-            pattern.remove_prefix(dot);
-        }
+        const std::string_view pattern = filterEnding(filters.substr(start, end - start));
         // An empty pattern (a stray or trailing ";") names nothing; taken literally it would
         // be an ending every name has, and let the whole folder through.
         if (pattern == ".*") {

@@ -15,6 +15,11 @@ namespace corvelle {
 /// ignored. An empty filter lets nothing through.
 bool MatchesFilter(std::string_view name, std::string_view filters);
 
+/// The ending a filter pattern stands for: the pattern from its first "." on ("*.txt" gives
+/// ".txt"), or the whole pattern when it holds no ".". The ending ".*" lets every name through;
+/// in any other ending a "*" is an ordinary character.
+std::string_view filterEnding(std::string_view pattern);
+
 /// A filter split into its patterns once, for scans that test many names against it.
 class FilterPatterns {
 public:

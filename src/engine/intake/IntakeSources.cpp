@@ -4,6 +4,7 @@
 #include "intake/ReadAheadSource.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,11 +37,12 @@ struct TreeWalker::Frame {
 };
 
 TreeWalker::TreeWalker(std::string root, FilterPatterns filter, bool recursive,
-                       const IntakeFaults* faults, const Cancel* cancel)
+                       const ReadSettings& settings, const Cancel* cancel)
     : m_root(withTrailingSlash(root))
     , m_filter(std::move(filter))
     , m_recursive(recursive)
-    , m_faults(faults)
+    , m_hiddenNames(settings.scope.hiddenNames)
+    , m_faults(settings.faults)
     , m_cancel(cancel)
 {}
 
@@ -52,7 +54,10 @@ bool TreeWalker::next(ScannedFolder& out)
     if (!m_started) {
         m_started = true;
         // The folder the user chose is taken as chosen, even when it is a link to a folder.
-        list(openFolder(m_root, AT_FDCWD, nullptr, O_RDONLY | O_DIRECTORY | O_CLOEXEC), out);
+        int error = 0;
+        auto root =
+            openFolder(m_root, AT_FDCWD, nullptr, O_RDONLY | O_DIRECTORY | O_CLOEXEC, error);
+        list(std::move(root), error, out);
         return true;
     }
     while (!m_stack.empty()) {
@@ -65,9 +70,11 @@ bool TreeWalker::next(ScannedFolder& out)
             // O_NOFOLLOW: a sub-folder swapped for a link since it was listed is not entered.
             constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
             std::string path = top.path + name + '/';
-            list(top.folder ? openFolder(std::move(path), top.folder->fd.get(), &name, flags)
-                            : openFolder(std::move(path), AT_FDCWD, nullptr, flags),
-                 out);
+            int error = 0;
+            auto folder =
+                top.folder ? openFolder(std::move(path), top.folder->fd.get(), &name, flags, error)
+                           : openFolder(std::move(path), AT_FDCWD, nullptr, flags, error);
+            list(std::move(folder), error, out);
             return true;
         }
         m_stack.pop_back();
@@ -76,29 +83,38 @@ bool TreeWalker::next(ScannedFolder& out)
 }
 
 std::shared_ptr<FolderHandle> TreeWalker::openFolder(std::string path, int dirFd,
-                                                     const std::string* name, int flags) const
+                                                     const std::string* name, int flags,
+                                                     int& error) const
 {
     auto folder = std::make_shared<FolderHandle>();
     folder->path = std::move(path);
+    error = EIO; // what an injected fault stands for
     if (!listingFaulted(m_faults, folder->path)) {
         const char* relative = name != nullptr ? name->c_str() : folder->path.c_str();
         folder->fd = UniqueFd(::openat(dirFd, relative, flags));
+        error = folder->fd.valid() ? 0 : errno;
     }
     return folder;
 }
 
-void TreeWalker::list(std::shared_ptr<FolderHandle> folder, ScannedFolder& out)
+void TreeWalker::list(std::shared_ptr<FolderHandle> folder, int openError, ScannedFolder& out)
 {
     out.failure = FolderListing::Failure::Open;
+    out.error = openError;
     struct stat st {};
-    if (folder->fd.valid() && ::fstat(folder->fd.get(), &st) == 0) {
+    if (folder->fd.valid() && ::fstat(folder->fd.get(), &st) != 0) {
+        out.error = errno;
+    } else if (folder->fd.valid()) {
         folder->device = st.st_dev;
         folder->inode = st.st_ino;
         // Links are never followed, but a folder mounted inside itself still forms a loop;
         // it is reported like a folder that cannot be listed rather than walked forever.
-        if (!isBeingWalked(st.st_dev, st.st_ino)) {
-            FolderListing listing = listFolder(folder->fd.get(), m_filter, m_cancel);
+        if (isBeingWalked(st.st_dev, st.st_ino)) {
+            out.error = readFailure::folderLoop;
+        } else {
+            FolderListing listing = listFolder(folder->fd.get(), m_filter, m_hiddenNames, m_cancel);
             out.failure = listing.failure;
+            out.error = listing.error;
             out.entries = listing.entries;
             if (listing.failure == FolderListing::Failure::None) {
                 out.fileCount = listing.files.size();
@@ -145,7 +161,7 @@ class SequentialTreeSource final : public IntakeSource {
 public:
     SequentialTreeSource(std::string root, FilterPatterns filter, bool recursive,
                          const ReadSettings& settings)
-        : m_walker(std::move(root), std::move(filter), recursive, settings.faults, nullptr)
+        : m_walker(std::move(root), std::move(filter), recursive, settings, nullptr)
         , m_reader(settings)
     {}
 
@@ -157,6 +173,7 @@ public:
         m_nextFile = 0;
         out.folder = m_current.folder;
         out.failure = m_current.failure;
+        out.error = m_current.error;
         out.entries = m_current.entries;
         out.fileCount = m_current.fileCount;
         out.files.clear();

@@ -16,6 +16,7 @@ namespace corvelle::intake {
 struct ScannedFolder {
     std::shared_ptr<const FolderHandle> folder;
     FolderListing::Failure failure = FolderListing::Failure::None;
+    int error = 0; ///< why it failed: an errno value or a readFailure code
     std::size_t entries = 0;
     /// Files passing the filter. The sequential source keeps their names here; the read-ahead
     /// source hands the names out with the files' facts and leaves only the count.
@@ -32,9 +33,10 @@ struct ExaminedFile {
 /// Walks a tree depth first, listing one folder per call.
 class TreeWalker {
 public:
-    /// `cancel` (optional) ends the walk early once requested.
-    TreeWalker(std::string root, FilterPatterns filter, bool recursive, const IntakeFaults* faults,
-               const Cancel* cancel);
+    /// `settings` give the injected faults and whether hidden names are listed; `cancel`
+    /// (optional) ends the walk early once requested.
+    TreeWalker(std::string root, FilterPatterns filter, bool recursive,
+               const ReadSettings& settings, const Cancel* cancel);
     ~TreeWalker();
     TreeWalker(const TreeWalker&) = delete;
     TreeWalker& operator=(const TreeWalker&) = delete;
@@ -45,11 +47,12 @@ public:
 private:
     struct Frame;
     /// A handle on the folder `path`, opened as `name` relative to `dirFd`, or as `path` when
-    /// `name` is null. A folder the test faults make unlistable is left unopened.
+    /// `name` is null. A folder the test faults make unlistable is left unopened; `error` is
+    /// then why it could not be opened.
     std::shared_ptr<FolderHandle> openFolder(std::string path, int dirFd, const std::string* name,
-                                             int flags) const;
+                                             int flags, int& error) const;
     /// Lists the opened folder into `out`, and keeps its sub-folders to walk next.
-    void list(std::shared_ptr<FolderHandle> folder, ScannedFolder& out);
+    void list(std::shared_ptr<FolderHandle> folder, int openError, ScannedFolder& out);
     /// Whether the folder is one of those whose sub-folders are being walked.
     [[nodiscard]] bool isBeingWalked(dev_t device, ino_t inode) const;
     void enterLater(const std::shared_ptr<FolderHandle>& folder,
@@ -58,6 +61,7 @@ private:
     std::string m_root;
     FilterPatterns m_filter;
     bool m_recursive;
+    bool m_hiddenNames;
     const IntakeFaults* m_faults;
     const Cancel* m_cancel;
     bool m_started = false;

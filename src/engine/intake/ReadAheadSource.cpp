@@ -65,7 +65,7 @@ void ReadAheadSource::startReaders(int readers)
 
 void ReadAheadSource::listTree(std::string root, FilterPatterns filter, bool recursive)
 {
-    TreeWalker walker(std::move(root), std::move(filter), recursive, m_settings.faults,
+    TreeWalker walker(std::move(root), std::move(filter), recursive, m_settings,
                       &m_queue.cancelToken());
     while (m_queue.waitForRoom()) {
         ScannedFolder folder;

@@ -219,12 +219,40 @@ TEST(CatalogueStoreErrors, failuresNameTheFile)
     EXPECT_FALSE(db.isOpen());
 }
 
-TEST(CatalogueStoreErrors, aFileThatIsNoCatalogueIsRefused)
+TEST(CatalogueStoreErrors, aFileThatIsNoCatalogueIsRefusedAndLeftAsItWas)
 {
     test::TempDir dir;
-    test::writeFile(dir / "data.dat", "this is not a database at all, just text");
+    const std::string text = "this is not a database at all, just text";
+    test::writeFile(dir / "text.dat", text);
+    {
+        // A database, but of something else.
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open((dir / "other.db").c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "CREATE TABLE Songs (Title TEXT)", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(other);
+    }
+    for (const char* name : {"text.dat", "other.db"}) {
+        clsDatabase db;
+        try {
+            db.OpenProject(dir / name);
+            FAIL() << name << " opened as a catalogue";
+        } catch (const NotACatalogue& e) {
+            EXPECT_EQ(e.file(), dir / name);
+            EXPECT_EQ(std::string(e.what()), "'" + (dir / name).string() + "' is not a catalogue");
+        }
+        EXPECT_FALSE(db.isOpen());
+    }
+    EXPECT_EQ(test::readFile(dir / "text.dat"), text);
+}
+
+TEST(CatalogueStoreErrors, anEmptyFileBecomesANewCatalogue)
+{
+    test::TempDir dir;
+    test::writeFile(dir / "data.dat", "");
     clsDatabase db;
-    EXPECT_THROW(db.OpenProject(dir / "data.dat"), StoreError);
+    db.OpenProject(dir / "data.dat");
+    EXPECT_EQ(db.AddRecord("/", "a", "", 1, 0), 1_id);
 }
 
 } // namespace

@@ -75,6 +75,9 @@ TEST_F(Export, failureIsReportedAndReturned)
     EXPECT_EQ(messages.shown[0].text, "Error occured exporting records to temp dupe check file");
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
     EXPECT_EQ(messages.shown[0].buttons, MessageButtons::Ok);
+    // The reason names the file and what the system said.
+    EXPECT_NE(messages.shown[0].reason.find("missing-folder/dedupe.dat"), std::string::npos);
+    EXPECT_NE(messages.shown[0].reason.find("No such file or directory"), std::string::npos);
 }
 
 } // namespace

@@ -158,6 +158,7 @@ TEST_F(Grouping, missingExportFileIsReported)
               Outcome::Failed);
     EXPECT_EQ(messages.texts(), std::vector<std::string>{"Error creating duplicate list"});
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
+    EXPECT_NE(messages.shown[0].reason.find("nope.dat"), std::string::npos);
 }
 
 // --- One physical file under several paths ------------------------------------------------

@@ -261,6 +261,7 @@ TEST_P(IntakeModes, unlistableSubFolderIsReportedOnceAndItsSiblingsStillScanned)
     EXPECT_EQ(h.log.messages[0].icon, MessageIcon::Information);
     EXPECT_EQ(h.log.messages[0].buttons, MessageButtons::Ok);
     EXPECT_EQ(h.log.messages[0].title, "Corvelle");
+    EXPECT_EQ(h.log.messages[0].reason, "Input/output error"); // what the injected fault stands for
     auto paths = h.fullPaths();
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (std::vector<std::string>{folderOf(tree / "a") + "a.txt",
@@ -275,6 +276,7 @@ TEST_P(IntakeModes, missingFolderIsReportedWithItsTrailingSlash)
     ASSERT_EQ(h.scan(GetParam(), tree / "gone", true), Outcome::Completed);
     EXPECT_EQ(h.log.messageTexts(),
               std::vector<std::string>{"Error scanning path '" + folderOf(tree / "gone") + "'"});
+    EXPECT_EQ(h.log.messages[0].reason, "No such file or directory");
     EXPECT_TRUE(h.records().empty());
 }
 
@@ -295,6 +297,7 @@ TEST_P(IntakeModes, failedChecksumStillCataloguesTheFileAsFailed)
     ASSERT_EQ(h.log.messages.size(), 1u);
     EXPECT_EQ(h.log.messages[0].text, crcFileErrorMessage(full).text);
     EXPECT_EQ(h.log.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(h.log.messages[0].reason, "Input/output error");
     const auto records = h.records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].crc, (Checksum{-1, true}));
@@ -313,6 +316,7 @@ TEST(FileIntake, missingChosenFileIsReportedAndNotCounted)
     ASSERT_EQ(run->Run(request), Outcome::Completed);
     EXPECT_EQ(h.log.messageTexts(),
               std::vector<std::string>{"Error adding file '" + request.strFile + "'"});
+    EXPECT_EQ(h.log.messages[0].reason, "No such file or directory");
     EXPECT_EQ(h.log.captions, std::vector<std::string>{"0 File(s) Processed"});
     EXPECT_TRUE(h.records().empty());
 }
@@ -327,6 +331,7 @@ TEST(FileIntake, chosenFifoIsRefusedWithoutWaitingForAWriter)
     ASSERT_EQ(run->Run(IntakeRequest::chosenFiles(fifo.string(), oneMegabyte)), Outcome::Completed);
     EXPECT_EQ(h.log.messageTexts(),
               std::vector<std::string>{"Error adding file '" + fifo.string() + "'"});
+    EXPECT_EQ(h.log.messages[0].reason, "not a regular file");
     EXPECT_TRUE(h.records().empty());
 }
 
@@ -341,6 +346,7 @@ TEST_P(IntakeModes, storeFailureIsReportedPerFileAndTheIntakeGoesOn)
     ASSERT_EQ(h.log.messages.size(), 2u);
     for (const Message& m : h.log.messages) {
         EXPECT_EQ(m.text.rfind("Error adding file '" + folderOf(tree.path()), 0), 0u) << m.text;
+        EXPECT_FALSE(m.reason.empty()) << m.text;
     }
     // The count comes before the catalogue is asked.
     EXPECT_EQ(h.log.captions.back(), "2 File(s) Processed");
@@ -371,6 +377,52 @@ TEST_P(IntakeModes, hiddenEntriesFifosAndLinksAreNeitherListedNorFollowed)
     // Entries that are not listed get no yield: 3 listed at the top (a.txt, sub and nothing
     // else), one file yield; 1 entry and 1 file yield in sub.
     EXPECT_EQ(std::count(h.log.events.begin(), h.log.events.end(), "yield"), 2 + 1 + 1 + 1);
+}
+
+TEST_P(IntakeModes, hiddenNamesAreTakenOnlyWhenAskedFor)
+{
+    TempDir tree;
+    writeFile(tree / "a.txt", "a");
+    writeFile(tree / ".hidden.txt", "h");
+    writeFile(tree / ".git" / "config", "c");
+    writeFile(tree / ".git" / ".keep" / "..odd", "k");
+    IntakeHarness h;
+    auto run = h.intake(GetParam());
+    IntakeScope scope;
+    scope.hiddenNames = true;
+    run->setScope(scope);
+    ASSERT_EQ(run->Run(IntakeRequest::folderScan(tree.path(), oneMegabyte, true)),
+              Outcome::Completed);
+    auto paths = h.fullPaths();
+    std::sort(paths.begin(), paths.end());
+    // "." and ".." are never entered, so each file comes once.
+    EXPECT_EQ(paths, (std::vector<std::string>{folderOf(tree.path()) + ".git/.keep/..odd",
+                                               folderOf(tree.path()) + ".git/config",
+                                               folderOf(tree.path()) + ".hidden.txt",
+                                               folderOf(tree.path()) + "a.txt"}));
+    EXPECT_TRUE(h.log.messages.empty());
+}
+
+TEST_P(IntakeModes, filesOutsideTheSizeRangeAreLeftOutUncounted)
+{
+    TempDir tree;
+    writeFile(tree / "empty.txt", "");
+    writeFile(tree / "small.txt", "12345");
+    writeFile(tree / "large.txt", std::string(100, 'x'));
+    writeFile(tree / "bound.txt", std::string(99, 'x'));
+    IntakeHarness h;
+    auto run = h.intake(GetParam());
+    IntakeScope scope;
+    scope.minSize = 1;
+    scope.maxSize = 99; // each bound is inside the range
+    run->setScope(scope);
+    ASSERT_EQ(run->Run(IntakeRequest::folderScan(tree.path(), oneMegabyte)), Outcome::Completed);
+    auto paths = h.fullPaths();
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{folderOf(tree.path()) + "bound.txt",
+                                               folderOf(tree.path()) + "small.txt"}));
+    EXPECT_EQ(h.log.captions.back(), "2 File(s) Processed");
+    EXPECT_TRUE(h.log.messages.empty());
 }
 
 TEST_P(IntakeModes, namesKeepTheirExactBytes)

@@ -4,9 +4,11 @@
 #include "intake/FileReading.h"
 #include "intake/IntakeFaults.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace corvelle::intake {
 namespace {
@@ -64,7 +66,23 @@ TEST(FileReader, readFaultsAreLookedUpByTheFullPathEitherWay)
         EXPECT_TRUE(facts.sizeKnown);
         EXPECT_EQ(facts.crc, FileFacts::Crc::Failed);
         EXPECT_EQ(facts.blocksDone, 20000 / crcBlockSize());
+        EXPECT_EQ(facts.error, EIO);
     }
+}
+
+TEST(FileReader, eachFailureKeepsItsReason)
+{
+    TempDir tree;
+    ASSERT_EQ(::mkfifo((tree / "pipe").c_str(), 0600), 0);
+    for (const std::int64_t crcSize : {0, 1024}) {
+        FileReader reader(ReadSettings{crcSize, nullptr});
+        EXPECT_EQ(reader.examinePath((tree / "absent").string()).error, ENOENT) << crcSize;
+        EXPECT_EQ(reader.examineIn(openFolder(tree.path()), "pipe").error,
+                  readFailure::notRegularFile)
+            << crcSize;
+    }
+    EXPECT_EQ(failureReason(EACCES), "Permission denied");
+    EXPECT_EQ(failureReason(readFailure::notRegularFile), "not a regular file");
 }
 
 TEST(FileReader, sizesOnlyWithoutAChecksumAndNothingReadOnceCancelled)
