@@ -326,7 +326,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        RowRecord{RecordId(id), 1, id});
     }
 
-    const Json json = JsonReader(cli::formatDuplicates(list, cli::OutputFormat::Json)).document();
+    const Json json =
+        JsonReader(cli::formatDuplicates(list, cli::OutputFormat::Json, DedupeSettings{}))
+            .document();
     const Json& files = json.members.at("groups").items.at(0).members.at("files");
     fuzz::check(files.items.size() == names.size(), "json: rows lost");
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -334,7 +336,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::check(exact(files.items[i], "path") == "/" + names[i] + "/", "json: path differs");
     }
 
-    const auto records = readCsv(cli::formatDuplicates(list, cli::OutputFormat::Csv));
+    const auto records =
+        readCsv(cli::formatDuplicates(list, cli::OutputFormat::Csv, DedupeSettings{}));
     fuzz::check(records.size() == names.size() + 1, "csv: records lost");
     for (std::size_t i = 0; i < names.size(); ++i) {
         fuzz::check(records[i + 1].size() == 7, "csv: a record without its seven fields");
