@@ -10,17 +10,24 @@ PhysicalFile PhysicalFile::of(const struct stat& status) noexcept
                         static_cast<std::uint64_t>(status.st_ino)};
 }
 
+PathStatus PathStatus::of(const struct stat& status) noexcept
+{
+    PathStatus out;
+    out.identity = PhysicalFile::of(status);
+    out.size = static_cast<std::int64_t>(status.st_size);
+    out.mtimeNs = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 +
+                  static_cast<std::int64_t>(status.st_mtim.tv_nsec);
+    out.regular = S_ISREG(status.st_mode);
+    return out;
+}
+
 std::optional<PathStatus> statusOf(const std::filesystem::path& path)
 {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
         return std::nullopt;
     }
-    PathStatus status;
-    status.identity = PhysicalFile::of(st);
-    status.size = static_cast<std::int64_t>(st.st_size);
-    status.regular = S_ISREG(st.st_mode);
-    return status;
+    return PathStatus::of(st);
 }
 
 } // namespace corvelle

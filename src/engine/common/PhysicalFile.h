@@ -29,11 +29,21 @@ struct PhysicalFile {
     static PhysicalFile of(const struct stat& status) noexcept;
 };
 
-/// What lstat(2) says of a path now, without following a final symbolic link.
+/// What lstat(2) (or fstat(2)) says of a file now, without following a final symbolic link.
 struct PathStatus {
     PhysicalFile identity;
     std::int64_t size = 0;
+    std::int64_t mtimeNs = 0; ///< the last modification, in nanoseconds since 1970
     bool regular = false;
+
+    /// Whether both describe one regular file with the same length and modification time:
+    /// the file as it was, as far as the file system can tell.
+    [[nodiscard]] bool sameContentAs(const PathStatus& other) const noexcept
+    {
+        return regular && other.regular && identity == other.identity && identity.known() &&
+               size == other.size && mtimeNs == other.mtimeNs;
+    }
+    static PathStatus of(const struct stat& status) noexcept;
 };
 
 /// The status of the path, or nothing when it cannot be examined (gone, or no permission).

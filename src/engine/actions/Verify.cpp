@@ -1,0 +1,255 @@
+#include "actions/Verify.h"
+
+#include "common/Hooks.h"
+#include "common/PosixFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvelle {
+namespace {
+
+constexpr std::int64_t kBlock = 64 * 1024;
+constexpr const char* kNoMatch = "matches no other file in its group byte for byte";
+constexpr const char* kChanged = "changed while it was being verified";
+
+struct OpenFile {
+    VerifiedFile file;
+    UniqueFd fd;
+};
+
+/// Opens a member without following a link, as the regular file of its catalogued size.
+std::optional<OpenFile> openMember(const VerifyCandidate& candidate, VerifyResult& result)
+{
+    UniqueFd fd(::open(candidate.path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
+        const int error = errno;
+        result.leftOut.push_back({candidate.row, candidate.path,
+                                  error == ELOOP ? "is a symbolic link" : std::strerror(error)});
+        return std::nullopt;
+    }
+    const PathStatus status = PathStatus::of(st);
+    if (!status.regular) {
+        result.leftOut.push_back({candidate.row, candidate.path, "is not a regular file"});
+        return std::nullopt;
+    }
+    if (status.size != candidate.size.bytes()) {
+        result.leftOut.push_back({candidate.row, candidate.path, kChanged});
+        return std::nullopt;
+    }
+    return OpenFile{VerifiedFile{candidate.row, candidate.path, status}, std::move(fd)};
+}
+
+/// Reads exactly `length` bytes at `offset`; false with the reason when it cannot.
+bool readBlock(const OpenFile& member, char* buffer, std::size_t length, std::int64_t offset,
+               std::string& reason)
+{
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got = ::pread(member.fd.get(), buffer + done, length - done,
+                                    offset + static_cast<std::int64_t>(done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            reason = std::strerror(errno);
+            return false;
+        }
+        if (got == 0) {
+            reason = kChanged; // shorter than it was
+            return false;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+/// Whether the open file is still as it was when opened (not grown, not rewritten).
+bool unchangedSinceOpened(const OpenFile& member)
+{
+    struct stat st {};
+    return ::fstat(member.fd.get(), &st) == 0 &&
+           PathStatus::of(st).sameContentAs(member.file.status);
+}
+
+/// The members (all open, all of one size) compared side by side: the classes of files equal
+/// throughout, each of two or more members, as lists of indices into `members`.
+std::vector<std::vector<std::size_t>> compareSideBySide(std::vector<OpenFile>& members,
+                                                        std::int64_t size, const StopFlag* stop,
+                                                        VerifyResult& result)
+{
+    std::vector<std::vector<std::size_t>> classes(1);
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        classes[0].push_back(i);
+    }
+    std::vector<std::string> buffers(members.size());
+    for (std::int64_t offset = 0; offset < size && !classes.empty(); offset += kBlock) {
+        if (stop != nullptr && stop->requested()) {
+            return {};
+        }
+        const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kBlock, size - offset));
+        std::vector<std::vector<std::size_t>> next;
+        for (const std::vector<std::size_t>& members_of : classes) {
+            std::vector<std::vector<std::size_t>> parts;
+            for (const std::size_t i : members_of) {
+                std::string& buffer = buffers[i];
+                buffer.resize(length);
+                std::string reason;
+                if (!readBlock(members[i], buffer.data(), length, offset, reason)) {
+                    result.leftOut.push_back({members[i].file.row, members[i].file.path, reason});
+                    continue;
+                }
+                const auto same = std::find_if(parts.begin(), parts.end(), [&](const auto& part) {
+                    return std::memcmp(buffers[part.front()].data(), buffer.data(), length) == 0;
+                });
+                if (same == parts.end()) {
+                    parts.push_back({i});
+                } else {
+                    same->push_back(i);
+                }
+            }
+            for (std::vector<std::size_t>& part : parts) {
+                if (part.size() >= 2) {
+                    next.push_back(std::move(part));
+                } else {
+                    const VerifiedFile& alone = members[part.front()].file;
+                    result.leftOut.push_back({alone.row, alone.path, kNoMatch});
+                }
+            }
+        }
+        classes = std::move(next);
+    }
+    // A file that grew or was rewritten while read is not what was compared.
+    std::vector<std::vector<std::size_t>> kept;
+    for (std::vector<std::size_t>& members_of : classes) {
+        std::erase_if(members_of, [&](std::size_t i) {
+            if (unchangedSinceOpened(members[i])) {
+                return false;
+            }
+            result.leftOut.push_back({members[i].file.row, members[i].file.path, kChanged});
+            return true;
+        });
+        if (members_of.size() >= 2) {
+            kept.push_back(std::move(members_of));
+        } else if (members_of.size() == 1) {
+            const VerifiedFile& alone = members[members_of.front()].file;
+            result.leftOut.push_back({alone.row, alone.path, kNoMatch});
+        }
+    }
+    return kept;
+}
+
+/// Verifies up to maxOpen candidates of one size at once; sets and, when asked, the members
+/// that matched no other (as one-member sets) are added to `sets`.
+void verifyPart(std::span<const VerifyCandidate> part, std::int64_t size, const StopFlag* stop,
+                VerifyResult& result, std::vector<VerifiedSet>& sets, bool keepSingles)
+{
+    std::vector<OpenFile> members;
+    for (const VerifyCandidate& candidate : part) {
+        if (std::optional<OpenFile> member = openMember(candidate, result)) {
+            members.push_back(std::move(*member));
+        }
+    }
+    VerifyResult local;
+    const auto classes = compareSideBySide(members, size, stop, local);
+    for (const auto& members_of : classes) {
+        VerifiedSet set;
+        for (const std::size_t i : members_of) {
+            set.push_back(members[i].file);
+        }
+        sets.push_back(std::move(set));
+    }
+    for (LeftOut& left : local.leftOut) {
+        const bool single = left.reason == kNoMatch;
+        if (single && keepSingles) {
+            const auto member =
+                std::find_if(members.begin(), members.end(),
+                             [&](const OpenFile& m) { return m.file.row == left.row; });
+            sets.push_back(VerifiedSet{member->file});
+        } else {
+            result.leftOut.push_back(std::move(left));
+        }
+    }
+}
+
+/// Two files of one size compared; true when every byte is equal.
+bool sameBytes(const VerifiedFile& a, const VerifiedFile& b, std::int64_t size,
+               const StopFlag* stop)
+{
+    const VerifyCandidate pair[] = {{a.row, a.path, size}, {b.row, b.path, size}};
+    VerifyResult scratch;
+    std::vector<VerifiedSet> sets;
+    verifyPart(pair, size, stop, scratch, sets, false);
+    return sets.size() == 1;
+}
+
+void verifySameSize(std::span<const VerifyCandidate> group, std::int64_t size, const StopFlag* stop,
+                    std::size_t maxOpen, VerifyResult& result)
+{
+    if (group.size() <= maxOpen) {
+        verifyPart(group, size, stop, result, result.sets, false);
+        return;
+    }
+    // Too many to hold open: verify in parts, then join the parts' sets (and their lone
+    // members) by comparing first members two at a time.
+    std::vector<VerifiedSet> pieces;
+    for (std::size_t first = 0; first < group.size(); first += maxOpen) {
+        verifyPart(group.subspan(first, std::min(maxOpen, group.size() - first)), size, stop,
+                   result, pieces, true);
+    }
+    std::vector<VerifiedSet> joined;
+    for (VerifiedSet& piece : pieces) {
+        const auto same = std::find_if(joined.begin(), joined.end(), [&](const VerifiedSet& set) {
+            return sameBytes(set.front(), piece.front(), size, stop);
+        });
+        if (same == joined.end()) {
+            joined.push_back(std::move(piece));
+        } else {
+            same->insert(same->end(), piece.begin(), piece.end());
+        }
+    }
+    for (VerifiedSet& set : joined) {
+        if (set.size() >= 2) {
+            result.sets.push_back(std::move(set));
+        } else {
+            result.leftOut.push_back({set.front().row, set.front().path, kNoMatch});
+        }
+    }
+}
+
+} // namespace
+
+VerifyResult verifyGroup(std::span<const VerifyCandidate> group, const StopFlag* stop,
+                         std::size_t maxOpen)
+{
+    VerifyResult result;
+    std::map<std::int64_t, std::vector<VerifyCandidate>> bySize;
+    for (const VerifyCandidate& candidate : group) {
+        bySize[candidate.size.bytes()].push_back(candidate);
+    }
+    for (const auto& [size, members] : bySize) {
+        if (members.size() < 2) {
+            result.leftOut.push_back({members.front().row, members.front().path, kNoMatch});
+            continue;
+        }
+        verifySameSize(members, size, stop, std::max<std::size_t>(maxOpen, 2), result);
+    }
+    for (VerifiedSet& set : result.sets) {
+        std::sort(set.begin(), set.end(),
+                  [](const VerifiedFile& a, const VerifiedFile& b) { return a.row < b.row; });
+    }
+    std::sort(
+        result.sets.begin(), result.sets.end(),
+        [](const VerifiedSet& a, const VerifiedSet& b) { return a.front().row < b.front().row; });
+    std::sort(result.leftOut.begin(), result.leftOut.end(),
+              [](const LeftOut& a, const LeftOut& b) { return a.row < b.row; });
+    return result;
+}
+
+} // namespace corvelle
