@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "CliActions.h"
 #include "CliOptions.h"
 #include "CliOutput.h"
 #include "CliTerminal.h"
@@ -398,7 +399,8 @@ StepResult findDuplicates(const Options& options, RunFiles& files, TerminalDispl
 /// short: a Ctrl-C must end a write blocked on a pipe nobody reads for now.
 int printDuplicates(const GridModel& duplicates, const Options& options)
 {
-    const std::string output = formatDuplicates(duplicates, options.format, options.settings);
+    const std::string output =
+        formatDuplicates(duplicates, options.format, options.settings, options.verify);
     installSignalHandlers(false);
     std::size_t done = 0;
     while (done < output.size() && g_signal.load() == 0) {
@@ -443,7 +445,25 @@ int runOptions(const Options& options)
         return *ended;
     }
     display.clear();
-    return printDuplicates(duplicates, options);
+    if (!options.verify) {
+        return printDuplicates(duplicates, options);
+    }
+    GridModel verified;
+    verified.ColumnFormat(dupeListFormat());
+    const std::vector<VerifiedSet> sets =
+        verifyDuplicates(duplicates, files.store, options, g_stop, verified);
+    if (g_stop.requested()) {
+        return interruptedExitCode();
+    }
+    const int printed = printDuplicates(verified, options);
+    if (printed != exitCompleted || !options.action) {
+        return printed;
+    }
+    const bool allDone = actOnSets(sets, options, g_stop);
+    if (g_stop.requested()) {
+        return interruptedExitCode();
+    }
+    return allDone ? exitCompleted : exitFailed;
 }
 
 int runCommandLine(int argc, char* argv[])

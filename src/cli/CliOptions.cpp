@@ -12,7 +12,7 @@
 namespace corvelle::cli {
 namespace {
 
-std::string quoted(std::string_view text)
+std::string inQuotes(std::string_view text)
 {
     return "'" + std::string(text) + "'";
 }
@@ -48,7 +48,7 @@ std::optional<std::string> applyUse(std::string_view list, DedupeSettings& setti
         } else if (word == "crc") {
             settings.blnUseCRC = true;
         } else {
-            return "--use: unknown criterion " + quoted(word) +
+            return "--use: unknown criterion " + inQuotes(word) +
                    " (choose from name, extension, size, crc)";
         }
         if (comma == std::string_view::npos) {
@@ -172,14 +172,14 @@ std::vector<std::string> filterWarnings(std::string_view filter)
         const std::string_view ending = filterEnding(pattern);
         const std::string_view ignored = pattern.substr(0, pattern.size() - ending.size());
         if (ending != ".*" && ending.find('*') != std::string_view::npos) {
-            warnings.push_back("--filter: the \"*\" in " + quoted(pattern) +
+            warnings.push_back("--filter: the \"*\" in " + inQuotes(pattern) +
                                " is compared literally: it matches only names ending in " +
-                               quoted(ending) +
+                               inQuotes(ending) +
                                " (patterns are name endings such as \"*.txt;*.doc\"; \"*.*\" "
                                "takes every file)");
         } else if (!ignored.empty() && ignored != "*") {
-            warnings.push_back("--filter: " + quoted(pattern) + " is taken as the ending " +
-                               quoted(ending) + ": what comes before the first \".\" is ignored");
+            warnings.push_back("--filter: " + inQuotes(pattern) + " is taken as the ending " +
+                               inQuotes(ending) + ": what comes before the first \".\" is ignored");
         }
     }
     return warnings;
@@ -200,6 +200,24 @@ std::optional<std::int32_t> crcFirstKilobytes(std::string_view name)
     }
     return std::nullopt;
 }
+
+namespace {
+
+std::optional<CopyAction> actionNamed(std::string_view name)
+{
+    if (name == "--trash") {
+        return CopyAction::Trash;
+    }
+    if (name == "--delete") {
+        return CopyAction::Delete;
+    }
+    if (name == "--link") {
+        return CopyAction::Link;
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 ParseResult parseArguments(const std::vector<std::string_view>& args)
 {
@@ -225,7 +243,7 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
                 } else if (flag == 'h') {
                     return ShowHelp{};
                 } else {
-                    return UsageError{"unknown option " + quoted(std::string("-") + flag)};
+                    return UsageError{"unknown option " + inQuotes(std::string("-") + flag)};
                 }
             }
             continue;
@@ -263,6 +281,16 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
             error = flag(options.quiet);
         } else if (name == "--hidden") {
             error = flag(options.scope.hiddenNames);
+        } else if (name == "--verify") {
+            error = flag(options.verify);
+        } else if (name == "--dry-run") {
+            error = flag(options.dryRun);
+        } else if (const std::optional<CopyAction> action = actionNamed(name)) {
+            error = flag(keep);
+            if (options.action && *options.action != *action) {
+                return UsageError{"--trash, --delete and --link: at most one of them"};
+            }
+            options.action = action;
         } else if (name == "--help") {
             return ShowHelp{};
         } else if (name == "--version") {
@@ -272,7 +300,8 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
             options.settings.*step = false;
         } else if (name == "--use" || name == "--match" || name == "--crc-first" ||
                    name == "--filter" || name == "--work-dir" || name == "--catalogue" ||
-                   name == "--format" || name == "--min-size" || name == "--max-size") {
+                   name == "--format" || name == "--min-size" || name == "--max-size" ||
+                   name == "--keep") {
             const std::optional<std::string_view> v = value();
             if (!v) {
                 return UsageError{std::string(name) + " needs a value"};
@@ -284,7 +313,7 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
             } else if (name == "--match") {
                 const auto percent = parsePercent(*v);
                 if (!percent) {
-                    return UsageError{"--match: " + quoted(*v) +
+                    return UsageError{"--match: " + inQuotes(*v) +
                                       " is not a whole number from 0 to 100"};
                 }
                 options.settings.lngMatchScore = *percent;
@@ -295,15 +324,23 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
                     for (const ComboEntry& entry : crcFilesFirstEntries()) {
                         sizes += " " + commandLineSize(entry.text);
                     }
-                    return UsageError{"--crc-first: " + quoted(*v) + " is not one of" + sizes};
+                    return UsageError{"--crc-first: " + inQuotes(*v) + " is not one of" + sizes};
                 }
                 options.settings.lngCRCFilesFirstKB = *kilobytes;
             } else if (name == "--filter") {
                 options.filter = std::string(*v);
+            } else if (name == "--keep") {
+                const std::optional<KeepRule> rule = KeepRule::parse(*v);
+                if (!rule) {
+                    return UsageError{"--keep: " + inQuotes(*v) +
+                                      " is not one of first, last, oldest, newest, "
+                                      "shortest-path, longest-path, under=DIR"};
+                }
+                options.keep.push_back(*rule);
             } else if (name == "--min-size" || name == "--max-size") {
                 const std::optional<FileSize> size = parseSize(*v);
                 if (!size) {
-                    return UsageError{std::string(name) + ": " + quoted(*v) +
+                    return UsageError{std::string(name) + ": " + inQuotes(*v) +
                                       " is not a size (bytes, or a number with K, M or G)"};
                 }
                 (name == "--min-size" ? options.scope.minSize : options.scope.maxSize) = *size;
@@ -320,13 +357,13 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
             } else {
                 const auto format = parseFormat(*v);
                 if (!format) {
-                    return UsageError{"--format: " + quoted(*v) +
+                    return UsageError{"--format: " + inQuotes(*v) +
                                       " is not one of text, tsv, csv, json"};
                 }
                 options.format = *format;
             }
         } else {
-            return UsageError{"unknown option " + quoted(name)};
+            return UsageError{"unknown option " + inQuotes(name)};
         }
         if (error) {
             return *error;
@@ -335,6 +372,10 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
     if (options.paths.empty()) {
         return UsageError{"no PATH given"};
     }
+    if (options.dryRun && !options.action) {
+        return UsageError{"--dry-run shows what --trash, --delete or --link would do: give one"};
+    }
+    options.verify = options.verify || options.action.has_value();
     if (options.scope.minSize > options.scope.maxSize) {
         return UsageError{"--min-size is larger than --max-size: no file could be taken"};
     }
@@ -378,6 +419,20 @@ Catalogue files and folders, then list the groups of duplicates among them.
   --catalogue FILE   keep the catalogue in FILE (emptied first; default: in the
                      temporary folder)
   --format FORMAT    text (default), tsv, csv or json
+  --verify           compare the whole contents of every group's files and list
+                     only sets of files identical byte for byte; a file that
+                     matches no other is left out (named on stderr)
+  --trash            move every copy but one of each verified set to the Trash
+                     (the desktop's: ~/.local/share/Trash, or the .Trash-UID
+                     folder of the file's own volume), where it can be restored
+  --delete           delete every copy but one of each verified set
+  --link             replace every copy but one of each verified set by a hard
+                     link to the file kept (both must be on one file system)
+  --keep RULE        which file of a set stays: first (default: the earliest
+                     catalogued), last, oldest, newest (modification time),
+                     shortest-path, longest-path, or under=DIR (a file inside
+                     DIR). Repeatable: rules apply in order; ties go to first
+  --dry-run          say what --trash, --delete or --link would do; touch nothing
   -q, --quiet        no progress display (shown only when stderr is a terminal), and
                      no note on stderr when there is nothing to report
   -h, --help         show this help and exit
@@ -407,10 +462,18 @@ file could not be read (it then matches no other file by checksum).
 Messages go to stderr, one line each, starting with "corvelle-cli: ": files that
 cannot be read and folders that cannot be listed, with the reason.
 
+Actions: --trash, --delete and --link imply --verify: nothing is acted on unless it
+was just proven identical, byte for byte, to the file kept. Just before each action
+the copy must still be the file verified (device, inode, size, modification time,
+not a link) and the file kept must still be there as verified; two paths of one
+physical file are never acted on. Each action, each file skipped and a closing
+summary go to stderr (with -q only what was skipped).
+
 Exit status:
   0    the run completed, with or without duplicates (even if some files could
        not be read; those are reported on stderr)
-  1    a dedupe pass failed, or the output could not be written
+  1    a dedupe pass failed, the output could not be written, or an action was
+       skipped or failed (each one named on stderr)
   2    usage error: unknown option, bad value, no criterion, a PATH that does not
        exist, a work folder that cannot be written, a catalogue that cannot be
        opened or a --catalogue file that is not a catalogue

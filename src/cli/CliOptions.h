@@ -1,6 +1,7 @@
 // The command line of corvelle-cli: what it accepts, and the settings it turns into.
 #pragma once
 
+#include "actions/CopyActions.h"
 #include "common/DedupeSettings.h"
 #include "intake/IntakeScope.h"
 
@@ -27,6 +28,14 @@ struct Options {
     std::optional<std::string> workDir;
     std::optional<std::string> catalogue;
     OutputFormat format = OutputFormat::Text;
+    /// --verify: the groups split into sets of files equal byte for byte. Every action
+    /// implies it.
+    bool verify = false;
+    /// --keep, in the order given.
+    std::vector<KeepRule> keep;
+    /// --trash, --delete or --link; at most one.
+    std::optional<CopyAction> action;
+    bool dryRun = false;
 };
 
 struct ShowHelp {};

@@ -173,27 +173,6 @@ std::string formatJson(const GridModel& grid)
     return out;
 }
 
-/// A count with "," between groups of three digits: 85,574.
-std::string withThousands(std::int64_t number)
-{
-    const std::string digits = std::to_string(number);
-    const std::size_t sign = number < 0 ? 1 : 0;
-    std::string out = digits.substr(0, sign);
-    for (std::size_t i = sign; i < digits.size(); ++i) {
-        if (i > sign && (digits.size() - i) % 3 == 0) {
-            out += ',';
-        }
-        out += digits[i];
-    }
-    return out;
-}
-
-/// "1 file", "3 files": a count with its noun, in the singular for one.
-std::string counted(std::int64_t count, std::string_view noun)
-{
-    return withThousands(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
-}
-
 std::string bytesText(FileSize size)
 {
     return counted(size.bytes(), "byte");
@@ -217,7 +196,7 @@ void appendTextGroup(std::string& out, const GridModel& grid, std::int32_t group
     out += "\n";
 }
 
-std::string formatText(const GridModel& grid, const DedupeSettings& settings)
+std::string formatText(const GridModel& grid, const DedupeSettings& settings, bool verified)
 {
     std::string out;
     forEachGroup(grid, [&](std::int32_t group, int row, int end) {
@@ -230,7 +209,7 @@ std::string formatText(const GridModel& grid, const DedupeSettings& settings)
     out += counted(static_cast<std::int64_t>(counts.groups), "group") + ", " +
            counted(static_cast<std::int64_t>(counts.redundant()), "redundant file") + " taking " +
            bytesText(counts.redundantBytes) + ".\n";
-    out += matchBasis(settings, counts.largest) + "\n";
+    out += (verified ? std::string(verifiedBasis) : matchBasis(settings, counts.largest)) + "\n";
     return out;
 }
 
@@ -274,6 +253,25 @@ std::string nameCriterion(const DedupeSettings& settings)
 
 } // namespace
 
+std::string withThousands(std::int64_t number)
+{
+    const std::string digits = std::to_string(number);
+    const std::size_t sign = number < 0 ? 1 : 0;
+    std::string out = digits.substr(0, sign);
+    for (std::size_t i = sign; i < digits.size(); ++i) {
+        if (i > sign && (digits.size() - i) % 3 == 0) {
+            out += ',';
+        }
+        out += digits[i];
+    }
+    return out;
+}
+
+std::string counted(std::int64_t count, std::string_view noun)
+{
+    return withThousands(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 DuplicateCounts countDuplicates(const GridModel& duplicates)
 {
     DuplicateCounts counts;
@@ -313,7 +311,7 @@ std::string matchBasis(const DedupeSettings& settings, FileSize largest)
 }
 
 std::string formatDuplicates(const GridModel& duplicates, OutputFormat format,
-                             const DedupeSettings& settings)
+                             const DedupeSettings& settings, bool verified)
 {
     switch (format) {
     case OutputFormat::Tsv:
@@ -325,7 +323,7 @@ std::string formatDuplicates(const GridModel& duplicates, OutputFormat format,
     case OutputFormat::Text:
         break;
     }
-    return formatText(duplicates, settings);
+    return formatText(duplicates, settings, verified);
 }
 
 std::string escapeCsv(std::string_view field)

@@ -30,13 +30,23 @@ DuplicateCounts countDuplicates(const GridModel& duplicates);
 
 /// The whole output for the list, in the chosen format. The text format's summary says what
 /// the match was based on, from the settings the run used.
+/// `verified`: the groups are sets of files proven equal byte for byte (--verify).
 std::string formatDuplicates(const GridModel& duplicates, OutputFormat format,
-                             const DedupeSettings& settings);
+                             const DedupeSettings& settings, bool verified = false);
+
+/// What a verified list's summary says the match was based on.
+inline constexpr std::string_view verifiedBasis =
+    "Verified: the files of each group were compared byte for byte and are identical.";
 
 /// "Matched on extension, size and the CRC-32 of the first 1 MB: files can still differ after
 /// that." `largest` is the largest grouped file: a checksum that covered every grouped file
 /// whole is said so.
 std::string matchBasis(const DedupeSettings& settings, FileSize largest);
+
+/// A count with "," between groups of three digits: 85,574.
+std::string withThousands(std::int64_t number);
+/// "1 file", "3 files": a count with its noun, in the singular for one.
+std::string counted(std::int64_t count, std::string_view noun);
 
 /// A csv field (RFC 4180): quoted when it holds a comma, quote, CR or LF; quotes doubled.
 std::string escapeCsv(std::string_view field);

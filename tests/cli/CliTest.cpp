@@ -62,7 +62,10 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--recursive=yes", "."}, "--recursive"}, UsageCase{{"--use", "", "."}, "--use"},
         UsageCase{{"--use=size,", "."}, "''"}, UsageCase{{"--min-size", "ten", "."}, "ten"},
         UsageCase{{"--max-size", "1T", "."}, "1T"}, UsageCase{{"--hidden=no", "."}, "--hidden"},
-        UsageCase{{"--min-size", "2K", "--max-size", "2047", "."}, "--min-size"}));
+        UsageCase{{"--min-size", "2K", "--max-size", "2047", "."}, "--min-size"},
+        UsageCase{{"--trash", "--link", "."}, "at most one"},
+        UsageCase{{"--keep", "biggest", "."}, "biggest"},
+        UsageCase{{"--dry-run", "."}, "--dry-run"}));
 
 TEST_F(Cli, helpAndVersionSucceed)
 {

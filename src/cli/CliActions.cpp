@@ -1,0 +1,147 @@
+#include "CliActions.h"
+
+#include "CliOutput.h"
+#include "CliTerminal.h"
+#include "catalogue/clsDatabase.h"
+#include "common/Hooks.h"
+#include "controls/GridModel.h"
+#include "controls/ListColumns.h"
+
+#include <map>
+
+namespace corvelle::cli {
+namespace {
+
+/// The rows of each group, in the list's order.
+std::map<std::int32_t, std::vector<int>> rowsByGroup(const GridModel& duplicates)
+{
+    std::map<std::int32_t, std::vector<int>> groups;
+    for (int row = 1; row < duplicates.RowCount(); ++row) {
+        groups[duplicates.recordAt(row).group].push_back(row);
+    }
+    return groups;
+}
+
+/// A row's file as the catalogue holds it (the list's cells are the same bytes, but the
+/// catalogue is where they come from).
+VerifyCandidate candidateOf(const GridModel& duplicates, int row, clsDatabase& catalogue)
+{
+    VerifyCandidate candidate;
+    candidate.row = row;
+    if (catalogue.FindID(duplicates.recordIdAt(row))) {
+        const CatalogueRecord& record = catalogue.currentRecord();
+        candidate.path = record.path + record.file + record.extension;
+        candidate.size = record.size;
+    }
+    return candidate;
+}
+
+const char* pastTense(CopyAction action)
+{
+    switch (action) {
+    case CopyAction::Trash:
+        return "trashed";
+    case CopyAction::Delete:
+        return "deleted";
+    case CopyAction::Link:
+        break;
+    }
+    return "linked";
+}
+
+const char* verb(CopyAction action)
+{
+    switch (action) {
+    case CopyAction::Trash:
+        return "trash";
+    case CopyAction::Delete:
+        return "delete";
+    case CopyAction::Link:
+        break;
+    }
+    return "link";
+}
+
+} // namespace
+
+std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, clsDatabase& catalogue,
+                                          const Options& options, const StopFlag& stop,
+                                          GridModel& verified)
+{
+    std::vector<VerifiedSet> sets;
+    for (const auto& [group, rows] : rowsByGroup(duplicates)) {
+        if (stop.requested()) {
+            break;
+        }
+        std::vector<VerifyCandidate> candidates;
+        for (const int row : rows) {
+            candidates.push_back(candidateOf(duplicates, row, catalogue));
+        }
+        VerifyResult result = verifyGroup(candidates, &stop);
+        if (!options.quiet) {
+            for (const LeftOut& left : result.leftOut) {
+                printMessageLine("left out '" + left.path + "': " + left.reason);
+            }
+        }
+        for (VerifiedSet& set : result.sets) {
+            sets.push_back(std::move(set));
+        }
+    }
+    std::sort(sets.begin(), sets.end(), [](const VerifiedSet& a, const VerifiedSet& b) {
+        return a.front().row < b.front().row;
+    });
+    // The sets as groups, numbered anew.
+    const int groupColumn = columnIndex(DupeColumn::DupeGroup);
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        const auto group = static_cast<std::int32_t>(i + 1);
+        for (const VerifiedFile& file : sets[i]) {
+            std::vector<std::string> cells;
+            for (int col = 0; col < duplicates.ColCount(); ++col) {
+                cells.push_back(col == groupColumn ? std::to_string(group)
+                                                   : duplicates.CellText(file.row, col));
+            }
+            RowRecord record = duplicates.recordAt(file.row);
+            record.group = group;
+            verified.AppendRow(std::move(cells), record);
+        }
+    }
+    return sets;
+}
+
+bool actOnSets(const std::vector<VerifiedSet>& sets, const Options& options, const StopFlag& stop)
+{
+    ActionRequest request;
+    request.action = *options.action;
+    request.dryRun = options.dryRun;
+    request.trash = TrashEnvironment::current();
+    request.done = [&](CopyAction action, const std::string& copy, const std::string& kept) {
+        if (options.dryRun) {
+            printMessageLine(std::string("would ") + verb(action) + " '" + copy + "' (keeping '" +
+                             kept + "')");
+        } else if (!options.quiet) {
+            printMessageLine(std::string(pastTense(action)) + " '" + copy + "' (keeping '" + kept +
+                             "')");
+        }
+    };
+    ActionReport report;
+    for (const VerifiedSet& set : sets) {
+        if (stop.requested()) {
+            break;
+        }
+        actOnCopies(set, chooseKept(set, options.keep), request, report);
+    }
+    for (const ActionReport::Skipped& skipped : report.skipped) {
+        printMessageLine("skipped '" + skipped.path + "': " + skipped.reason);
+    }
+    if (!options.quiet || options.dryRun) {
+        const std::string done = options.dryRun ? std::string("would ") + verb(request.action)
+                                                : std::string(pastTense(request.action));
+        printMessageLine(done + " " + counted(static_cast<std::int64_t>(report.acted), "file") +
+                         " (" + counted(report.bytes, "byte") +
+                         (options.dryRun ? " to free" : " freed") + "), skipped " +
+                         withThousands(static_cast<std::int64_t>(report.skipped.size())));
+    }
+    return report.skipped.empty();
+}
+
+} // namespace corvelle::cli

@@ -1,0 +1,29 @@
+// --verify and the actions of corvelle-cli: the duplicate list split into sets of files equal
+// byte for byte, and the copies of each set trashed, deleted or linked.
+#pragma once
+
+#include "CliOptions.h"
+#include "actions/Verify.h"
+
+#include <vector>
+
+namespace corvelle {
+class StopFlag;
+class clsDatabase;
+class GridModel;
+} // namespace corvelle
+
+namespace corvelle::cli {
+
+/// The verified sets of the list's groups, in the list's order, and `verified` filled with
+/// them as groups renumbered from 1. Each file left out is named on stderr (unless quiet).
+std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, clsDatabase& catalogue,
+                                          const Options& options, const StopFlag& stop,
+                                          GridModel& verified);
+
+/// Acts on the copies of every set, one file kept in each. Says on stderr what it did (or, in
+/// a dry run, what it would do) and sums up, unless quiet; every file skipped is named. True
+/// when every intended action succeeded.
+bool actOnSets(const std::vector<VerifiedSet>& sets, const Options& options, const StopFlag& stop);
+
+} // namespace corvelle::cli

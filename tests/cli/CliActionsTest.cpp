@@ -1,0 +1,129 @@
+// corvelle-cli's --verify and its actions, run for real: nothing that merely looked alike is
+// ever touched, one file of each set stays, and a kill at any moment loses nothing.
+#include "CliFixture.h"
+
+#include <gtest/gtest.h>
+#include <random>
+#include <sys/stat.h>
+
+namespace corvelle::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CliActions : public Cli {
+protected:
+    [[nodiscard]] CliResult runIn(std::vector<std::string> args,
+                                  const Environment& extra = {}) const
+    {
+        Environment env = environment();
+        env.insert(env.end(), extra.begin(), extra.end());
+        return runCli(args, dir.path(), env);
+    }
+    [[nodiscard]] std::string at(const std::string& relative) const
+    {
+        return (dir / relative).native();
+    }
+};
+
+TEST_F(CliActions, onlyFilesIdenticalThroughoutAreActedOnAndOneOfEachStays)
+{
+    // Same size and first megabyte, different after it; and names alike with other contents.
+    std::string big(1'200'000, 'b');
+    writeFile(dir / "a/big.bin", big);
+    writeFile(dir / "b/big.bin", big);
+    big[1'150'000] = 'c';
+    writeFile(dir / "c/big.bin", big);
+    writeFile(dir / "a/Holiday 2019.jpg", "photo one");
+    writeFile(dir / "b/Holiday (2019).jpg", "photo two");
+
+    const CliResult listed = runIn({"-r", "--verify", "--format", "tsv", "."});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(groupsOf(tsvRows(listed.out)),
+              (std::set<std::set<std::string>>{{at("a/big.bin"), at("b/big.bin")}}));
+    EXPECT_NE(listed.err.find("left out '" + at("c/big.bin") + "'"), std::string::npos);
+
+    const CliResult named = runIn({"-r", "-q", "--use", "name", "--delete", "."});
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_TRUE(fs::exists(dir / "b/Holiday (2019).jpg")) << "alike names, other contents";
+
+    const CliResult deleted = runIn({"-r", "-q", "--keep", "under=" + at("b"), "--delete", "."});
+    EXPECT_EQ(deleted.exitCode, 0) << deleted.err;
+    EXPECT_FALSE(fs::exists(dir / "a/big.bin"));
+    EXPECT_TRUE(fs::exists(dir / "b/big.bin"));
+    EXPECT_TRUE(fs::exists(dir / "c/big.bin"));
+}
+
+TEST_F(CliActions, trashGoesToTheDesktopsTrashAndADryRunTouchesNothing)
+{
+    const std::string odd = "odd name %\n\xff.txt";
+    writeFile(dir / "a/keep.txt", "same");
+    writeFile(dir / ("b/" + odd), "same");
+    const Environment data{"XDG_DATA_HOME=" + (work / "not-yet/share").native()};
+
+    const CliResult dry = runIn({"-r", "-q", "--trash", "--dry-run", "a", "b"}, data);
+    EXPECT_EQ(dry.exitCode, 0) << dry.err;
+    EXPECT_NE(dry.err.find("would trash"), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir / ("b/" + odd)));
+    EXPECT_FALSE(fs::exists(work / "not-yet"));
+
+    const CliResult trashed = runIn({"-r", "--trash", "a", "b"}, data);
+    EXPECT_EQ(trashed.exitCode, 0) << trashed.err;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / ("b/" + odd))));
+    EXPECT_EQ(readFile(work / ("not-yet/share/Trash/files/" + odd)), "same");
+    EXPECT_NE(readFile(work / ("not-yet/share/Trash/info/" + odd + ".trashinfo"))
+                  .find("/b/odd%20name%20%25%0A%FF.txt\n"),
+              std::string::npos);
+    EXPECT_NE(trashed.err.find("trashed 1 file (4 bytes freed)"), std::string::npos) << trashed.err;
+}
+
+TEST_F(CliActions, aLinkAcrossFileSystemsIsSkippedAndTheRunSaysSo)
+{
+    struct stat here {};
+    struct stat shm {};
+    if (::stat(dir.path().c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 ||
+        here.st_dev == shm.st_dev) {
+        GTEST_SKIP() << "no second volume at /dev/shm";
+    }
+    const fs::path other = "/dev/shm/corvelle-cli-link-" + std::to_string(::getpid());
+    writeFile(dir / "a/file.txt", "same");
+    writeFile(other / "file.txt", "same");
+    const CliResult linked = runIn({"-q", "--link", "a", other.native()});
+    EXPECT_EQ(linked.exitCode, 1);
+    EXPECT_NE(linked.err.find("another file system"), std::string::npos) << linked.err;
+    EXPECT_EQ(readFile(other / "file.txt"), "same");
+    fs::remove_all(other);
+}
+
+TEST_F(CliActions, aKillDuringLinkingNeverLosesAFile)
+{
+    for (int i = 0; i < 200; ++i) {
+        writeFile(dir / ("a/" + std::to_string(i) + ".dat"), "content " + std::to_string(i));
+    }
+    std::mt19937 random(5);
+    for (int round = 0; round < 15; ++round) {
+        // Fresh copies each round: the last round may have linked them.
+        fs::remove_all(dir / "b");
+        for (int i = 0; i < 200; ++i) {
+            writeFile(dir / ("b/" + std::to_string(i) + ".dat"), "content " + std::to_string(i));
+        }
+        RunningCli running({"-r", "-q", "--link", "a", "b"}, dir.path(), environment());
+        ::usleep(static_cast<useconds_t>(random() % 60'000));
+        running.signal(SIGKILL);
+        (void)running.finish();
+        for (int i = 0; i < 200; ++i) {
+            for (const char* side : {"a/", "b/"}) {
+                const fs::path file = dir / (side + std::to_string(i) + ".dat");
+                ASSERT_EQ(readFile(file), "content " + std::to_string(i))
+                    << file << " round " << round;
+            }
+        }
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+        EXPECT_EQ(entry.path().filename().native().find(".corvelle-link-"), std::string::npos)
+            << "a link left under its temporary name is harmless but noted: " << entry.path();
+    }
+}
+
+} // namespace
+} // namespace corvelle::test
