@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Times corvelle-cli side by side with jdupes, rdfind, rmlint and fdupes on the benchmark
-# corpora (many-small and mixed, seed 1, warm page cache), and checks that Corvelle finds the
-# expected groups. Corpora are generated once and reused, so reruns are quick.
+# Times corvelle-cli (as it lists, and with --verify) side by side with jdupes, rdfind, rmlint
+# and fdupes on the benchmark corpora (many-small and mixed, seed 1, warm page cache), checks
+# that Corvelle finds the expected groups, and that its verified sets (compared on size and
+# content alone, empty files left out, as jdupes and fdupes compare) are exactly theirs.
+# Corpora are generated once and reused, so reruns are quick.
 #
 # Usage: bench/compare-peers.sh [--runs N] [--dir DIR] [--cli PATH] [--profiles "A B"]
 #   --runs N        timed runs per tool and corpus (default 5, after one warm-up run)
@@ -73,6 +75,7 @@ command_for() {
     local tool=$1 corpus=$2
     case "$tool" in
     corvelle) echo "'$cli' -r -q --format tsv --work-dir '$work' '$corpus' > /dev/null" ;;
+    corvelle-verify) echo "'$cli' -r -q --verify --format tsv --work-dir '$work' '$corpus' > /dev/null" ;;
     jdupes) echo "jdupes -r '$corpus' > /dev/null" ;;
     rdfind) echo "cd '$work' && rdfind -dryrun true '$corpus' > /dev/null" ;;
     rmlint) echo "rmlint '$corpus' -o summary:'$work/rmlint.summary' -o json:'$work/rmlint.json' > /dev/null" ;;
@@ -115,7 +118,19 @@ print(d["groups"], d["redundant"])' "$summary")
     echo "== corvelle on $profile: $groups groups, $redundant redundant files: $verdict"
     printf '%s\tgroups\t%s\t%s\t%s\n' "$profile" "$groups" "$redundant" "$verdict" >>"$results"
 
-    for tool in corvelle "${peers[@]}"; do
+    # Verified sets against the peers' sets, where the peers are here.
+    "$cli" -r -q --verify --use size,crc --min-size 1 --format tsv --work-dir "$work" "$corpus" \
+        >"$work/verified.tsv"
+    for peer in jdupes fdupes; do
+        command -v "$peer" >/dev/null || continue
+        "$peer" -r -q "$corpus" >"$work/$peer.sets" 2>/dev/null
+        verdict=$(python3 "$repo/bench/same-sets.py" "$work/verified.tsv" "$work/$peer.sets")
+        echo "== corvelle --verify sets on $profile against $peer: $verdict"
+        [[ $verdict == ok* ]] || status=1
+        printf '%s\tsets\t%s\t%s\n' "$profile" "$peer" "$verdict" >>"$results"
+    done
+
+    for tool in corvelle corvelle-verify "${peers[@]}"; do
         cmd=$(command_for "$tool" "$corpus")
         hyperfine --warmup 1 --runs "$runs" --style basic --export-json "$work/time-$tool.json" \
             --command-name "$tool $profile" "$cmd"
@@ -132,19 +147,22 @@ echo "Seconds (mean ± stddev, min) over $runs runs, warm cache, $(nproc) cores:
 python3 - "$results" <<'EOF'
 import sys
 rows = [line.rstrip("\n").split("\t") for line in open(sys.argv[1])]
-times = [r for r in rows if r[1] != "groups"]
+times = [r for r in rows if r[1] not in ("groups", "sets")]
 checks = [r for r in rows if r[1] == "groups"]
+sets = [r for r in rows if r[1] == "sets"]
 print("%-12s %-10s %10s %8s %8s %s" % ("corpus", "tool", "mean", "stddev", "min", ""))
 for profile in dict.fromkeys(r[0] for r in times):
     mine = [r for r in times if r[0] == profile]
-    peers = [float(r[2]) for r in mine if r[1] != "corvelle"]
+    peers = [float(r[2]) for r in mine if not r[1].startswith("corvelle")]
     fastest = min(peers) if peers else None
     for r in mine:
         note = ""
-        if r[1] == "corvelle" and fastest:
+        if r[1].startswith("corvelle") and fastest:
             note = "%.2fx the fastest peer" % (float(r[2]) / fastest)
         print("%-12s %-10s %10s %8s %8s %s" % (r[0], r[1], r[2], r[3], r[4], note))
 for c in checks:
     print("corvelle on %s: %s groups, %s redundant files: %s" % (c[0], c[2], c[3], c[4]))
+for c in sets:
+    print("corvelle --verify sets on %s against %s: %s" % (c[0], c[2], c[3]))
 EOF
 exit "$status"

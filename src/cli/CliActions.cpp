@@ -4,6 +4,7 @@
 #include "CliTerminal.h"
 #include "catalogue/clsDatabase.h"
 #include "common/Hooks.h"
+#include "common/WorkerPool.h"
 #include "controls/GridModel.h"
 #include "controls/ListColumns.h"
 
@@ -68,16 +69,24 @@ std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, clsDataba
                                           const Options& options, const StopFlag& stop,
                                           GridModel& verified)
 {
-    std::vector<VerifiedSet> sets;
+    // The paths come from the catalogue here; the groups are then read on every core, each
+    // group on its own, since reading and comparing is most of the work.
+    std::vector<std::vector<VerifyCandidate>> groups;
     for (const auto& [group, rows] : rowsByGroup(duplicates)) {
-        if (stop.requested()) {
-            break;
-        }
-        std::vector<VerifyCandidate> candidates;
+        std::vector<VerifyCandidate>& candidates = groups.emplace_back();
         for (const int row : rows) {
             candidates.push_back(candidateOf(duplicates, row, catalogue));
         }
-        VerifyResult result = verifyGroup(candidates, &stop);
+    }
+    std::vector<VerifyResult> results(groups.size());
+    WorkerPool pool;
+    pool.forEach(groups.size(), [&](std::size_t i) {
+        if (!stop.requested()) {
+            results[i] = verifyGroup(groups[i], &stop);
+        }
+    });
+    std::vector<VerifiedSet> sets;
+    for (VerifyResult& result : results) {
         if (!options.quiet) {
             for (const LeftOut& left : result.leftOut) {
                 printMessageLine("left out '" + left.path + "': " + left.reason);
