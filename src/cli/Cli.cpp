@@ -286,9 +286,9 @@ StepResult openFiles(const Options& options, RunFiles& files)
     const fs::path catalogue =
         options.catalogue ? fs::path(*options.catalogue) : files.temporary->path() / "data.dat";
     try {
-        files.store.OpenProject(catalogue);
-        // A fresh catalogue for every run, as the window starts with one.
-        files.store.DeleteRecords();
+        // A fresh catalogue for every run, as the window starts with one; also after a run
+        // that was killed while it saved the catalogue.
+        files.store.openEmptied(catalogue);
     } catch (const NotACatalogue& error) {
         complain(std::string(error.what()) +
                  ": name a new file, or one that --catalogue made before (it is left as it is)");
