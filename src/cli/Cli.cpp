@@ -394,6 +394,23 @@ StepResult findDuplicates(const Options& options, RunFiles& files, TerminalDispl
     return std::nullopt;
 }
 
+/// A catalogue the user keeps is saved before the list is printed: a run whose catalogue
+/// could not be written (a full disk) fails, rather than print a list and leave a catalogue
+/// without its records.
+StepResult saveCatalogue(const Options& options, RunFiles& files)
+{
+    if (!options.catalogue) {
+        return std::nullopt; // a scratch catalogue, gone with the temporary folder
+    }
+    try {
+        files.store.CloseProject();
+    } catch (const std::exception& error) {
+        complain(error.what());
+        return exitFailed;
+    }
+    return std::nullopt;
+}
+
 /// Writes the output to stdout. Not through stdio, which resumes a write that a signal cut
 /// short: a Ctrl-C must end a write blocked on a pipe nobody reads for now.
 int printDuplicates(const GridModel& duplicates, const Options& options)
@@ -441,6 +458,9 @@ int runOptions(const Options& options)
     duplicates.ColumnFormat(dupeListFormat());
     if (const StepResult ended = findDuplicates(options, files, display, duplicates)) {
         return *ended;
+    }
+    if (const StepResult failed = saveCatalogue(options, files)) {
+        return *failed;
     }
     display.clear();
     return printDuplicates(duplicates, options);

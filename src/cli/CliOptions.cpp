@@ -410,7 +410,8 @@ cannot be read and folders that cannot be listed, with the reason.
 Exit status:
   0    the run completed, with or without duplicates (even if some files could
        not be read; those are reported on stderr)
-  1    a dedupe pass failed, or the output could not be written
+  1    a dedupe pass failed or the --catalogue file could not be saved (then no
+       list is printed), or the output could not be written
   2    usage error: unknown option, bad value, no criterion, a PATH that does not
        exist, a work folder that cannot be written, a catalogue that cannot be
        opened or a --catalogue file that is not a catalogue
