@@ -36,6 +36,8 @@ std::string failureReason(int error)
         return "the folder is inside itself";
     case readFailure::changedWhileRead:
         return "the file changed while it was read";
+    case readFailure::symbolicLink:
+        return "a symbolic link, which is not followed";
     default:
         return std::strerror(error);
     }
@@ -64,6 +66,8 @@ FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) co
     struct stat st {};
     if (::fstatat(dirFd, name, &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
         facts.error = errno;
+    } else if (S_ISLNK(st.st_mode)) {
+        facts.error = readFailure::symbolicLink; // put in the file's place since the listing
     } else if (!S_ISREG(st.st_mode)) {
         facts.error = readFailure::notRegularFile;
     } else {

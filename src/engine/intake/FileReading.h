@@ -69,6 +69,7 @@ inline constexpr int notRegularFile = -1;   ///< a folder, FIFO, socket or devic
 inline constexpr int endedEarly = -2;       ///< the file ended before its length said
 inline constexpr int folderLoop = -3;       ///< a folder met again inside itself
 inline constexpr int changedWhileRead = -4; ///< the file's length or time changed during the read
+inline constexpr int symbolicLink = -5;     ///< a symbolic link met inside a scan, not followed
 } // namespace readFailure
 
 /// The reason a read or listing failed, as a person reads it ("Permission denied").

@@ -19,8 +19,8 @@ struct IntakeFaults {
     std::function<bool(std::string_view folder)> listingFails;
     /// Files whose reading fails once this many bytes have been read (0: at once).
     std::function<std::optional<FileSize>(std::string_view fullPath)> readFailsAfter;
-    /// Called with a file's full path after it was listed (or named) and before it is
-    /// opened or its length read.
+    /// Called with a file's full path, or a folder's path with its final "/", after it was
+    /// listed (or named) and before it is opened or its length read.
     std::function<void(std::string_view fullPath)> beforeOpen;
     /// Called with a file's full path once the first piece of its checksum has been read,
     /// while the file is still open.

@@ -91,10 +91,20 @@ std::shared_ptr<FolderHandle> TreeWalker::openFolder(std::string path, int dirFd
     auto folder = std::make_shared<FolderHandle>();
     folder->path = std::move(path);
     error = EIO; // what an injected fault stands for
+    if (m_faults != nullptr && m_faults->beforeOpen) {
+        m_faults->beforeOpen(folder->path);
+    }
     if (!listingFaulted(m_faults, folder->path)) {
         const char* relative = name != nullptr ? name->c_str() : folder->path.c_str();
         folder->fd = UniqueFd(::openat(dirFd, relative, flags));
         error = folder->fd.valid() ? 0 : errno;
+        // A link (put in the folder's place since it was listed) fails with ENOTDIR or
+        // ELOOP; say what it is.
+        struct stat st {};
+        if ((error == ENOTDIR || error == ELOOP) && (flags & O_NOFOLLOW) != 0 &&
+            ::fstatat(dirFd, relative, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+            error = readFailure::symbolicLink;
+        }
     }
     return folder;
 }

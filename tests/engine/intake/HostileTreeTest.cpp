@@ -84,11 +84,44 @@ TEST(HostileTree, filesSwappedBetweenListingAndOpeningAreReportedNeverFollowedNo
             EXPECT_EQ(h.fullPaths(), std::vector<std::string>{dir + "1-kept.txt"});
             const std::vector<Reported> expected{
                 {"Error adding file '" + dir + "2-gone.txt'", "No such file or directory"},
-                {"Error adding file '" + dir + "3-link.txt'", "not a regular file"},
+                {"Error adding file '" + dir + "3-link.txt'",
+                 "a symbolic link, which is not followed"},
                 {"Error adding file '" + dir + "4-fifo.txt'", "not a regular file"}};
             EXPECT_EQ(reported(h.log), expected);
             EXPECT_EQ(intake->lngProcessed(), 1);
         }
+    }
+}
+
+TEST(HostileTree, aFolderSwappedAfterListingIsReportedAndNotEntered)
+{
+    for (const IntakeMode mode : {IntakeMode::Sequential, IntakeMode::ReadAhead}) {
+        SCOPED_TRACE(mode == IntakeMode::ReadAhead ? "read-ahead" : "sequential");
+        TempDir tree;
+        TempDir outside;
+        writeFile(outside / "secret.txt", "not in the tree");
+        const std::string dir = tree.path().string() + "/";
+        for (const char* name : {"kept/a.txt", "linked/a.txt", "filed/a.txt"}) {
+            writeFile(tree / name, "content");
+        }
+        IntakeFaults faults;
+        faults.beforeOpen = [&](std::string_view path) {
+            if (path == dir + "linked/") {
+                fs::remove_all(path);
+                fs::create_directory_symlink(outside.path(), tree / "linked");
+            } else if (path == dir + "filed/") {
+                fs::remove_all(path);
+                writeFile(tree / "filed", "now a file");
+            }
+        };
+        IntakeHarness h;
+        EXPECT_EQ(h.scan(mode, tree.path(), true, 0, faults), Outcome::Completed);
+
+        EXPECT_EQ(h.fullPaths(), std::vector<std::string>{dir + "kept/a.txt"});
+        const std::vector<Reported> expected{
+            {"Error scanning path '" + dir + "filed/'", "Not a directory"},
+            {"Error scanning path '" + dir + "linked/'", "a symbolic link, which is not followed"}};
+        EXPECT_EQ(reported(h.log), expected);
     }
 }
 
