@@ -314,5 +314,24 @@ TEST_F(Cli, aFolderThatFillsUpFailsTheRunNamingTheFileAndPrintsNoList)
     }
 }
 
+TEST_F(Cli, anOutputThatCannotBeWrittenFailsTheRun)
+{
+    writeFile(dir / "a.txt", "same content");
+    writeFile(dir / "b.txt", "same content");
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    if (full < 0) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    const test::TempDir capture;
+    const int err = ::open((capture / "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const pid_t child = test::startCli({"."}, dir.path(), environment(), full, err);
+    ::close(full);
+    ::close(err);
+    EXPECT_EQ(test::waitForExit(child), 1);
+    EXPECT_EQ(test::readFile(capture / "err"),
+              "corvelle-cli: cannot write the output: No space left on device\n");
+    EXPECT_FALSE(temporaryFilesLeft());
+}
+
 } // namespace
 } // namespace corvelle
