@@ -312,6 +312,25 @@ TEST_F(Cli, aFolderThatFillsUpFailsTheRunNamingTheFileAndPrintsNoList)
         EXPECT_EQ(r.errLines(), std::vector<std::string>{"corvelle-cli: " + c.message});
         EXPECT_FALSE(temporaryFilesLeft());
     }
+
+    // The private temporary folder on a disk that fills up: it is gone when the run ends
+    // (listed, inside the namespace, after the run: nothing may be left to list).
+    const std::string temporary = tmp.path().string();
+    const Launcher smallTemporary{"unshare", "-m", "sh", "-c",
+                                  "mount -t tmpfs -o size=64k tmpfs '" + temporary +
+                                      "' && { \"$0\" \"$@\"; code=$?; ls -A '" + temporary +
+                                      "' >&2; exit $code; }"};
+    const CliResult r = test::runCli({"--format", "tsv", dir.path().string()}, dir.path(),
+                                     environment(), smallTemporary);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    const std::vector<std::string> lines = r.errLines();
+    ASSERT_EQ(lines.size(), 1u) << r.err;
+    const std::string start = "corvelle-cli: Error occured exporting records to temp dupe check "
+                              "file: cannot write '" +
+                              temporary + "/corvelle-cli-";
+    EXPECT_EQ(lines[0].substr(0, start.size()), start);
+    EXPECT_TRUE(lines[0].ends_with("/dedupe.dat': No space left on device")) << lines[0];
 }
 
 TEST_F(Cli, anOutputThatCannotBeWrittenFailsTheRun)
