@@ -287,9 +287,9 @@ StepResult openFiles(const Options& options, RunFiles& files)
     const fs::path catalogue =
         options.catalogue ? fs::path(*options.catalogue) : files.temporary->path() / "data.dat";
     try {
-        files.store.OpenProject(catalogue);
-        // A fresh catalogue for every run, as the window starts with one.
-        files.store.DeleteRecords();
+        // A fresh catalogue for every run, as the window starts with one; also after a run
+        // that was killed while it saved the catalogue.
+        files.store.openEmptied(catalogue);
     } catch (const NotACatalogue& error) {
         complain(std::string(error.what()) +
                  ": name a new file, or one that --catalogue made before (it is left as it is)");
@@ -395,6 +395,23 @@ StepResult findDuplicates(const Options& options, RunFiles& files, TerminalDispl
     return std::nullopt;
 }
 
+/// A catalogue the user keeps is saved before the list is printed: a run whose catalogue
+/// could not be written (a full disk) fails, rather than print a list and leave a catalogue
+/// without its records.
+StepResult saveCatalogue(const Options& options, RunFiles& files)
+{
+    if (!options.catalogue) {
+        return std::nullopt; // a scratch catalogue, gone with the temporary folder
+    }
+    try {
+        files.store.CloseProject();
+    } catch (const std::exception& error) {
+        complain(error.what());
+        return exitFailed;
+    }
+    return std::nullopt;
+}
+
 /// Writes the output to stdout. Not through stdio, which resumes a write that a signal cut
 /// short: a Ctrl-C must end a write blocked on a pipe nobody reads for now.
 int printDuplicates(const GridModel& duplicates, const Options& options)
@@ -444,16 +461,23 @@ int runOptions(const Options& options)
     if (const StepResult ended = findDuplicates(options, files, display, duplicates)) {
         return *ended;
     }
+    // Verified before the catalogue is saved and closed: the paths come from it.
+    GridModel verified;
+    verified.ColumnFormat(dupeListFormat());
+    std::vector<VerifiedSet> sets;
+    if (options.verify) {
+        display.clear();
+        sets = verifyDuplicates(duplicates, files.store, options, g_stop, verified);
+        if (g_stop.requested()) {
+            return interruptedExitCode();
+        }
+    }
+    if (const StepResult failed = saveCatalogue(options, files)) {
+        return *failed;
+    }
     display.clear();
     if (!options.verify) {
         return printDuplicates(duplicates, options);
-    }
-    GridModel verified;
-    verified.ColumnFormat(dupeListFormat());
-    const std::vector<VerifiedSet> sets =
-        verifyDuplicates(duplicates, files.store, options, g_stop, verified);
-    if (g_stop.requested()) {
-        return interruptedExitCode();
     }
     const int printed = printDuplicates(verified, options);
     if (printed != exitCompleted || !options.action) {

@@ -472,7 +472,8 @@ summary go to stderr (with -q only what was skipped).
 Exit status:
   0    the run completed, with or without duplicates (even if some files could
        not be read; those are reported on stderr)
-  1    a dedupe pass failed, the output could not be written, or an action was
+  1    a dedupe pass failed or the --catalogue file could not be saved (then no
+       list is printed), the output could not be written, or an action was
        skipped or failed (each one named on stderr)
   2    usage error: unknown option, bad value, no criterion, a PATH that does not
        exist, a work folder that cannot be written, a catalogue that cannot be

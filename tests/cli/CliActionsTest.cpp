@@ -77,6 +77,17 @@ TEST_F(CliActions, trashGoesToTheDesktopsTrashAndADryRunTouchesNothing)
     EXPECT_NE(trashed.err.find("trashed 1 file (4 bytes freed)"), std::string::npos) << trashed.err;
 }
 
+TEST_F(CliActions, aKeptCatalogueIsSavedAfterTheVerificationThatReadsIt)
+{
+    writeFile(dir / "a/x.txt", "same");
+    writeFile(dir / "b/x.txt", "same");
+    const CliResult result =
+        runIn({"-r", "-q", "--delete", "--catalogue", (work / "cat.dat").native(), "a", "b"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_FALSE(fs::exists(dir / "b/x.txt"));
+    EXPECT_TRUE(fs::exists(work / "cat.dat"));
+}
+
 TEST_F(CliActions, aLinkAcrossFileSystemsIsSkippedAndTheRunSaysSo)
 {
     struct stat here {};

@@ -37,14 +37,20 @@ struct CliResult {
 /// Variables set for the program on top of the test's own environment ("NAME=value").
 using Environment = std::vector<std::string>;
 
+/// A command that runs the program for the test, before its own path and arguments: another
+/// user's identity, a private mount namespace ("setpriv", ...). Empty: the program itself.
+using Launcher = std::vector<std::string>;
+
 /// Starts corvelle-cli with `args` in `cwd`: stdin from /dev/null, stdout and stderr on the
 /// given descriptors. Returns its process ID.
 inline pid_t startCli(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                      const Environment& env, int out, int err)
+                      const Environment& env, int out, int err, const Launcher& launcher = {})
 {
-    std::vector<std::string> copies = args;
-    std::string program = CORVELLE_CLI_PATH;
-    std::vector<char*> argv{program.data()};
+    std::vector<std::string> copies = launcher;
+    copies.emplace_back(CORVELLE_CLI_PATH);
+    copies.insert(copies.end(), args.begin(), args.end());
+    std::string program = copies.front();
+    std::vector<char*> argv;
     for (std::string& arg : copies) {
         argv.push_back(arg.data());
     }
@@ -72,7 +78,7 @@ inline pid_t startCli(const std::vector<std::string>& args, const std::filesyste
             ::chdir(cwd.c_str()) != 0) {
             ::_exit(127);
         }
-        ::execve(program.c_str(), argv.data(), envp.data());
+        ::execvpe(program.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     return child;
@@ -91,7 +97,7 @@ inline int waitForExit(pid_t child)
 class RunningCli {
 public:
     RunningCli(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-               const Environment& env = {})
+               const Environment& env = {}, const Launcher& launcher = {})
     {
         int pipeEnds[2];
         if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
@@ -99,7 +105,7 @@ public:
         }
         m_output = pipeEnds[0];
         const int err = ::open(m_errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        m_child = startCli(args, cwd, env, pipeEnds[1], err);
+        m_child = startCli(args, cwd, env, pipeEnds[1], err, launcher);
         ::close(pipeEnds[1]);
         ::close(err);
     }
@@ -158,9 +164,9 @@ private:
 
 /// Runs corvelle-cli with `args` in the folder `cwd` to its end.
 inline CliResult runCli(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                        const Environment& env = {})
+                        const Environment& env = {}, const Launcher& launcher = {})
 {
-    return RunningCli(args, cwd, env).finish();
+    return RunningCli(args, cwd, env, launcher).finish();
 }
 
 /// Splits text at `separator`, dropping one empty piece after a final separator.

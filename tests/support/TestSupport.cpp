@@ -2,11 +2,15 @@
 
 #include "catalogue/RecordFiles.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <random>
 #include <stdexcept>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvelle::test {
 
@@ -20,19 +24,48 @@ TempDir::TempDir()
     m_path = pattern;
 }
 
+namespace {
+
+/// Empties the folder open on `dirFd`, one name at a time, so that a tree of any depth goes
+/// (a path deeper than the system resolves included). Folders get their permissions back
+/// first, should a test have taken them away.
+void removeInside(int dirFd)
+{
+    std::vector<std::string> names;
+    if (DIR* listing = ::fdopendir(::dup(dirFd))) {
+        while (const dirent* entry = ::readdir(listing)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") {
+                names.push_back(name);
+            }
+        }
+        ::closedir(listing);
+    }
+    for (const std::string& name : names) {
+        if (::unlinkat(dirFd, name.c_str(), 0) == 0) {
+            continue;
+        }
+        ::fchmodat(dirFd, name.c_str(), S_IRWXU, 0);
+        const int sub = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+        if (sub >= 0) {
+            removeInside(sub);
+            ::close(sub);
+        }
+        ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR);
+    }
+}
+
+} // namespace
+
 TempDir::~TempDir()
 {
-    std::error_code ignored;
-    // Give back permissions a test may have taken away, so everything can be removed.
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             m_path, std::filesystem::directory_options::skip_permission_denied, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ignored);
-        }
+    ::chmod(m_path.c_str(), S_IRWXU);
+    const int fd = ::open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        removeInside(fd);
+        ::close(fd);
     }
-    std::filesystem::remove_all(m_path, ignored);
+    ::rmdir(m_path.c_str());
 }
 
 void writeFile(const std::filesystem::path& file, std::string_view bytes)

@@ -3,12 +3,18 @@
 #include "catalogue/clsDatabase.h"
 
 #include "catalogue/DatabaseImpl.h"
+#include "common/PosixFile.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <numeric>
 #include <optional>
 #include <system_error>
+#include <unistd.h>
 
 namespace corvelle {
 namespace {
@@ -26,6 +32,33 @@ constexpr std::string_view kSchema =
     " CrcFailed INTEGER NOT NULL DEFAULT 0,"
     " Device INTEGER NOT NULL DEFAULT 0, Inode INTEGER NOT NULL DEFAULT 0);"
     "CREATE UNIQUE INDEX PrimaryKey ON FileList (Path, File, Extension, Size, CRC);";
+
+/// Marks the database files this store makes ("Crvl"), so that one can be told from any
+/// other database even when its pages are damaged: the mark sits in the file's first page,
+/// which every commit writes whole.
+constexpr std::uint32_t kApplicationId = 0x4372766C;
+
+/// Whether the file starts with the header of a database that this store made.
+bool madeByThisStore(const std::filesystem::path& file)
+{
+    constexpr std::string_view magic("SQLite format 3\0", 16);
+    constexpr std::size_t applicationIdOffset = 68;
+    std::array<unsigned char, applicationIdOffset + 4> header{};
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        return false;
+    }
+    const UniqueFd closer(fd);
+    if (::pread(fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
+        std::memcmp(header.data(), magic.data(), magic.size()) != 0) {
+        return false;
+    }
+    std::uint32_t id = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        id = (id << 8) | header[applicationIdOffset + i];
+    }
+    return id == kApplicationId;
+}
 
 /// The record a "SELECT Path, File, Extension, Size, CRC, CrcFailed, Device, Inode"
 /// statement stands on.
@@ -91,7 +124,8 @@ bool clsDatabase::Impl::hasCatalogueTable()
 
 void clsDatabase::Impl::createSchema()
 {
-    m_connection.execute("PRAGMA page_size=8192");
+    m_connection.execute("PRAGMA page_size=8192; PRAGMA application_id=" +
+                         std::to_string(kApplicationId));
     m_connection.execute(kSchema);
 }
 
@@ -403,6 +437,21 @@ clsDatabase::~clsDatabase()
 void clsDatabase::OpenProject(const std::filesystem::path& strFileName)
 {
     m_impl->open(strFileName);
+}
+
+void clsDatabase::openEmptied(const std::filesystem::path& file)
+{
+    if (madeByThisStore(file)) {
+        m_impl->close();
+        if (::truncate(file.c_str(), 0) != 0) {
+            throw StoreError("Catalogue error emptying '" + file.string() +
+                             "': " + std::strerror(errno));
+        }
+        m_impl->open(file);
+        return;
+    }
+    m_impl->open(file);
+    m_impl->removeAll();
 }
 
 void clsDatabase::CloseProject()

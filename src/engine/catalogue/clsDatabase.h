@@ -63,6 +63,11 @@ public:
     /// exist or is empty. An existing file opens with its first record current; one that is
     /// not a catalogue raises NotACatalogue.
     void OpenProject(const std::filesystem::path& strFileName);
+    /// Opens the catalogue file with no records in it, for a run that starts afresh. A file
+    /// this store made is begun again from nothing, even one that a run killed part-way left
+    /// damaged (its records were to go anyway); a catalogue of an earlier version is emptied;
+    /// a new or empty file is created. Anything else raises NotACatalogue and is left as it was.
+    void openEmptied(const std::filesystem::path& file);
     void CloseProject();
     [[nodiscard]] bool isOpen() const;
 

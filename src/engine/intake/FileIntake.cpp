@@ -63,7 +63,8 @@ IntakeRequest IntakeRequest::chosenFiles(std::string text, std::int32_t crcSize)
 void FileIntake::setFaults(IntakeFaults faults)
 {
     m_faults = std::move(faults);
-    m_hasFaults = m_faults.listingFails || m_faults.readFailsAfter;
+    m_hasFaults = m_faults.listingFails || m_faults.readFailsAfter || m_faults.beforeOpen ||
+                  m_faults.whileReading;
 }
 
 intake::ReadSettings FileIntake::readSettings() const

@@ -34,6 +34,10 @@ std::string failureReason(int error)
         return "the file ended before its length said";
     case readFailure::folderLoop:
         return "the folder is inside itself";
+    case readFailure::changedWhileRead:
+        return "the file changed while it was read";
+    case readFailure::symbolicLink:
+        return "a symbolic link, which is not followed";
     default:
         return std::strerror(error);
     }
@@ -48,21 +52,12 @@ FileReader::FileReader(const ReadSettings& settings, const Cancel* cancel)
 
 FileFacts FileReader::examineIn(const FolderHandle& folder, const std::string& name)
 {
-    return examine(folder.fd.get(), name.c_str(), false, injectedFailure(folder.path, name));
+    return examine(folder.fd.get(), name.c_str(), false, folder.path);
 }
 
 FileFacts FileReader::examinePath(const std::string& fullPath)
 {
-    return examine(AT_FDCWD, fullPath.c_str(), true, injectedFailure({}, fullPath));
-}
-
-std::optional<FileSize> FileReader::injectedFailure(std::string_view folder,
-                                                    std::string_view name) const
-{
-    if (m_faults == nullptr || !m_faults->readFailsAfter) {
-        return std::nullopt;
-    }
-    return m_faults->readFailsAfter(std::string(folder) + std::string(name));
+    return examine(AT_FDCWD, fullPath.c_str(), true, {});
 }
 
 FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) const
@@ -71,6 +66,8 @@ FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) co
     struct stat st {};
     if (::fstatat(dirFd, name, &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
         facts.error = errno;
+    } else if (S_ISLNK(st.st_mode)) {
+        facts.error = readFailure::symbolicLink; // put in the file's place since the listing
     } else if (!S_ISREG(st.st_mode)) {
         facts.error = readFailure::notRegularFile;
     } else {
@@ -82,8 +79,19 @@ FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) co
 }
 
 FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
-                              std::optional<FileSize> failAfter)
+                              std::string_view folder)
 {
+    std::optional<FileSize> failAfter;
+    std::string fullPath; // only for the test faults
+    if (m_faults != nullptr) {
+        fullPath = std::string(folder) + name;
+        if (m_faults->beforeOpen) {
+            m_faults->beforeOpen(fullPath);
+        }
+        if (m_faults->readFailsAfter) {
+            failAfter = m_faults->readFailsAfter(fullPath);
+        }
+    }
     if (m_crcSize <= 0) {
         return sizeOnly(dirFd, name, followLinks);
     }
@@ -166,7 +174,19 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
             break;
         }
         reg = crc::crc32Update(reg, m_buffer.data(), static_cast<std::size_t>(got));
+        if (done == 0 && m_faults != nullptr && m_faults->whileReading) {
+            m_faults->whileReading(fullPath);
+        }
         done += got;
+    }
+    // A file written to while it was read gives bytes of no one version of it: its length
+    // and checksum would describe a file that never was, and could match a file it is not.
+    struct stat after {};
+    if (!failed && (::fstat(fd, &after) != 0 || after.st_size != st.st_size ||
+                    after.st_mtim.tv_sec != st.st_mtim.tv_sec ||
+                    after.st_mtim.tv_nsec != st.st_mtim.tv_nsec)) {
+        failed = true;
+        error = readFailure::changedWhileRead;
     }
     if (failed) {
         facts.crc = FileFacts::Crc::Failed;

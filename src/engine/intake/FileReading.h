@@ -65,9 +65,11 @@ struct FileFacts {
 /// Failures that have no errno value of their own, as FileFacts::error and
 /// FolderListing::error give them (errno values are positive).
 namespace readFailure {
-inline constexpr int notRegularFile = -1; ///< a folder, FIFO, socket or device, not a file
-inline constexpr int endedEarly = -2;     ///< the file ended before its length said
-inline constexpr int folderLoop = -3;     ///< a folder met again inside itself
+inline constexpr int notRegularFile = -1;   ///< a folder, FIFO, socket or device, not a file
+inline constexpr int endedEarly = -2;       ///< the file ended before its length said
+inline constexpr int folderLoop = -3;       ///< a folder met again inside itself
+inline constexpr int changedWhileRead = -4; ///< the file's length or time changed during the read
+inline constexpr int symbolicLink = -5;     ///< a symbolic link met inside a scan, not followed
 } // namespace readFailure
 
 /// The reason a read or listing failed, as a person reads it ("Permission denied").
@@ -97,13 +99,10 @@ public:
     FileFacts examinePath(const std::string& fullPath);
 
 private:
-    FileFacts examine(int dirFd, const char* name, bool followLinks,
-                      std::optional<FileSize> failAfter);
+    /// `folder` is the path the name is relative to (empty for a full path); it is only put
+    /// together with the name for the test faults.
+    FileFacts examine(int dirFd, const char* name, bool followLinks, std::string_view folder);
     FileFacts sizeOnly(int dirFd, const char* name, bool followLinks) const;
-    /// The test fault for the file `folder` + `name`: reading fails after that many bytes.
-    /// Without faults no path is put together.
-    [[nodiscard]] std::optional<FileSize> injectedFailure(std::string_view folder,
-                                                          std::string_view name) const;
 
     std::int64_t m_crcSize;
     IntakeScope m_scope;

@@ -13,8 +13,10 @@ namespace corvelle::intake {
 namespace {
 
 /// Folders nearer the root than this keep their descriptor open while their sub-folders are
-/// walked, so those open relative to it. Deeper folders open by full path instead, which keeps
-/// a pathologically deep tree from running out of descriptors.
+/// walked, so those open relative to it. Deeper folders are reached name by name from the
+/// deepest held one instead, which keeps a pathologically deep tree from running out of
+/// descriptors, and its paths (which may be longer than the system resolves) from being
+/// resolved whole.
 constexpr std::size_t heldDepth = 64;
 
 bool listingFaulted(const IntakeFaults* faults, const std::string& folder)
@@ -73,7 +75,7 @@ bool TreeWalker::next(ScannedFolder& out)
             int error = 0;
             auto folder =
                 top.folder ? openFolder(std::move(path), top.folder->fd.get(), &name, flags, error)
-                           : openFolder(std::move(path), AT_FDCWD, nullptr, flags, error);
+                           : openDeep(std::move(path), name, flags, error);
             list(std::move(folder), error, out);
             return true;
         }
@@ -89,12 +91,57 @@ std::shared_ptr<FolderHandle> TreeWalker::openFolder(std::string path, int dirFd
     auto folder = std::make_shared<FolderHandle>();
     folder->path = std::move(path);
     error = EIO; // what an injected fault stands for
+    if (m_faults != nullptr && m_faults->beforeOpen) {
+        m_faults->beforeOpen(folder->path);
+    }
     if (!listingFaulted(m_faults, folder->path)) {
         const char* relative = name != nullptr ? name->c_str() : folder->path.c_str();
         folder->fd = UniqueFd(::openat(dirFd, relative, flags));
         error = folder->fd.valid() ? 0 : errno;
+        // A link (put in the folder's place since it was listed) fails with ENOTDIR or
+        // ELOOP; say what it is.
+        struct stat st {};
+        if ((error == ENOTDIR || error == ELOOP) && (flags & O_NOFOLLOW) != 0 &&
+            ::fstatat(dirFd, relative, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+            error = readFailure::symbolicLink;
+        }
     }
     return folder;
+}
+
+std::shared_ptr<FolderHandle> TreeWalker::openDeep(std::string path, const std::string& name,
+                                                   int flags, int& error) const
+{
+    std::size_t held = m_stack.size();
+    while (held > 0 && !m_stack[held - 1].folder) {
+        --held;
+    }
+    if (held == 0) {
+        return openFolder(std::move(path), AT_FDCWD, nullptr, flags, error);
+    }
+    int dirFd = m_stack[held - 1].folder->fd.get();
+    UniqueFd step;
+    for (std::size_t i = held; i < m_stack.size(); ++i) {
+        const Frame& frame = m_stack[i];
+        const std::string& parent = m_stack[i - 1].path;
+        const std::string part =
+            frame.path.substr(parent.size(), frame.path.size() - parent.size() - 1);
+        UniqueFd next(::openat(dirFd, part.c_str(), flags));
+        struct stat st {};
+        if (!next.valid() || ::fstat(next.get(), &st) != 0) {
+            error = errno;
+        } else if (st.st_dev != frame.device || st.st_ino != frame.inode) {
+            error = ENOENT; // not the folder that was listed there any more
+        } else {
+            step = std::move(next);
+            dirFd = step.get();
+            continue;
+        }
+        auto folder = std::make_shared<FolderHandle>();
+        folder->path = std::move(path);
+        return folder;
+    }
+    return openFolder(std::move(path), dirFd, &name, flags, error);
 }
 
 void TreeWalker::list(std::shared_ptr<FolderHandle> folder, int openError, ScannedFolder& out)

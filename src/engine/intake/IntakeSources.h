@@ -51,6 +51,11 @@ private:
     /// then why it could not be opened.
     std::shared_ptr<FolderHandle> openFolder(std::string path, int dirFd, const std::string* name,
                                              int flags, int& error) const;
+    /// A handle on the sub-folder `name` of the top frame, which holds no descriptor: reached
+    /// one name at a time from the deepest folder that holds one, each step checked to be the
+    /// folder that was listed, so that no path longer than one name is ever resolved.
+    std::shared_ptr<FolderHandle> openDeep(std::string path, const std::string& name, int flags,
+                                           int& error) const;
     /// Lists the opened folder into `out`, and keeps its sub-folders to walk next.
     void list(std::shared_ptr<FolderHandle> folder, int openError, ScannedFolder& out);
     /// Whether the folder is one of those whose sub-folders are being walked.

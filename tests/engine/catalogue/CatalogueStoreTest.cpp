@@ -204,6 +204,11 @@ TEST(CatalogueStoreUpgrade, aCatalogueWithoutPhysicalFilesGainsThemUnknown)
         ASSERT_TRUE(db.FindID(2_id)) << "opening " << opening;
         EXPECT_EQ(db.currentRecord().identity, (PhysicalFile{5, 6}));
     }
+    // Opened for a fresh run, it is emptied (it bears no mark of this store to start anew).
+    clsDatabase db;
+    db.openEmptied(file);
+    EXPECT_EQ(db.RecordCount(), 0);
+    EXPECT_EQ(db.AddRecord("/a/", "later", "", 3, 0), 3_id);
 }
 
 TEST(CatalogueStoreErrors, failuresNameTheFile)
@@ -232,18 +237,63 @@ TEST(CatalogueStoreErrors, aFileThatIsNoCatalogueIsRefusedAndLeftAsItWas)
                   SQLITE_OK);
         sqlite3_close(other);
     }
-    for (const char* name : {"text.dat", "other.db"}) {
-        clsDatabase db;
-        try {
-            db.OpenProject(dir / name);
-            FAIL() << name << " opened as a catalogue";
-        } catch (const NotACatalogue& e) {
-            EXPECT_EQ(e.file(), dir / name);
-            EXPECT_EQ(std::string(e.what()), "'" + (dir / name).string() + "' is not a catalogue");
+    const std::string otherBytes = test::readFile(dir / "other.db");
+    for (const bool emptied : {false, true}) {
+        for (const char* name : {"text.dat", "other.db"}) {
+            clsDatabase db;
+            try {
+                if (emptied) {
+                    db.openEmptied(dir / name);
+                } else {
+                    db.OpenProject(dir / name);
+                }
+                FAIL() << name << " opened as a catalogue";
+            } catch (const NotACatalogue& e) {
+                EXPECT_EQ(e.file(), dir / name);
+                EXPECT_EQ(std::string(e.what()),
+                          "'" + (dir / name).string() + "' is not a catalogue");
+            }
+            EXPECT_FALSE(db.isOpen());
         }
-        EXPECT_FALSE(db.isOpen());
     }
     EXPECT_EQ(test::readFile(dir / "text.dat"), text);
+    EXPECT_EQ(test::readFile(dir / "other.db"), otherBytes);
+}
+
+TEST(CatalogueStoreErrors, openingEmptiedStartsAfreshEvenFromTheDamageOfAKilledRun)
+{
+    test::TempDir dir;
+    const auto file = dir / "data.dat";
+    {
+        clsDatabase db;
+        db.OpenProject(file);
+        for (int i = 0; i < 3000; ++i) {
+            db.AddRecord("/some/folder/", "file " + std::to_string(i), ".txt", i, i);
+        }
+        db.CloseProject();
+    }
+    // A commit cut short leaves the first page written and the ones after it torn.
+    {
+        std::string bytes = test::readFile(file);
+        ASSERT_GT(bytes.size(), 3u * 8192);
+        std::fill(bytes.begin() + 8192, bytes.begin() + 3 * 8192, '\xAB');
+        test::writeFile(file, bytes);
+    }
+    EXPECT_THROW(
+        {
+            clsDatabase damaged;
+            damaged.OpenProject(file);
+            damaged.DeleteRecords();
+        },
+        StoreError);
+
+    for (int run = 0; run < 2; ++run) {
+        clsDatabase db;
+        db.openEmptied(file);
+        EXPECT_EQ(db.RecordCount(), 0) << "run " << run;
+        EXPECT_TRUE(db.AddRecord("/a/", "x", ".txt", 1, 0));
+        db.CloseProject();
+    }
 }
 
 TEST(CatalogueStoreErrors, anEmptyFileBecomesANewCatalogue)

@@ -1,0 +1,356 @@
+// corvelle-cli on trees that fight back: unreadable files and folders, awkward names and
+// paths, huge folders, read-only mounts, a run killed at any moment, and a work folder that
+// fills up. Whatever happens the user's files stay as they were, what could not be read is
+// said in one line, and no list is printed as complete when it is not.
+#include "CliFixture.h"
+#include "checksum/clsCRC.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <map>
+#include <random>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace corvelle {
+namespace {
+
+using test::Cli;
+using test::CliResult;
+using test::groupsOf;
+using test::Launcher;
+using test::RunningCli;
+using test::tsvRows;
+using test::under;
+using test::writeFile;
+namespace fs = std::filesystem;
+
+using Groups = std::set<std::set<std::string>>;
+
+/// Whether this process may make a private mount namespace and mount in it.
+bool canMountPrivately()
+{
+    return std::system("unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs /tmp' "
+                       ">/dev/null 2>&1") == 0;
+}
+
+/// A launcher that runs the program in a private mount namespace after a shell `setup`
+/// (its own mounts vanish with it).
+Launcher inPrivateMounts(const std::string& setup)
+{
+    return {"unshare", "-m", "sh", "-c", setup + " && exec \"$0\" \"$@\""};
+}
+
+/// The content of every file under `root`, by path.
+std::map<std::string, std::string> contentsOf(const fs::path& root)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file()) {
+            files[entry.path().string()] = test::readFile(entry.path());
+        }
+    }
+    return files;
+}
+
+// --- Files and folders that cannot be read ----------------------------------------------
+
+TEST_F(Cli, whatCannotBeReadIsReportedInOneLineEachAndLeftOutOfTheList)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run the program as another user";
+    }
+    writeFile(dir / "a/x.txt", "same content");
+    writeFile(dir / "b/x.txt", "same content");
+    writeFile(dir / "locked.txt", "same content");
+    writeFile(dir / "closed/x.txt", "same content");
+    // The program runs as nobody: everything it may read is readable by all, the work and
+    // temporary folders are writable by all.
+    for (const fs::path& folder : {dir.path(), dir / "a", dir / "b", work.path(), tmp.path()}) {
+        fs::permissions(folder, fs::perms::all);
+    }
+    fs::permissions(dir / "locked.txt", fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(dir / "closed", fs::perms::owner_all);
+    // A copy of the program that nobody may run, wherever the build folder lies.
+    const test::TempDir bin;
+    fs::permissions(bin.path(), fs::perms::all);
+    const fs::path program = bin / "corvelle-cli";
+    fs::copy_file(CORVELLE_CLI_PATH, program);
+    const Launcher asNobody{"setpriv",
+                            "--reuid=nobody",
+                            "--regid=nogroup",
+                            "--clear-groups",
+                            "sh",
+                            "-c",
+                            "shift; exec \"$0\" \"$@\"",
+                            program.string()};
+
+    const auto before = contentsOf(dir.path());
+    const CliResult r = test::runCli(
+        {"--work-dir", work.path().string(), "-r", "--format", "tsv", dir.path().string()},
+        dir.path(), environment(), asNobody);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(groupsOf(tsvRows(r.out)), (Groups{{under(dir, "a/x.txt"), under(dir, "b/x.txt")}}));
+    EXPECT_EQ(r.errLines(),
+              (std::vector<std::string>{"corvelle-cli: Error CRC'ing file '" +
+                                            under(dir, "locked.txt") + "': Permission denied",
+                                        "corvelle-cli: Error scanning path '" +
+                                            under(dir, "closed/") + "': Permission denied"}));
+    // Nothing written but the two work files, though the tree was writable by the program.
+    EXPECT_FALSE(temporaryFilesLeft());
+    EXPECT_EQ(contentsOf(work.path()).size(), 2u);
+    EXPECT_EQ(contentsOf(dir.path()), before);
+}
+
+// --- Awkward names, paths and folders -----------------------------------------------------
+
+TEST_F(Cli, longestNamesAndPathsWrittenAnyWayGiveTheSameRows)
+{
+    const std::string longName = std::string(251, 'n') + ".txt"; // 255 bytes, the most
+    writeFile(dir / "tree/one" / longName, "same content");
+    writeFile(dir / "tree/two" / longName, "same content");
+    fs::create_directories(dir / "tree/empty");
+    const Groups expected{{under(dir, "tree/one/" + longName), under(dir, "tree/two/" + longName)}};
+
+    for (const std::string& given :
+         {std::string("tree"), std::string("tree/"), std::string("tree/./"),
+          std::string("tree/empty/.."), dir.path().string() + "/tree//"}) {
+        const CliResult r = run({"-r", "--format", "tsv", given});
+        EXPECT_EQ(r.exitCode, 0) << given << ": " << r.err;
+        EXPECT_EQ(groupsOf(tsvRows(r.out)), expected) << given;
+    }
+    // The current folder, named ".", from inside the tree.
+    const CliResult here =
+        test::runCli({"-r", "--format", "tsv", "."}, dir / "tree", environment());
+    EXPECT_EQ(here.exitCode, 0) << here.err;
+    EXPECT_EQ(groupsOf(tsvRows(here.out)), expected);
+
+    // An empty folder: nothing to compare is an empty result, not a failure.
+    const CliResult empty = run({"--format", "tsv", "tree/empty/"});
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.out, "");
+    EXPECT_EQ(empty.errLines(),
+              std::vector<std::string>{
+                  "corvelle-cli: You must have at least added 2 files to dedupe (0 files "
+                  "catalogued)"});
+}
+
+TEST_F(Cli, aFolderOfAHundredThousandFilesIsReadWhole)
+{
+    constexpr int count = 100000;
+    const fs::path folder = dir / "many";
+    fs::create_directories(folder);
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(dirFd, 0);
+    for (int i = 0; i < count; ++i) {
+        // Empty files, all duplicates of each other: one group that must hold every one.
+        const std::string name = "f" + std::to_string(i) + ".dat";
+        const int fd = ::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    ::close(dirFd);
+
+    const CliResult r = run({"--format", "tsv", "many"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    // One row per file, every one in group 1 (the rows are counted, not parsed: a lighter
+    // check for a sanitizer build).
+    std::size_t rows = 0;
+    std::size_t inGroupOne = 0;
+    for (std::size_t start = 0; start < r.out.size();) {
+        const std::size_t end = r.out.find('\n', start);
+        const std::size_t group = r.out.find('\t', start) + 1;
+        ++rows;
+        inGroupOne += r.out.compare(group, 2, "1\t") == 0 ? 1 : 0;
+        start = end == std::string::npos ? r.out.size() : end + 1;
+    }
+    EXPECT_EQ(rows, std::size_t{count});
+    EXPECT_EQ(inGroupOne, std::size_t{count});
+}
+
+TEST_F(Cli, aTreeOnAReadOnlyMountIsReadAsAnyOther)
+{
+    if (!canMountPrivately()) {
+        GTEST_SKIP() << "cannot make a private mount namespace here (unshare -m)";
+    }
+    test::buildSmallTree(dir);
+    const std::string tree = dir.path().string();
+    const CliResult normal = runWithWorkDir({"-r", "--format", "tsv", tree});
+    ASSERT_EQ(normal.exitCode, 0) << normal.err;
+
+    const Launcher readOnly = inPrivateMounts("mount --bind '" + tree + "' '" + tree +
+                                              "' && mount -o remount,ro,bind '" + tree + "'");
+    const CliResult r =
+        test::runCli({"--work-dir", work.path().string(), "-r", "--format", "tsv", tree},
+                     dir.path(), environment(), readOnly);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, normal.out);
+    EXPECT_EQ(groupsOf(tsvRows(r.out)).size(), 2u);
+}
+
+// --- Crashes and a full disk ----------------------------------------------------------------
+
+/// Small files in several folders, with duplicates among them.
+void buildKillTree(const test::TempDir& dir)
+{
+    for (int i = 0; i < 40; ++i) {
+        const int kind = i % 15; // files 15 apart are duplicates
+        const auto bytes = test::randomBytes(static_cast<std::size_t>(1000 + (kind % 7) * 3000),
+                                             static_cast<std::uint32_t>(kind));
+        writeFile(dir / ("d" + std::to_string(i % 6)) / ("f" + std::to_string(i) + ".bin"),
+                  std::string(bytes.begin(), bytes.end()));
+    }
+}
+
+TEST_F(Cli, aRunKilledAtAnyMomentLeavesTheTreeAsItWasAndTheNextRunSucceeds)
+{
+    buildKillTree(dir);
+    const auto before = contentsOf(dir.path());
+    const std::vector<std::string> args{
+        "--work-dir", work.path().string(), "--catalogue", (work / "catalogue.db").string(),
+        "-r",         "--format",           "tsv",         dir.path().string()};
+    const auto started = std::chrono::steady_clock::now();
+    const CliResult first = run(args);
+    const auto runTime = std::chrono::steady_clock::now() - started;
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    const Groups expected = groupsOf(tsvRows(first.out));
+    ASSERT_FALSE(expected.empty());
+
+    // Moments spread over a whole run (intake, the passes, the output), and a little past.
+    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(runTime) * 5 / 4;
+    // The loop is bounded in time as well as in count, however slow the machine.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<std::int64_t> moment(0, std::max<std::int64_t>(span.count(), 1));
+    for (int kill = 0; kill < 50 && std::chrono::steady_clock::now() < deadline; ++kill) {
+        SCOPED_TRACE("kill " + std::to_string(kill));
+        {
+            RunningCli running(args, dir.path(), environment());
+            std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+            running.signal(SIGKILL);
+            running.finish();
+        }
+        ASSERT_EQ(contentsOf(dir.path()), before);
+        const CliResult next = run(args);
+        ASSERT_EQ(next.exitCode, 0) << next.err;
+        ASSERT_EQ(groupsOf(tsvRows(next.out)), expected);
+    }
+    EXPECT_FALSE(temporaryFilesLeft());
+}
+
+TEST_F(Cli, aCatalogueLeftDamagedByAKilledRunIsStartedAfresh)
+{
+    test::buildSmallTree(dir);
+    const fs::path catalogue = work / "catalogue.db";
+    const std::vector<std::string> args{
+        "--work-dir", work.path().string(), "--catalogue", catalogue.string(),
+        "-r",         "--format",           "tsv",         "."};
+    const CliResult first = run(args);
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    // A run killed while it saved the catalogue leaves its first page written and the pages
+    // after it torn.
+    std::string bytes = test::readFile(catalogue);
+    ASSERT_GE(bytes.size(), 2u * 8192);
+    std::fill(bytes.begin() + 8192, bytes.end(), '\xAB');
+    writeFile(catalogue, bytes);
+
+    const CliResult next = run(args);
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    EXPECT_EQ(next.err, "");
+    EXPECT_EQ(next.out, first.out);
+}
+
+TEST_F(Cli, aFolderThatFillsUpFailsTheRunNamingTheFileAndPrintsNoList)
+{
+    if (!canMountPrivately()) {
+        GTEST_SKIP() << "cannot make a private mount namespace here (unshare -m)";
+    }
+    // 300 files of one content: an export of 300 × 613 = 183,900 bytes (45 pages of 4 KiB)
+    // and 299 pairs of 8 bytes.
+    for (int i = 0; i < 300; ++i) {
+        writeFile(dir / ("a-somewhat-longer-file-name-" + std::to_string(i) + ".txt"),
+                  "same content");
+    }
+    const test::TempDir keep;
+    const std::string workDir = work.path().string();
+    const std::string catalogue = keep.path().string() + "/catalogue.db";
+    struct Case {
+        std::string mounted; // the folder on a small disk, and its size
+        std::string size;
+        std::vector<std::string> options;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {workDir,
+         "64k",
+         {"--work-dir", workDir},
+         "Error occured exporting records to temp dupe check file: cannot write '" + workDir +
+             "/dedupe.dat': No space left on device"},
+        {workDir,
+         "184320",
+         {"--work-dir", workDir},
+         "Error creating duplicate list: cannot write '" + workDir +
+             "/dupelist.dat': No space left on device"},
+        // Room for a new catalogue, not for its records.
+        {keep.path().string(),
+         "40k",
+         {"--catalogue", catalogue},
+         "Catalogue error saving '" + catalogue + "': database or disk is full"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        const Launcher smallDisk =
+            inPrivateMounts("mount -t tmpfs -o size=" + c.size + " tmpfs '" + c.mounted + "'");
+        std::vector<std::string> args = c.options;
+        args.insert(args.end(), {"--format", "tsv", dir.path().string()});
+        const CliResult r = test::runCli(args, dir.path(), environment(), smallDisk);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, ""); // no list at all rather than part of one
+        EXPECT_EQ(r.errLines(), std::vector<std::string>{"corvelle-cli: " + c.message});
+        EXPECT_FALSE(temporaryFilesLeft());
+    }
+
+    // The private temporary folder on a disk that fills up: it is gone when the run ends
+    // (listed, inside the namespace, after the run: nothing may be left to list).
+    const std::string temporary = tmp.path().string();
+    const Launcher smallTemporary{"unshare", "-m", "sh", "-c",
+                                  "mount -t tmpfs -o size=64k tmpfs '" + temporary +
+                                      "' && { \"$0\" \"$@\"; code=$?; ls -A '" + temporary +
+                                      "' >&2; exit $code; }"};
+    const CliResult r = test::runCli({"--format", "tsv", dir.path().string()}, dir.path(),
+                                     environment(), smallTemporary);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    const std::vector<std::string> lines = r.errLines();
+    ASSERT_EQ(lines.size(), 1u) << r.err;
+    const std::string start = "corvelle-cli: Error occured exporting records to temp dupe check "
+                              "file: cannot write '" +
+                              temporary + "/corvelle-cli-";
+    EXPECT_EQ(lines[0].substr(0, start.size()), start);
+    EXPECT_TRUE(lines[0].ends_with("/dedupe.dat': No space left on device")) << lines[0];
+}
+
+TEST_F(Cli, anOutputThatCannotBeWrittenFailsTheRun)
+{
+    writeFile(dir / "a.txt", "same content");
+    writeFile(dir / "b.txt", "same content");
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    if (full < 0) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    const test::TempDir capture;
+    const int err = ::open((capture / "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const pid_t child = test::startCli({"."}, dir.path(), environment(), full, err);
+    ::close(full);
+    ::close(err);
+    EXPECT_EQ(test::waitForExit(child), 1);
+    EXPECT_EQ(test::readFile(capture / "err"),
+              "corvelle-cli: cannot write the output: No space left on device\n");
+    EXPECT_FALSE(temporaryFilesLeft());
+}
+
+} // namespace
+} // namespace corvelle
