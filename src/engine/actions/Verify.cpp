@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,7 +89,11 @@ std::vector<std::vector<std::size_t>> compareSideBySide(std::vector<OpenFile>& m
     for (std::size_t i = 0; i < members.size(); ++i) {
         classes[0].push_back(i);
     }
-    std::vector<std::string> buffers(members.size());
+    // One block per member, side by side, left uninitialised: every byte compared was read.
+    const auto blockSize = static_cast<std::size_t>(std::min<std::int64_t>(kBlock, size));
+    const std::unique_ptr<char[]> arena(
+        new char[std::max<std::size_t>(1, members.size() * blockSize)]);
+    const auto buffer = [&](std::size_t i) { return arena.get() + i * blockSize; };
     for (std::int64_t offset = 0; offset < size && !classes.empty(); offset += kBlock) {
         if (stop != nullptr && stop->requested()) {
             return {};
@@ -98,15 +103,13 @@ std::vector<std::vector<std::size_t>> compareSideBySide(std::vector<OpenFile>& m
         for (const std::vector<std::size_t>& members_of : classes) {
             std::vector<std::vector<std::size_t>> parts;
             for (const std::size_t i : members_of) {
-                std::string& buffer = buffers[i];
-                buffer.resize(length);
                 std::string reason;
-                if (!readBlock(members[i], buffer.data(), length, offset, reason)) {
+                if (!readBlock(members[i], buffer(i), length, offset, reason)) {
                     result.leftOut.push_back({members[i].file.row, members[i].file.path, reason});
                     continue;
                 }
                 const auto same = std::find_if(parts.begin(), parts.end(), [&](const auto& part) {
-                    return std::memcmp(buffers[part.front()].data(), buffer.data(), length) == 0;
+                    return std::memcmp(buffer(part.front()), buffer(i), length) == 0;
                 });
                 if (same == parts.end()) {
                     parts.push_back({i});
