@@ -461,13 +461,12 @@ int runOptions(const Options& options)
     if (const StepResult ended = findDuplicates(options, files, display, duplicates)) {
         return *ended;
     }
-    // Verified before the catalogue is saved and closed: the paths come from it.
     GridModel verified;
     verified.ColumnFormat(dupeListFormat());
     std::vector<VerifiedSet> sets;
     if (options.verify) {
         display.clear();
-        sets = verifyDuplicates(duplicates, files.store, options, g_stop, verified);
+        sets = verifyDuplicates(duplicates, options, g_stop, verified);
         if (g_stop.requested()) {
             return interruptedExitCode();
         }

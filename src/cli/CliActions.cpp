@@ -2,7 +2,6 @@
 
 #include "CliOutput.h"
 #include "CliTerminal.h"
-#include "catalogue/clsDatabase.h"
 #include "common/Hooks.h"
 #include "common/WorkerPool.h"
 #include "controls/GridModel.h"
@@ -23,17 +22,16 @@ std::map<std::int32_t, std::vector<int>> rowsByGroup(const GridModel& duplicates
     return groups;
 }
 
-/// A row's file as the catalogue holds it (the list's cells are the same bytes, but the
-/// catalogue is where they come from).
-VerifyCandidate candidateOf(const GridModel& duplicates, int row, clsDatabase& catalogue)
+/// A row's file. The list's cells hold the catalogue's bytes as they are (nothing in this
+/// program's list is escaped or shortened), so they name exactly the file catalogued.
+VerifyCandidate candidateOf(const GridModel& duplicates, int row)
 {
     VerifyCandidate candidate;
     candidate.row = row;
-    if (catalogue.FindID(duplicates.recordIdAt(row))) {
-        const CatalogueRecord& record = catalogue.currentRecord();
-        candidate.path = record.path + record.file + record.extension;
-        candidate.size = record.size;
-    }
+    candidate.path = duplicates.CellText(row, columnIndex(DupeColumn::Path)) +
+                     duplicates.CellText(row, columnIndex(DupeColumn::FileName)) +
+                     duplicates.CellText(row, columnIndex(DupeColumn::Extension));
+    candidate.size = duplicates.recordAt(row).size;
     return candidate;
 }
 
@@ -65,17 +63,16 @@ const char* verb(CopyAction action)
 
 } // namespace
 
-std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, clsDatabase& catalogue,
-                                          const Options& options, const StopFlag& stop,
-                                          GridModel& verified)
+std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, const Options& options,
+                                          const StopFlag& stop, GridModel& verified)
 {
-    // The paths come from the catalogue here; the groups are then read on every core, each
-    // group on its own, since reading and comparing is most of the work.
+    // The groups are read on every core, each group on its own, since reading and comparing
+    // is most of the work.
     std::vector<std::vector<VerifyCandidate>> groups;
     for (const auto& [group, rows] : rowsByGroup(duplicates)) {
         std::vector<VerifyCandidate>& candidates = groups.emplace_back();
         for (const int row : rows) {
-            candidates.push_back(candidateOf(duplicates, row, catalogue));
+            candidates.push_back(candidateOf(duplicates, row));
         }
     }
     std::vector<VerifyResult> results(groups.size());

@@ -9,7 +9,6 @@
 
 namespace corvelle {
 class StopFlag;
-class clsDatabase;
 class GridModel;
 } // namespace corvelle
 
@@ -17,9 +16,8 @@ namespace corvelle::cli {
 
 /// The verified sets of the list's groups, in the list's order, and `verified` filled with
 /// them as groups renumbered from 1. Each file left out is named on stderr (unless quiet).
-std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, clsDatabase& catalogue,
-                                          const Options& options, const StopFlag& stop,
-                                          GridModel& verified);
+std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, const Options& options,
+                                          const StopFlag& stop, GridModel& verified);
 
 /// Acts on the copies of every set, one file kept in each. Says on stderr what it did (or, in
 /// a dry run, what it would do) and sums up, unless quiet; every file skipped is named. True
