@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kColumns = static_cast<int>(dupeColumnHeaders.size());
 
-const std::string& cell(const GridModel& grid, int row, DupeColumn column)
+std::string_view cell(const GridModel& grid, int row, DupeColumn column)
 {
     return grid.CellText(row, columnIndex(column));
 }
@@ -98,8 +98,10 @@ void appendJsonNumber(std::string& out, std::string_view key, std::int64_t value
 
 std::string fullPathOf(const GridModel& grid, int row)
 {
-    return cell(grid, row, DupeColumn::Path) + cell(grid, row, DupeColumn::FileName) +
-           cell(grid, row, DupeColumn::Extension);
+    std::string path(cell(grid, row, DupeColumn::Path));
+    path += cell(grid, row, DupeColumn::FileName);
+    path += cell(grid, row, DupeColumn::Extension);
+    return path;
 }
 
 /// Every data row, its cells escaped and joined as the format writes them.
