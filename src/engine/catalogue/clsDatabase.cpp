@@ -264,25 +264,6 @@ const CatalogueRecord& clsDatabase::Impl::current()
     return *m_current;
 }
 
-std::vector<std::optional<CatalogueRecord>>
-clsDatabase::Impl::fetch(const std::vector<RecordId>& ascendingIds)
-{
-    requireOpen();
-    std::vector<std::optional<CatalogueRecord>> records(ascendingIds.size());
-    for (std::size_t k = 0; k < ascendingIds.size(); ++k) {
-        const RecordId id = ascendingIds[k];
-        if (m_ids.find(id) == IdKeyset::npos) {
-            continue;
-        }
-        sqlite::ResetGuard guard(m_selectOne);
-        m_selectOne.bind(1, id.value());
-        if (m_selectOne.step()) {
-            records[k] = selectedRecord(m_selectOne, id);
-        }
-    }
-    return records;
-}
-
 std::vector<PhysicalFile> clsDatabase::Impl::physicalFilesOf(const std::vector<RecordId>& ids)
 {
     requireOpen();
