@@ -248,8 +248,9 @@ struct MillionRows {
 
 MillionRows& millionRows()
 {
-    static MillionRows rows;
-    return rows;
+    // Never destroyed: a widget destroyed at exit, after the application object, crashes.
+    static MillionRows* rows = new MillionRows;
+    return *rows;
 }
 
 void BM_MillionRows_ScrollToEnd(benchmark::State& state)

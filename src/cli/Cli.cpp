@@ -412,26 +412,34 @@ StepResult saveCatalogue(const Options& options, RunFiles& files)
     return std::nullopt;
 }
 
-/// Writes the output to stdout. Not through stdio, which resumes a write that a signal cut
-/// short: a Ctrl-C must end a write blocked on a pipe nobody reads for now.
+/// Writes the output to stdout, piece by piece as it is formatted. Not through stdio, which
+/// resumes a write that a signal cut short: a Ctrl-C must end a write blocked on a pipe nobody
+/// reads for now.
 int printDuplicates(const GridModel& duplicates, const Options& options)
 {
-    const std::string output =
-        formatDuplicates(duplicates, options.format, options.settings, options.verify);
     installSignalHandlers(false);
-    std::size_t done = 0;
-    while (done < output.size() && g_signal.load() == 0) {
-        const ssize_t wrote = ::write(STDOUT_FILENO, output.data() + done, output.size() - done);
-        if (wrote >= 0) {
-            done += static_cast<std::size_t>(wrote);
-        } else if (errno == EPIPE) {
-            // The reader has gone, as with "| head": the end a SIGPIPE would have made.
-            int none = 0;
-            g_signal.compare_exchange_strong(none, SIGPIPE);
-        } else if (errno != EINTR) {
-            complain(std::string("cannot write the output: ") + std::strerror(errno));
-            return exitFailed;
+    bool failed = false;
+    const auto write = [&](std::string_view piece) {
+        std::size_t done = 0;
+        while (done < piece.size() && g_signal.load() == 0) {
+            const ssize_t wrote = ::write(STDOUT_FILENO, piece.data() + done, piece.size() - done);
+            if (wrote >= 0) {
+                done += static_cast<std::size_t>(wrote);
+            } else if (errno == EPIPE) {
+                // The reader has gone, as with "| head": the end a SIGPIPE would have made.
+                int none = 0;
+                g_signal.compare_exchange_strong(none, SIGPIPE);
+            } else if (errno != EINTR) {
+                complain(std::string("cannot write the output: ") + std::strerror(errno));
+                failed = true;
+                return false;
+            }
         }
+        return g_signal.load() == 0;
+    };
+    writeDuplicates(duplicates, options.format, options.settings, write, options.verify);
+    if (failed) {
+        return exitFailed;
     }
     return g_signal.load() != 0 ? interruptedExitCode() : exitCompleted;
 }

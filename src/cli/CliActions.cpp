@@ -28,9 +28,9 @@ VerifyCandidate candidateOf(const GridModel& duplicates, int row)
 {
     VerifyCandidate candidate;
     candidate.row = row;
-    candidate.path = duplicates.CellText(row, columnIndex(DupeColumn::Path)) +
-                     duplicates.CellText(row, columnIndex(DupeColumn::FileName)) +
-                     duplicates.CellText(row, columnIndex(DupeColumn::Extension));
+    candidate.path = std::string(duplicates.CellText(row, columnIndex(DupeColumn::Path)));
+    candidate.path += duplicates.CellText(row, columnIndex(DupeColumn::FileName));
+    candidate.path += duplicates.CellText(row, columnIndex(DupeColumn::Extension));
     candidate.size = duplicates.recordAt(row).size;
     return candidate;
 }
@@ -103,8 +103,9 @@ std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, const Opt
         for (const VerifiedFile& file : sets[i]) {
             std::vector<std::string> cells;
             for (int col = 0; col < duplicates.ColCount(); ++col) {
-                cells.push_back(col == groupColumn ? std::to_string(group)
-                                                   : duplicates.CellText(file.row, col));
+                cells.push_back(col == groupColumn
+                                    ? std::to_string(group)
+                                    : std::string(duplicates.CellText(file.row, col)));
             }
             RowRecord record = duplicates.recordAt(file.row);
             record.group = group;

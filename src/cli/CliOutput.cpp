@@ -13,8 +13,47 @@ namespace corvelle::cli {
 namespace {
 
 constexpr int kColumns = static_cast<int>(dupeColumnHeaders.size());
+constexpr std::size_t kPieceBytes = std::size_t{64} * 1024;
 
-const std::string& cell(const GridModel& grid, int row, DupeColumn column)
+/// The output being written: text collects here and goes to the sink once a piece is full.
+class Output {
+public:
+    explicit Output(const OutputSink& sink)
+        : m_sink(sink)
+    {
+        m_text.reserve(kPieceBytes + kPieceBytes / 4);
+    }
+    std::string& text() { return m_text; }
+    /// Whether the sink still takes pieces; hands the text over once a piece is full.
+    bool open()
+    {
+        if (m_open && m_text.size() >= kPieceBytes) {
+            hand();
+        }
+        return m_open;
+    }
+    /// Hands over the rest; false when the sink stopped the output.
+    bool finish()
+    {
+        if (m_open && !m_text.empty()) {
+            hand();
+        }
+        return m_open;
+    }
+
+private:
+    void hand()
+    {
+        m_open = m_sink(m_text);
+        m_text.clear();
+    }
+
+    const OutputSink& m_sink;
+    std::string m_text;
+    bool m_open = true;
+};
+
+std::string_view cell(const GridModel& grid, int row, DupeColumn column)
 {
     return grid.CellText(row, columnIndex(column));
 }
@@ -98,16 +137,19 @@ void appendJsonNumber(std::string& out, std::string_view key, std::int64_t value
 
 std::string fullPathOf(const GridModel& grid, int row)
 {
-    return cell(grid, row, DupeColumn::Path) + cell(grid, row, DupeColumn::FileName) +
-           cell(grid, row, DupeColumn::Extension);
+    std::string path(cell(grid, row, DupeColumn::Path));
+    path += cell(grid, row, DupeColumn::FileName);
+    path += cell(grid, row, DupeColumn::Extension);
+    return path;
 }
 
 /// Every data row, its cells escaped and joined as the format writes them.
 template <class Escape>
-std::string joinRows(const GridModel& grid, char separator, std::string_view lineEnd, Escape escape)
+void joinRows(Output& output, const GridModel& grid, char separator, std::string_view lineEnd,
+              Escape escape)
 {
-    std::string out;
-    for (int row = 1; row < grid.RowCount(); ++row) {
+    std::string& out = output.text();
+    for (int row = 1; row < grid.RowCount() && output.open(); ++row) {
         for (int col = 0; col < kColumns; ++col) {
             if (col > 0) {
                 out += separator;
@@ -116,23 +158,24 @@ std::string joinRows(const GridModel& grid, char separator, std::string_view lin
         }
         out += lineEnd;
     }
-    return out;
 }
 
-std::string formatTsv(const GridModel& grid)
+void writeTsv(Output& output, const GridModel& grid)
 {
-    return joinRows(grid, '\t', "\n", escapeTsv);
+    joinRows(output, grid, '\t', "\n", escapeTsv);
 }
 
-std::string formatCsv(const GridModel& grid)
+void writeCsv(Output& output, const GridModel& grid)
 {
-    std::string out;
+    std::string& out = output.text();
+    bool first = true;
     for (const std::string_view header : dupeColumnHeaders) {
-        out += out.empty() ? "" : ",";
+        out += first ? "" : ",";
         out += header;
+        first = false;
     }
     out += "\r\n";
-    return out + joinRows(grid, ',', "\r\n", escapeCsv);
+    joinRows(output, grid, ',', "\r\n", escapeCsv);
 }
 
 void appendJsonFile(std::string& out, const GridModel& grid, int row)
@@ -155,11 +198,15 @@ void appendJsonFile(std::string& out, const GridModel& grid, int row)
     out += '}';
 }
 
-std::string formatJson(const GridModel& grid)
+void writeJson(Output& output, const GridModel& grid)
 {
-    std::string out = "{\"groups\": [";
+    std::string& out = output.text();
+    out += "{\"groups\": [";
     bool first = true;
     forEachGroup(grid, [&](std::int32_t group, int row, int end) {
+        if (!output.open()) {
+            return;
+        }
         out += first ? "\n  {" : "\n  ]},\n  {";
         first = false;
         appendJsonNumber(out, "group", group);
@@ -170,7 +217,6 @@ std::string formatJson(const GridModel& grid)
         }
     });
     out += first ? "]}\n" : "\n  ]}\n]}\n";
-    return out;
 }
 
 std::string bytesText(FileSize size)
@@ -196,21 +242,23 @@ void appendTextGroup(std::string& out, const GridModel& grid, std::int32_t group
     out += "\n";
 }
 
-std::string formatText(const GridModel& grid, const DedupeSettings& settings, bool verified)
+void writeText(Output& output, const GridModel& grid, const DedupeSettings& settings, bool verified)
 {
-    std::string out;
-    forEachGroup(grid, [&](std::int32_t group, int row, int end) {
-        appendTextGroup(out, grid, group, row, end);
-    });
+    std::string& out = output.text();
     const DuplicateCounts counts = countDuplicates(grid);
     if (counts.groups == 0) {
-        return "No duplicates found.\n";
+        out += "No duplicates found.\n";
+        return;
     }
+    forEachGroup(grid, [&](std::int32_t group, int row, int end) {
+        if (output.open()) {
+            appendTextGroup(out, grid, group, row, end);
+        }
+    });
     out += counted(static_cast<std::int64_t>(counts.groups), "group") + ", " +
            counted(static_cast<std::int64_t>(counts.redundant()), "redundant file") + " taking " +
            bytesText(counts.redundantBytes) + ".\n";
     out += (verified ? std::string(verifiedBasis) : matchBasis(settings, counts.largest)) + "\n";
-    return out;
 }
 
 /// "a, b and c".
@@ -310,20 +358,39 @@ std::string matchBasis(const DedupeSettings& settings, FileSize largest)
     return "Matched on " + listed(criteria) + ": " + caveat + ".";
 }
 
+bool writeDuplicates(const GridModel& duplicates, OutputFormat format,
+                     const DedupeSettings& settings, const OutputSink& sink, bool verified)
+{
+    Output output(sink);
+    switch (format) {
+    case OutputFormat::Tsv:
+        writeTsv(output, duplicates);
+        break;
+    case OutputFormat::Csv:
+        writeCsv(output, duplicates);
+        break;
+    case OutputFormat::Json:
+        writeJson(output, duplicates);
+        break;
+    case OutputFormat::Text:
+        writeText(output, duplicates, settings, verified);
+        break;
+    }
+    return output.finish();
+}
+
 std::string formatDuplicates(const GridModel& duplicates, OutputFormat format,
                              const DedupeSettings& settings, bool verified)
 {
-    switch (format) {
-    case OutputFormat::Tsv:
-        return formatTsv(duplicates);
-    case OutputFormat::Csv:
-        return formatCsv(duplicates);
-    case OutputFormat::Json:
-        return formatJson(duplicates);
-    case OutputFormat::Text:
-        break;
-    }
-    return formatText(duplicates, settings, verified);
+    std::string all;
+    writeDuplicates(
+        duplicates, format, settings,
+        [&](std::string_view piece) {
+            all += piece;
+            return true;
+        },
+        verified);
+    return all;
 }
 
 std::string escapeCsv(std::string_view field)

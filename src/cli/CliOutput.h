@@ -7,6 +7,7 @@
 #include "common/TextEscapes.h"
 #include "common/Types.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -28,9 +29,17 @@ struct DuplicateCounts {
 
 DuplicateCounts countDuplicates(const GridModel& duplicates);
 
-/// The whole output for the list, in the chosen format. The text format's summary says what
-/// the match was based on, from the settings the run used.
-/// `verified`: the groups are sets of files proven equal byte for byte (--verify).
+/// Takes the output piece by piece, in order; false: no more pieces are wanted.
+using OutputSink = std::function<bool(std::string_view)>;
+
+/// The output for the list in the chosen format, handed to the sink in pieces of about 64 KiB,
+/// so that a long list is never held as one text. The text format's summary says what the
+/// match was based on, from the settings the run used (`verified`: the groups are sets of
+/// files proven equal byte for byte, --verify). Returns false when the sink stopped it.
+bool writeDuplicates(const GridModel& duplicates, OutputFormat format,
+                     const DedupeSettings& settings, const OutputSink& sink, bool verified = false);
+
+/// The same output as one text.
 std::string formatDuplicates(const GridModel& duplicates, OutputFormat format,
                              const DedupeSettings& settings, bool verified = false);
 

@@ -436,6 +436,64 @@ TEST(CliOutput, textGroupsGiveTheirSizeOnceOrPerFileWhenTheyDiffer)
                                "file was checksummed whole, but not compared byte for byte.\n"));
 }
 
+TEST(CliOutput, aLongListComesInBoundedPiecesUntilTheSinkStops)
+{
+    std::vector<std::vector<std::pair<std::string, std::int64_t>>> groups;
+    for (int g = 0; g < 3000; ++g) {
+        const std::string name = "/photos/holiday/" + std::string(40, 'x') + std::to_string(g);
+        groups.push_back({{name + ".jpg", 100}, {name + " (1).jpg", 100}});
+    }
+    const GridModel grid = duplicateList(groups);
+    const auto count = [](std::string_view text, std::string_view part) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(part); at != std::string_view::npos;
+             at = text.find(part, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    for (const cli::OutputFormat format : {cli::OutputFormat::Tsv, cli::OutputFormat::Csv,
+                                           cli::OutputFormat::Json, cli::OutputFormat::Text}) {
+        std::vector<std::string> pieces;
+        EXPECT_TRUE(
+            cli::writeDuplicates(grid, format, DedupeSettings{}, [&](std::string_view piece) {
+                pieces.emplace_back(piece);
+                return true;
+            }));
+        EXPECT_GT(pieces.size(), 3u);
+        std::string all;
+        for (const std::string& piece : pieces) {
+            EXPECT_LE(piece.size(), std::size_t{68} * 1024)
+                << "one row or group past 64 KiB at most";
+            all += piece;
+        }
+        switch (format) {
+        case cli::OutputFormat::Tsv:
+            EXPECT_EQ(count(all, "\n"), 6000u);
+            break;
+        case cli::OutputFormat::Csv:
+            EXPECT_EQ(count(all, "\r\n"), 6001u);
+            break;
+        case cli::OutputFormat::Json:
+            EXPECT_EQ(count(all, "\"id\": "), 6000u);
+            EXPECT_TRUE(all.ends_with("}\n  ]}\n]}\n"));
+            break;
+        case cli::OutputFormat::Text:
+            EXPECT_EQ(count(all, "Group "), 3000u);
+            EXPECT_NE(all.find("\n3,000 groups, 3,000 redundant files taking 300,000 bytes.\n"),
+                      std::string::npos);
+            break;
+        }
+
+        int calls = 0;
+        EXPECT_FALSE(cli::writeDuplicates(grid, format, DedupeSettings{}, [&](std::string_view) {
+            ++calls;
+            return false;
+        }));
+        EXPECT_EQ(calls, 1) << "no piece after the sink said stop";
+    }
+}
+
 TEST(CliOutput, theMatchBasisFollowsTheCriteriaUsed)
 {
     const DedupeSettings defaults;

@@ -55,7 +55,7 @@ private slots:
         const QString shown = model.data(model.index(0, 2), Qt::DisplayRole).toString();
         QCOMPARE(shown, QString("tab\\there\\nnewline\\xFF"));
         QCOMPARE(model.data(model.index(0, 3), Qt::DisplayRole).toString(), QString(".txt"));
-        QCOMPARE(grid.CellText(1, 2), std::string("tab\there\nnewline\xff"));
+        QCOMPARE(std::string(grid.CellText(1, 2)), std::string("tab\there\nnewline\xff"));
     }
 
     void shadesAreTheCellsBackgrounds()

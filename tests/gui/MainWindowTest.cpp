@@ -114,7 +114,7 @@ private slots:
         QCOMPARE(f.desktop.fileRequests.at(0).title, std::string("Select Files To Add:-"));
         QCOMPARE(f.desktop.fileRequests.at(0).filter, std::string("All Files (*.*)|*.*"));
         QCOMPARE(f.window.files().RowCount(), 3);
-        QCOMPARE(f.window.files().CellText(2, columnIndex(FileColumn::Crc)),
+        QCOMPARE(std::string(f.window.files().CellText(2, columnIndex(FileColumn::Crc))),
                  std::string("$00000000"));
     }
 
@@ -279,9 +279,9 @@ private slots:
         view->selectionModel()->select(f.window.vsgDupes->model()->index(3, 1),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QVERIFY(f.window.cmdOpen->isEnabled());
-        const std::string copied = f.window.dupes().CellText(2, columnIndex(DupeColumn::Path)) +
-                                   f.window.dupes().CellText(2, columnIndex(DupeColumn::FileName)) +
-                                   ".txt";
+        const std::string copied =
+            std::string(f.window.dupes().CellText(2, columnIndex(DupeColumn::Path))) +
+            std::string(f.window.dupes().CellText(2, columnIndex(DupeColumn::FileName))) + ".txt";
         const std::string oddPath = f.treePath() + "/copy/" + odd + ".txt";
         QCOMPARE(copied, f.treePath() + "/copy/f1.txt");
 
@@ -323,7 +323,7 @@ private slots:
         QCOMPARE(run.outcome(), Outcome::Stopped);
         QCOMPARE(run.lblStatus->text(), QString("Step 2 :  Creating Duplicate List"));
         QCOMPARE(f.window.dupes().RowCount(), 2);
-        QCOMPARE(f.window.dupes().CellText(1, 0), std::string("earlier"));
+        QCOMPARE(std::string(f.window.dupes().CellText(1, 0)), std::string("earlier"));
     }
 
     void aDedupeAfterAStoppedOneStartsAfreshAndNothingFoundEmptiesTheList()

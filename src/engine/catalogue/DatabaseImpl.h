@@ -50,9 +50,11 @@ public:
 
     [[nodiscard]] const std::filesystem::path& file() const { return m_connection.file(); }
 
-    /// Reads the records with these IDs (ascending, for locality); empty where an ID names no
-    /// record. The cursor does not move.
-    std::vector<std::optional<CatalogueRecord>> fetch(const std::vector<RecordId>& ascendingIds);
+    /// Calls visit(record) for each record of these IDs (ascending, for locality), skipping
+    /// IDs that name no record; the record passed is only valid during the call. The cursor
+    /// does not move.
+    template <typename Visit>
+    void fetchEach(const std::vector<RecordId>& ascendingIds, Visit&& visit);
     /// The physical files of the records with these IDs, in any order; unknown where an ID
     /// names no record. One pass over the table, however many IDs are asked for.
     std::vector<PhysicalFile> physicalFilesOf(const std::vector<RecordId>& ids);
@@ -104,6 +106,32 @@ template <typename Visit> void clsDatabase::Impl::forEachFromFirst(Visit&& visit
         }
     }
     restAfter(RecordId{});
+}
+
+template <typename Visit>
+void clsDatabase::Impl::fetchEach(const std::vector<RecordId>& ascendingIds, Visit&& visit)
+{
+    requireOpen();
+    CatalogueRecord record;
+    for (const RecordId id : ascendingIds) {
+        if (m_ids.find(id) == IdKeyset::npos) {
+            continue;
+        }
+        sqlite::ResetGuard guard(m_selectOne);
+        m_selectOne.bind(1, id.value());
+        if (!m_selectOne.step()) {
+            continue;
+        }
+        record.id = id;
+        record.path.assign(m_selectOne.bytesView(0));
+        record.file.assign(m_selectOne.bytesView(1));
+        record.extension.assign(m_selectOne.bytesView(2));
+        record.size = m_selectOne.integer(3);
+        record.crc.value = CrcValue(static_cast<std::int32_t>(m_selectOne.integer(4)));
+        record.crc.failed = m_selectOne.integer(5) != 0;
+        record.identity = identityInColumns(m_selectOne, 6);
+        visit(static_cast<const CatalogueRecord&>(record));
+    }
 }
 
 } // namespace corvelle

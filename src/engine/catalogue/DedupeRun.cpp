@@ -25,8 +25,11 @@ Outcome runDedupe(clsDatabase& catalogue, const DedupeSettings& settings, const 
     }
     WorkHooks grouping = pass;
     grouping.caption = hooks.count;
-    if (catalogue.FindDupes(files.exportFile, files.pairFile, settings, grouping) ==
-        Outcome::Failed) {
+    const Outcome grouped =
+        catalogue.FindDupes(files.exportFile, files.pairFile, settings, grouping);
+    // Nothing of this run reads the export again: its memory goes before the rows are built.
+    catalogue.forgetExport();
+    if (grouped == Outcome::Failed) {
         return Outcome::Failed;
     }
     if (pass.stopRequested()) {

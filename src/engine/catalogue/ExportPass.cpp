@@ -29,6 +29,7 @@ Outcome clsDatabase::ExportRecordset(const std::filesystem::path& strFileName,
         std::filesystem::remove(strFileName);
         UniqueFd fd = openFile(strFileName, O_WRONLY | O_CREAT | O_TRUNC);
         const std::int32_t total = m_impl->count();
+        snapshot.reserve(static_cast<std::size_t>(total));
         BackgroundWriter out(fd.get(), strFileName,
                              dedupe_record::kSize *
                                  static_cast<std::size_t>(std::clamp(total, 1, 4096)));
@@ -57,6 +58,11 @@ Outcome clsDatabase::ExportRecordset(const std::filesystem::path& strFileName,
         hooks.report(exportFailedMessage(error));
         return Outcome::Failed;
     }
+}
+
+void clsDatabase::forgetExport()
+{
+    m_impl->lastExport().clear();
 }
 
 } // namespace corvelle

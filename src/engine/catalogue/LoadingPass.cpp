@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -39,6 +40,63 @@ std::vector<DupePair> readPairs(const std::filesystem::path& file)
     return pairs;
 }
 
+/// The records the pairs name, read once in ID order and kept compactly while the rows are
+/// built in pair order: names and extensions back to back in one text, and each folder, which
+/// many records share, once.
+class FoundRecords {
+public:
+    explicit FoundRecords(std::size_t expected) { m_records.reserve(expected); }
+
+    void add(const CatalogueRecord& record)
+    {
+        const auto [folder, added] =
+            m_folderIndex.try_emplace(record.path, static_cast<std::uint32_t>(m_folders.size()));
+        if (added) {
+            m_folders.push_back(&folder->first);
+        }
+        m_records.push_back(Found{record.id, folder->second, m_text.size(),
+                                  static_cast<std::uint32_t>(record.file.size()),
+                                  static_cast<std::uint32_t>(record.extension.size()),
+                                  record.crc.value, record.size});
+        m_text += record.file;
+        m_text += record.extension;
+    }
+
+    /// The record's cells; nothing when the catalogue has no record with that ID.
+    [[nodiscard]] std::optional<RecordCells> find(RecordId id) const
+    {
+        const auto at =
+            std::lower_bound(m_records.begin(), m_records.end(), id,
+                             [](const Found& f, RecordId wanted) { return f.id < wanted; });
+        if (at == m_records.end() || at->id != id) {
+            return std::nullopt;
+        }
+        const std::string_view text(m_text);
+        return RecordCells{at->id,
+                           *m_folders[at->folder],
+                           text.substr(at->text, at->fileBytes),
+                           text.substr(at->text + at->fileBytes, at->extensionBytes),
+                           at->size,
+                           at->crc};
+    }
+
+private:
+    struct Found {
+        RecordId id;
+        std::uint32_t folder = 0;
+        std::size_t text = 0; // where the name starts in m_text; the extension follows it
+        std::uint32_t fileBytes = 0;
+        std::uint32_t extensionBytes = 0;
+        CrcValue crc = 0;
+        FileSize size = 0;
+    };
+
+    std::vector<Found> m_records; // in ascending ID order
+    std::string m_text;
+    std::unordered_map<std::string, std::uint32_t> m_folderIndex;
+    std::vector<const std::string*> m_folders; // by index, pointing at m_folderIndex's keys
+};
+
 } // namespace
 
 Outcome clsDatabase::AddDupes(const std::filesystem::path& strFileName, GridModel& objVsg,
@@ -58,30 +116,25 @@ Outcome clsDatabase::AddDupes(const std::filesystem::path& strFileName, GridMode
     }
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    const std::vector<std::optional<CatalogueRecord>> records = m_impl->fetch(ids);
-    const auto find = [&](RecordId id) -> const CatalogueRecord* {
-        const auto at = std::lower_bound(ids.begin(), ids.end(), id);
-        const auto& record = records[static_cast<std::size_t>(at - ids.begin())];
-        return record ? &*record : nullptr;
-    };
+    FoundRecords records(ids.size());
+    m_impl->fetchEach(ids, [&](const CatalogueRecord& record) { records.add(record); });
+    std::vector<RecordId>().swap(ids);
 
     RecordId lastHead; // 0 at first, which names no record
     RecordId lastFound;
     int group = 0;
     bool shade = false;
     int groupFirstRow = -1; // the first grid row of the current group
-    const auto appendRow = [&](const CatalogueRecord& record) {
-        const RecordCells cells{record.id,        record.path, record.file,
-                                record.extension, record.size, record.crc.value};
-        objVsg.AppendRow(dupeListRow(cells, group), RowRecord{record.id, group, record.size});
-        lastFound = record.id;
+    const auto appendRow = [&](const RecordCells& cells) {
+        objVsg.AppendRow(dupeListRow(cells, group), RowRecord{cells.id, group, cells.size});
+        lastFound = cells.id;
     };
 
     const double total = static_cast<double>(pairs.size());
     for (std::size_t k = 0; k < pairs.size(); ++k) {
         const DupePair& pair = pairs[k];
         if (pair.head != lastHead) {
-            if (const CatalogueRecord* head = find(pair.head)) {
+            if (const std::optional<RecordCells> head = records.find(pair.head)) {
                 ++group;
                 groupFirstRow = objVsg.RowCount();
                 appendRow(*head);
@@ -92,7 +145,7 @@ Outcome clsDatabase::AddDupes(const std::filesystem::path& strFileName, GridMode
         // A duplicate is only ever shown under its own head: if the head is no longer in
         // the catalogue, the row would join whatever group came before.
         if (pair.head == lastHead) {
-            if (const CatalogueRecord* dupe = find(pair.dupe)) {
+            if (const std::optional<RecordCells> dupe = records.find(pair.dupe)) {
                 appendRow(*dupe);
             }
         }

@@ -78,6 +78,17 @@ void ExportSnapshot::clear()
     *this = ExportSnapshot{};
 }
 
+void ExportSnapshot::reserve(std::size_t records)
+{
+    ids.reserve(records);
+    sizes.reserve(records);
+    crcs.reserve(records);
+    physicalFiles.reserve(records);
+    grouped.reserve(records);
+    nameEnds.reserve(records);
+    extensionEnds.reserve(records);
+}
+
 void ExportSnapshot::add(RecordId id, std::string_view name, std::string_view extension,
                          FileSize size, Checksum crc, PhysicalFile physicalFile)
 {

@@ -68,6 +68,8 @@ struct ExportSnapshot {
     FileIdentity identity;
 
     void clear();
+    /// Room for this many records, so that a long export does not grow its arrays step by step.
+    void reserve(std::size_t records);
     void add(RecordId id, std::string_view name, std::string_view extension, FileSize size,
              Checksum crc, PhysicalFile physicalFile);
     [[nodiscard]] std::size_t size() const { return ids.size(); }

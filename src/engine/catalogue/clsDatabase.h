@@ -124,6 +124,9 @@ public:
     Outcome FindDupes(const std::filesystem::path& strFileName1,
                       const std::filesystem::path& strFileName2, const DedupeSettings& settings,
                       const WorkHooks& hooks);
+    /// Lets go of what the last export remembers of its records beyond the file. A later
+    /// FindDupes on that file reads the file back, as for an export file written elsewhere.
+    void forgetExport();
     /// Fills the grid with the numbered, shaded duplicate groups of the pair file.
     Outcome AddDupes(const std::filesystem::path& strFileName, GridModel& objVsg,
                      const WorkHooks& hooks);

@@ -40,9 +40,10 @@ bool DupeCommands::fileOfRow(int row, CataloguedFile& file)
 
 std::string DupeCommands::shownPath(int row) const
 {
-    return m_dupes.CellText(row, columnIndex(DupeColumn::Path)) +
-           m_dupes.CellText(row, columnIndex(DupeColumn::FileName)) +
-           m_dupes.CellText(row, columnIndex(DupeColumn::Extension));
+    std::string path(m_dupes.CellText(row, columnIndex(DupeColumn::Path)));
+    path += m_dupes.CellText(row, columnIndex(DupeColumn::FileName));
+    path += m_dupes.CellText(row, columnIndex(DupeColumn::Extension));
+    return path;
 }
 
 std::vector<PhysicalFile> DupeCommands::stayingIn(std::int32_t group,

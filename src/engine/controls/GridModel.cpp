@@ -8,13 +8,157 @@
 namespace corvelle {
 namespace {
 
-const std::string& emptyCell()
+// New rows go into blocks of this size; a row that does not fit in one gets a block of its own.
+constexpr std::size_t kBlockBytes = std::size_t{64} * 1024;
+// Garbage is swept once it is more than this and more than the live text.
+constexpr std::size_t kTolerableGarbage = std::size_t{256} * 1024;
+
+std::size_t lengthBytes(std::size_t length)
 {
-    static const std::string empty;
-    return empty;
+    std::size_t bytes = 1;
+    while (length >= 0x80) {
+        length >>= 7;
+        ++bytes;
+    }
+    return bytes;
+}
+
+void appendLength(std::string& out, std::size_t length)
+{
+    while (length >= 0x80) {
+        out += static_cast<char>((length & 0x7F) | 0x80);
+        length >>= 7;
+    }
+    out += static_cast<char>(length);
+}
+
+/// Reads the length at `at` and moves `at` past it.
+std::size_t readLength(const char*& at)
+{
+    std::size_t length = 0;
+    int shift = 0;
+    while (true) {
+        const auto byte = static_cast<unsigned char>(*at++);
+        length |= static_cast<std::size_t>(byte & 0x7F) << shift;
+        if (byte < 0x80) {
+            return length;
+        }
+        shift += 7;
+    }
 }
 
 } // namespace
+
+template <class Cells> GridModel::Row GridModel::storeCells(const Cells& cells, std::size_t count)
+{
+    const std::size_t cols = static_cast<std::size_t>(m_colCount);
+    std::size_t bytes = 0;
+    bool anyText = false;
+    for (std::size_t c = 0; c < cols; ++c) {
+        const std::size_t length = c < count ? std::string_view(cells[c]).size() : 0;
+        bytes += lengthBytes(length) + length;
+        anyText = anyText || length > 0;
+    }
+    Row row;
+    if (!anyText) {
+        return row;
+    }
+    if (m_blocks.empty() || m_blocks.back().size() + bytes > m_blocks.back().capacity()) {
+        m_blocks.emplace_back().reserve(std::max(kBlockBytes, bytes));
+    }
+    std::string& block = m_blocks.back();
+    row.block = static_cast<std::uint32_t>(m_blocks.size() - 1);
+    row.offset = static_cast<std::uint32_t>(block.size());
+    for (std::size_t c = 0; c < cols; ++c) {
+        const std::string_view text = c < count ? std::string_view(cells[c]) : std::string_view();
+        appendLength(block, text.size());
+        block += text;
+    }
+    m_textBytes += bytes;
+    return row;
+}
+
+std::string_view GridModel::rowText(const Row& row) const
+{
+    if (row.block == kNoText) {
+        return {};
+    }
+    const char* const begin = m_blocks[row.block].data() + row.offset;
+    const char* at = begin;
+    for (int c = 0; c < m_colCount; ++c) {
+        at += readLength(at);
+    }
+    return {begin, static_cast<std::size_t>(at - begin)};
+}
+
+std::vector<std::string_view> GridModel::cellsOf(const Row& row,
+                                                 const std::vector<std::string>& blocks) const
+{
+    std::vector<std::string_view> cells(static_cast<std::size_t>(m_colCount));
+    if (row.block != kNoText) {
+        const char* at = blocks[row.block].data() + row.offset;
+        for (std::string_view& cell : cells) {
+            const std::size_t length = readLength(at);
+            cell = std::string_view(at, length);
+            at += length;
+        }
+    }
+    return cells;
+}
+
+void GridModel::release(const Row& row)
+{
+    m_garbageBytes += rowText(row).size();
+    if (row.cellColors != kNoCellColors) {
+        std::vector<Color>().swap(m_cellColors[row.cellColors]);
+        ++m_garbageCellColors;
+    }
+}
+
+void GridModel::releaseRange(std::size_t first, std::size_t end)
+{
+    for (std::size_t r = first; r < end; ++r) {
+        release(m_rows[r]);
+    }
+}
+
+void GridModel::compactIfWasteful()
+{
+    const bool wastefulText =
+        m_garbageBytes > kTolerableGarbage && m_garbageBytes > m_textBytes - m_garbageBytes;
+    const bool wastefulColors = m_garbageCellColors > 1024 &&
+                                m_garbageCellColors > m_cellColors.size() - m_garbageCellColors;
+    if (wastefulText || wastefulColors) {
+        rewriteRows(m_colCount);
+    }
+}
+
+void GridModel::rewriteRows(int cols)
+{
+    std::vector<std::string> old;
+    old.swap(m_blocks);
+    std::vector<std::vector<Color>> oldColors;
+    oldColors.swap(m_cellColors);
+    m_textBytes = 0;
+    m_garbageBytes = 0;
+    m_garbageCellColors = 0;
+    const int oldCols = m_colCount;
+    for (Row& row : m_rows) {
+        if (row.block != kNoText) {
+            m_colCount = oldCols;
+            const std::vector<std::string_view> cells = cellsOf(row, old);
+            m_colCount = cols;
+            const Row stored = storeCells(cells, cells.size());
+            row.block = stored.block;
+            row.offset = stored.offset;
+        }
+        if (row.cellColors != kNoCellColors) {
+            m_cellColors.push_back(std::move(oldColors[row.cellColors]));
+            row.cellColors = static_cast<std::uint32_t>(m_cellColors.size() - 1);
+        }
+    }
+    m_colCount = cols;
+}
 
 void GridModel::RowCount(int rows)
 {
@@ -26,7 +170,9 @@ void GridModel::RowCount(int rows)
         if (m_observer != nullptr) {
             m_observer->rowsAboutToBeRemoved(rows, current - 1);
         }
+        releaseRange(static_cast<std::size_t>(rows), m_rows.size());
         m_rows.resize(static_cast<std::size_t>(rows));
+        compactIfWasteful();
         std::erase_if(m_selected, [rows](int r) { return r >= rows; });
         if (m_currentRow >= rows) {
             m_currentRow = -1;
@@ -38,9 +184,7 @@ void GridModel::RowCount(int rows)
         if (m_observer != nullptr) {
             m_observer->rowsAboutToBeInserted(current, rows - 1);
         }
-        m_rows.resize(
-            static_cast<std::size_t>(rows),
-            Row{std::vector<std::string>(static_cast<std::size_t>(m_colCount)), {}, kNoColor, {}});
+        m_rows.resize(static_cast<std::size_t>(rows));
         if (m_observer != nullptr) {
             m_observer->rowsInserted();
         }
@@ -55,12 +199,11 @@ void GridModel::ColCount(int cols)
     if (m_observer != nullptr) {
         m_observer->aboutToReset();
     }
-    m_colCount = cols;
+    rewriteRows(cols);
     m_columns.resize(static_cast<std::size_t>(cols));
-    for (Row& row : m_rows) {
-        row.cells.resize(static_cast<std::size_t>(cols));
-        if (!row.cellColors.empty()) {
-            row.cellColors.resize(static_cast<std::size_t>(cols), row.color);
+    for (const Row& row : m_rows) {
+        if (row.cellColors != kNoCellColors) {
+            m_cellColors[row.cellColors].resize(static_cast<std::size_t>(cols), row.color);
         }
     }
     if (m_observer != nullptr) {
@@ -82,13 +225,18 @@ void GridModel::ColumnFormat(std::string_view format)
     }
     ColCount(static_cast<int>(parts.size()));
     for (std::size_t c = 0; c < parts.size(); ++c) {
-        std::string_view header = parts[c];
+        std::string_view& header = parts[c];
         m_columns[c].leftAligned = header.starts_with('<');
         if (header.starts_with('<') || header.starts_with('>') || header.starts_with('^')) {
             header.remove_prefix(1);
         }
-        m_rows[0].cells[c] = std::string(header);
     }
+    // The header gets new text and keeps its colours.
+    Row& headerRow = m_rows[0];
+    m_garbageBytes += rowText(headerRow).size();
+    const Row stored = storeCells(parts, parts.size());
+    headerRow.block = stored.block;
+    headerRow.offset = stored.offset;
     if (m_observer != nullptr) {
         m_observer->cellsChanged(0, 0, 0, m_colCount - 1);
     }
@@ -144,28 +292,29 @@ void GridModel::CurrentRow(int row)
 
 void GridModel::AppendRow(std::span<const std::string> cells)
 {
-    AppendRow(std::vector<std::string>(cells.begin(), cells.end()));
+    insertRow(storeCells(cells, cells.size()));
 }
 
 void GridModel::AppendRow(std::vector<std::string>&& cells, const RowRecord& record)
 {
-    cells.resize(static_cast<std::size_t>(m_colCount));
-    insertRow(Row{std::move(cells), record, kNoColor, {}});
+    Row row = storeCells(cells, cells.size());
+    row.record = record;
+    insertRow(row);
 }
 
 void GridModel::AppendRowText(std::string_view tabSeparated)
 {
-    std::vector<std::string> cells;
+    std::vector<std::string_view> cells;
     std::size_t start = 0;
     while (true) {
         const std::size_t tab = tabSeparated.find('\t', start);
-        cells.emplace_back(tabSeparated.substr(start, tab - start));
+        cells.push_back(tabSeparated.substr(start, tab - start));
         if (tab == std::string_view::npos) {
             break;
         }
         start = tab + 1;
     }
-    AppendRow(cells);
+    insertRow(storeCells(cells, cells.size()));
 }
 
 void GridModel::insertRow(Row row)
@@ -174,7 +323,7 @@ void GridModel::insertRow(Row row)
     if (m_observer != nullptr) {
         m_observer->rowsAboutToBeInserted(at, at);
     }
-    m_rows.push_back(std::move(row));
+    m_rows.push_back(row);
     if (m_observer != nullptr) {
         m_observer->rowsInserted();
     }
@@ -197,7 +346,9 @@ void GridModel::RemoveRows(int first, int last)
     if (m_observer != nullptr) {
         m_observer->rowsAboutToBeRemoved(first, last);
     }
+    releaseRange(static_cast<std::size_t>(first), static_cast<std::size_t>(last) + 1);
     m_rows.erase(m_rows.begin() + first, m_rows.begin() + last + 1);
+    compactIfWasteful();
     std::erase_if(m_selected, [&](int row) { return row >= first && row <= last; });
     for (int& selected : m_selected) {
         if (selected > last) {
@@ -250,16 +401,18 @@ void GridModel::removeRowSet(std::vector<int> rows)
     auto removed = rows.begin();
     for (std::size_t r = 0; r < m_rows.size(); ++r) {
         if (removed != rows.end() && static_cast<std::size_t>(*removed) == r) {
+            release(m_rows[r]);
             ++removed;
             continue;
         }
         newRow[r] = static_cast<int>(kept);
         if (kept != r) {
-            m_rows[kept] = std::move(m_rows[r]);
+            m_rows[kept] = m_rows[r];
         }
         ++kept;
     }
     m_rows.resize(kept);
+    compactIfWasteful();
     std::vector<int> selected;
     for (const int row : m_selected) {
         if (newRow[static_cast<std::size_t>(row)] >= 0) {
@@ -286,12 +439,19 @@ void GridModel::removeRowSet(std::vector<int> rows)
     }
 }
 
-const std::string& GridModel::CellText(int row, int col) const
+std::string_view GridModel::CellText(int row, int col) const
 {
     checkCell(row, col);
     const Row& r = m_rows[static_cast<std::size_t>(row)];
-    const auto c = static_cast<std::size_t>(col);
-    return c < r.cells.size() ? r.cells[c] : emptyCell();
+    if (r.block == kNoText) {
+        return {};
+    }
+    const char* at = m_blocks[r.block].data() + r.offset;
+    for (int c = 0; c < col; ++c) {
+        at += readLength(at);
+    }
+    const std::size_t length = readLength(at);
+    return {at, length};
 }
 
 void GridModel::CellBackColor(int row1, int col1, int row2, int col2, Color color)
@@ -305,13 +465,22 @@ void GridModel::CellBackColor(int row1, int col1, int row2, int col2, Color colo
         Row& row = m_rows[static_cast<std::size_t>(r)];
         if (wholeRows) {
             row.color = color;
-            row.cellColors.clear();
+            if (row.cellColors != kNoCellColors) {
+                std::vector<Color>().swap(m_cellColors[row.cellColors]);
+                ++m_garbageCellColors;
+                row.cellColors = kNoCellColors;
+            }
             continue;
         }
-        if (row.cellColors.empty()) {
-            row.cellColors.assign(static_cast<std::size_t>(m_colCount), row.color);
+        if (row.cellColors == kNoCellColors) {
+            row.cellColors = static_cast<std::uint32_t>(m_cellColors.size());
+            m_cellColors.emplace_back(static_cast<std::size_t>(m_colCount), row.color);
         }
-        std::fill(row.cellColors.begin() + cLow, row.cellColors.begin() + cHigh + 1, color);
+        std::vector<Color>& colors = m_cellColors[row.cellColors];
+        std::fill(colors.begin() + cLow, colors.begin() + cHigh + 1, color);
+    }
+    if (wholeRows) {
+        compactIfWasteful();
     }
     if (m_observer != nullptr) {
         m_observer->cellsChanged(rLow, cLow, rHigh, cHigh);
@@ -322,8 +491,9 @@ std::optional<Color> GridModel::CellBackColor(int row, int col) const
 {
     checkCell(row, col);
     const Row& r = m_rows[static_cast<std::size_t>(row)];
-    const Color color =
-        r.cellColors.empty() ? r.color : r.cellColors[static_cast<std::size_t>(col)];
+    const Color color = r.cellColors == kNoCellColors
+                            ? r.color
+                            : m_cellColors[r.cellColors][static_cast<std::size_t>(col)];
     if (color == kNoColor) {
         return std::nullopt;
     }
@@ -334,7 +504,7 @@ int GridModel::FindRow(std::string_view value, int col) const
 {
     checkCell(0, col);
     for (int r = 1; r < RowCount(); ++r) {
-        if (m_rows[static_cast<std::size_t>(r)].cells[static_cast<std::size_t>(col)] == value) {
+        if (CellText(r, col) == value) {
             return r;
         }
     }

@@ -5,6 +5,7 @@
 #include "common/Types.h"
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <span>
 #include <string>
@@ -84,7 +85,8 @@ public:
     /// reset followed by the selection and the current row.
     void removeRowSet(std::vector<int> rows);
 
-    [[nodiscard]] const std::string& CellText(int row, int col) const;
+    /// The cell's text. It stays valid until the grid next changes.
+    [[nodiscard]] std::string_view CellText(int row, int col) const;
     /// Sets the background colour of every cell of the rectangle.
     void CellBackColor(int row1, int col1, int row2, int col2, Color color);
     /// A cell's background colour; empty when none was set.
@@ -115,11 +117,17 @@ public:
     void setObserver(GridObserver* observer) { m_observer = observer; }
 
 private:
+    // A row's cells are stored back to back in a text block, each as its length (7 bits a
+    // byte, low bits first, the high bit set while more follow) and then its bytes: a list of
+    // a million rows takes little more than its text. Rows are written once and never edited
+    // in place; a removed or rewritten row leaves its old text behind as garbage, which
+    // rewriteRows() sweeps once it outweighs the live text.
     struct Row {
-        std::vector<std::string> cells;
+        std::uint32_t block = kNoText; // kNoText: every cell empty
+        std::uint32_t offset = 0;      // where the cells start in the block
         RowRecord record;
-        Color color = kNoColor;        // the whole row's colour
-        std::vector<Color> cellColors; // per cell, once a part of the row was coloured
+        Color color = kNoColor;                   // the whole row's colour
+        std::uint32_t cellColors = kNoCellColors; // m_cellColors index, once a part was coloured
     };
     struct Column {
         int width = 0;
@@ -127,12 +135,31 @@ private:
         bool leftAligned = true;
     };
     static constexpr Color kNoColor = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kNoText = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kNoCellColors = 0xFFFFFFFFu;
 
     void checkDataRow(int row) const;
     void checkCell(int row, int col) const;
+    /// Stores the cells (the first m_colCount of them, empty ones added) as a row's text.
+    template <class Cells> Row storeCells(const Cells& cells, std::size_t count);
     void insertRow(Row row);
+    [[nodiscard]] std::string_view rowText(const Row& row) const;
+    /// The row's cells as stored in these blocks.
+    [[nodiscard]] std::vector<std::string_view>
+    cellsOf(const Row& row, const std::vector<std::string>& blocks) const;
+    /// The row's text and cell colours are no longer used.
+    void release(const Row& row);
+    void releaseRange(std::size_t first, std::size_t end);
+    void compactIfWasteful();
+    /// Writes every row's text anew without garbage, with `cols` cells (cut or padded).
+    void rewriteRows(int cols);
 
-    std::vector<Row> m_rows{Row{}};
+    std::deque<Row> m_rows = std::deque<Row>(1); // the header row and the data rows
+    std::vector<std::string> m_blocks;
+    std::size_t m_textBytes = 0;    // in all blocks
+    std::size_t m_garbageBytes = 0; // of that, no longer used by a row
+    std::vector<std::vector<Color>> m_cellColors;
+    std::size_t m_garbageCellColors = 0;
     std::vector<Column> m_columns;
     int m_colCount = 0;
     int m_currentRow = -1;

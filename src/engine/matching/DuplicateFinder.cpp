@@ -23,13 +23,14 @@ namespace {
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 
 // A partition of records that pass every ticked equality test with each other. Fields of
-// tests that are not ticked stay 0.
+// tests that are not ticked stay 0. The size comes first, so that the key takes 16 bytes.
 struct PartitionKey {
-    std::uint32_t extension = 0;
     std::int64_t size = 0;
+    std::uint32_t extension = 0;
     std::uint32_t crc = 0;
     friend bool operator==(const PartitionKey&, const PartitionKey&) = default;
 };
+static_assert(sizeof(PartitionKey) == 16);
 
 struct PartitionKeyHash {
     std::size_t operator()(const PartitionKey& k) const noexcept

@@ -14,7 +14,7 @@ QColor toQColor(Color bgr)
                   static_cast<int>((bgr >> 16) & 0xFFu));
 }
 
-QString readable(const std::string& bytes)
+QString readable(std::string_view bytes)
 {
     const std::string text = escapeReadable(bytes);
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

@@ -53,8 +53,8 @@ protected:
             EXPECT_EQ(toString(record.id), grid.CellText(r, 0)) << "row " << r;
             EXPECT_EQ(std::to_string(record.group), grid.CellText(r, 1)) << "row " << r;
             EXPECT_EQ(toString(record.size), grid.CellText(r, 5)) << "row " << r;
-            out.push_back(
-                {grid.CellText(r, 0), grid.CellText(r, 1), grid.CellBackColor(r, 0).value_or(0)});
+            out.push_back({std::string(grid.CellText(r, 0)), std::string(grid.CellText(r, 1)),
+                           grid.CellBackColor(r, 0).value_or(0)});
         }
         return out;
     }

@@ -57,7 +57,7 @@ protected:
     {
         std::vector<std::string> names;
         for (int row = 1; row < files.RowCount(); ++row) {
-            names.push_back(files.CellText(row, columnIndex(FileColumn::FileName)));
+            names.emplace_back(files.CellText(row, columnIndex(FileColumn::FileName)));
         }
         return names;
     }

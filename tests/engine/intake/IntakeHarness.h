@@ -116,7 +116,7 @@ public:
         for (int row = 1; row < files.RowCount(); ++row) {
             std::vector<std::string> cells;
             for (int col = 0; col < files.ColCount(); ++col) {
-                cells.push_back(files.CellText(row, col));
+                cells.emplace_back(files.CellText(row, col));
             }
             EXPECT_EQ(toString(files.recordIdAt(row)), cells[0]) << "row " << row;
             EXPECT_EQ(toString(files.recordAt(row).size), cells[4]) << "row " << row;

@@ -45,8 +45,9 @@ protected:
             if (grid.CellText(row, 1) != std::to_string(groups.size())) {
                 groups.emplace_back();
             }
-            groups.back().push_back(grid.CellText(row, 2) + grid.CellText(row, 3) +
-                                    grid.CellText(row, 4));
+            groups.back().push_back(std::string(grid.CellText(row, 2)) +
+                                    std::string(grid.CellText(row, 3)) +
+                                    std::string(grid.CellText(row, 4)));
         }
         expectNoHeadWithItsOwnFile(groups);
         return groups;
