@@ -123,7 +123,10 @@ print(d["groups"], d["redundant"])' "$summary")
         >"$work/verified.tsv"
     for peer in jdupes fdupes; do
         command -v "$peer" >/dev/null || continue
-        "$peer" -r -q "$corpus" >"$work/$peer.sets" 2>/dev/null
+        # Empty files left out on both sides: jdupes does by default, fdupes with -n.
+        extra=()
+        [[ $peer == fdupes ]] && extra=(-n)
+        "$peer" -r -q "${extra[@]}" "$corpus" >"$work/$peer.sets" 2>/dev/null
         verdict=$(python3 "$repo/bench/same-sets.py" "$work/verified.tsv" "$work/$peer.sets")
         echo "== corvelle --verify sets on $profile against $peer: $verdict"
         [[ $verdict == ok* ]] || status=1
