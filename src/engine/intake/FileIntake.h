@@ -119,7 +119,10 @@ private:
     GridModel* m_grid;
     WorkHooks m_hooks;
     IntakeMode m_mode = IntakeMode::ReadAhead;
-    int m_readers = 2;
+    // Four reads in flight: on a cold page cache the disk answers several requests far faster
+    // than one or two (many small files: 6.6 s with 2 readers, 4.1 s with 4, 3.0 s with 8), and
+    // on a warm cache four cost no more than two, where eight already compete for the cores.
+    int m_readers = 4;
     IntakeFaults m_faults;
     bool m_hasFaults = false;
     IntakeScope m_scope;
