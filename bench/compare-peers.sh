@@ -5,12 +5,14 @@
 # content alone, empty files left out, as jdupes and fdupes compare) are exactly theirs.
 # Corpora are generated once and reused, so reruns are quick.
 #
-# Usage: bench/compare-peers.sh [--runs N] [--dir DIR] [--cli PATH] [--profiles "A B"]
+# Usage: bench/compare-peers.sh [--runs N] [--dir DIR] [--cli PATH] [--profiles "A B"] [--cold]
 #   --runs N        timed runs per tool and corpus (default 5, after one warm-up run)
 #   --dir DIR       where corpora are kept (default $CORVELLE_BENCH_DIR or /tmp/corvelle-bench)
 #   --cli PATH      the corvelle-cli to time (default: build/src/cli/corvelle-cli, built if
 #                   missing)
 #   --profiles ...  corpora to use (default "many-small mixed")
+#   --cold          also time every tool with the page cache dropped before each run (needs
+#                   root and a writable /proc/sys/vm/drop_caches; skipped with a message if not)
 # The corpus generator is found beside the repository (../shared/bench/make_corpus.py) or
 # through $CORVELLE_CORPUS_SCRIPT.
 set -euo pipefail
@@ -20,6 +22,7 @@ runs=5
 dir=${CORVELLE_BENCH_DIR:-/tmp/corvelle-bench}
 cli=""
 profiles="many-small mixed"
+cold=""
 
 while (($# > 0)); do
     case "$1" in
@@ -27,7 +30,8 @@ while (($# > 0)); do
     --dir) dir=$2; shift 2 ;;
     --cli) cli=$2; shift 2 ;;
     --profiles) profiles=$2; shift 2 ;;
-    -h | --help) sed -n '2,14p' "$0"; exit 0 ;;
+    --cold) cold=1; shift ;;
+    -h | --help) sed -n '2,18p' "$0"; exit 0 ;;
     *) echo "compare-peers: unknown argument '$1'" >&2; exit 2 ;;
     esac
 done
@@ -83,6 +87,11 @@ command_for() {
     esac
 }
 
+if [[ -n $cold ]] && ! (sync && echo 3 >/proc/sys/vm/drop_caches) 2>/dev/null; then
+    echo "compare-peers: cannot drop the page cache here (root and /proc/sys/vm/drop_caches are needed); cold runs skipped" >&2
+    cold=""
+fi
+
 results="$work/results.tsv"
 : >"$results"
 status=0
@@ -133,27 +142,35 @@ print(d["groups"], d["redundant"])' "$summary")
         printf '%s\tsets\t%s\t%s\n' "$profile" "$peer" "$verdict" >>"$results"
     done
 
-    for tool in corvelle corvelle-verify "${peers[@]}"; do
-        cmd=$(command_for "$tool" "$corpus")
-        hyperfine --warmup 1 --runs "$runs" --style basic --export-json "$work/time-$tool.json" \
-            --command-name "$tool $profile" "$cmd"
-        python3 -c '
+    for cache in warm ${cold:+cold}; do
+        label=$profile
+        timing=(--warmup 1)
+        if [[ $cache == cold ]]; then
+            label="$profile (cold)"
+            timing=(--prepare 'sync; echo 3 > /proc/sys/vm/drop_caches')
+        fi
+        for tool in corvelle corvelle-verify "${peers[@]}"; do
+            cmd=$(command_for "$tool" "$corpus")
+            hyperfine "${timing[@]}" --runs "$runs" --style basic --export-json "$work/time-$tool.json" \
+                --command-name "$tool $label" "$cmd"
+            python3 -c '
 import json, sys
 r = json.load(open(sys.argv[1]))["results"][0]
 print("\t".join([sys.argv[2], sys.argv[3], "%.3f" % r["mean"], "%.3f" % r["stddev"], "%.3f" % r["min"]]))
-' "$work/time-$tool.json" "$profile" "$tool" >>"$results"
+' "$work/time-$tool.json" "$label" "$tool" >>"$results"
+        done
     done
 done
 
 echo
-echo "Seconds (mean ± stddev, min) over $runs runs, warm cache, $(nproc) cores:"
+echo "Seconds (mean ± stddev, min) over $runs runs, $(nproc) cores; warm cache unless marked cold:"
 python3 - "$results" <<'EOF'
 import sys
 rows = [line.rstrip("\n").split("\t") for line in open(sys.argv[1])]
 times = [r for r in rows if r[1] not in ("groups", "sets")]
 checks = [r for r in rows if r[1] == "groups"]
 sets = [r for r in rows if r[1] == "sets"]
-print("%-12s %-10s %10s %8s %8s %s" % ("corpus", "tool", "mean", "stddev", "min", ""))
+print("%-18s %-16s %8s %8s %8s %s" % ("corpus", "tool", "mean", "stddev", "min", ""))
 for profile in dict.fromkeys(r[0] for r in times):
     mine = [r for r in times if r[0] == profile]
     peers = [float(r[2]) for r in mine if not r[1].startswith("corvelle")]
@@ -162,7 +179,7 @@ for profile in dict.fromkeys(r[0] for r in times):
         note = ""
         if r[1].startswith("corvelle") and fastest:
             note = "%.2fx the fastest peer" % (float(r[2]) / fastest)
-        print("%-12s %-10s %10s %8s %8s %s" % (r[0], r[1], r[2], r[3], r[4], note))
+        print("%-18s %-16s %8s %8s %8s %s" % (r[0], r[1], r[2], r[3], r[4], note))
 for c in checks:
     print("corvelle on %s: %s groups, %s redundant files: %s" % (c[0], c[2], c[3], c[4]))
 for c in sets:
