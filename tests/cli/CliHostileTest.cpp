@@ -137,40 +137,6 @@ TEST_F(Cli, longestNamesAndPathsWrittenAnyWayGiveTheSameRows)
                   "catalogued)"});
 }
 
-TEST_F(Cli, aFolderOfAHundredThousandFilesIsReadWhole)
-{
-    constexpr int count = 100000;
-    const fs::path folder = dir / "many";
-    fs::create_directories(folder);
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_GE(dirFd, 0);
-    for (int i = 0; i < count; ++i) {
-        // Empty files, all duplicates of each other: one group that must hold every one.
-        const std::string name = "f" + std::to_string(i) + ".dat";
-        const int fd = ::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        ASSERT_GE(fd, 0);
-        ::close(fd);
-    }
-    ::close(dirFd);
-
-    const CliResult r = run({"--format", "tsv", "many"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    // One row per file, every one in group 1 (the rows are counted, not parsed: a lighter
-    // check for a sanitizer build).
-    std::size_t rows = 0;
-    std::size_t inGroupOne = 0;
-    for (std::size_t start = 0; start < r.out.size();) {
-        const std::size_t end = r.out.find('\n', start);
-        const std::size_t group = r.out.find('\t', start) + 1;
-        ++rows;
-        inGroupOne += r.out.compare(group, 2, "1\t") == 0 ? 1 : 0;
-        start = end == std::string::npos ? r.out.size() : end + 1;
-    }
-    EXPECT_EQ(rows, std::size_t{count});
-    EXPECT_EQ(inGroupOne, std::size_t{count});
-}
-
 TEST_F(Cli, aTreeOnAReadOnlyMountIsReadAsAnyOther)
 {
     if (!canMountPrivately()) {
@@ -240,28 +206,6 @@ TEST_F(Cli, aRunKilledAtAnyMomentLeavesTheTreeAsItWasAndTheNextRunSucceeds)
         ASSERT_EQ(groupsOf(tsvRows(next.out)), expected);
     }
     EXPECT_FALSE(temporaryFilesLeft());
-}
-
-TEST_F(Cli, aCatalogueLeftDamagedByAKilledRunIsStartedAfresh)
-{
-    test::buildSmallTree(dir);
-    const fs::path catalogue = work / "catalogue.db";
-    const std::vector<std::string> args{
-        "--work-dir", work.path().string(), "--catalogue", catalogue.string(),
-        "-r",         "--format",           "tsv",         "."};
-    const CliResult first = run(args);
-    ASSERT_EQ(first.exitCode, 0) << first.err;
-    // A run killed while it saved the catalogue leaves its first page written and the pages
-    // after it torn.
-    std::string bytes = test::readFile(catalogue);
-    ASSERT_GE(bytes.size(), 2u * 8192);
-    std::fill(bytes.begin() + 8192, bytes.end(), '\xAB');
-    writeFile(catalogue, bytes);
-
-    const CliResult next = run(args);
-    EXPECT_EQ(next.exitCode, 0) << next.err;
-    EXPECT_EQ(next.err, "");
-    EXPECT_EQ(next.out, first.out);
 }
 
 TEST_F(Cli, aFolderThatFillsUpFailsTheRunNamingTheFileAndPrintsNoList)

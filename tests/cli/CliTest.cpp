@@ -354,40 +354,6 @@ TEST_P(SeveralPaths, aFolderNamedTwiceThroughALinkIsNotItsOwnDuplicate)
 
 // --- Pieces of the command line and the output, directly ----------------------------------
 
-TEST(CliOptions, eachKeepFlagSwitchesOffItsOwnCleanupStepOnly)
-{
-    using Step = bool DedupeSettings::*;
-    const std::vector<std::pair<std::string_view, Step>> flags{
-        {"--keep-brackets", &DedupeSettings::blnRemoveBracketedText},
-        {"--keep-numbers", &DedupeSettings::blnRemoveNumbers},
-        {"--keep-symbols", &DedupeSettings::blnRemoveSymbols},
-        {"--keep-spaces", &DedupeSettings::blnRemoveSpaces},
-    };
-    for (const auto& [flag, kept] : flags) {
-        const cli::ParseResult parsed = cli::parseArguments({flag, "."});
-        const auto* options = std::get_if<cli::Options>(&parsed);
-        ASSERT_NE(options, nullptr) << flag;
-        for (const auto& [other, step] : flags) {
-            EXPECT_EQ(options->settings.*step, step != kept) << flag << " vs " << other;
-        }
-        const std::string withValue = std::string(flag) + "=yes";
-        EXPECT_TRUE(std::holds_alternative<cli::UsageError>(cli::parseArguments({withValue, "."})))
-            << withValue;
-    }
-}
-
-TEST(CliOptions, checksumSizesAreTheWindowsInKilobytes)
-{
-    EXPECT_EQ(cli::crcFirstKilobytes("1K"), 1);
-    EXPECT_EQ(cli::crcFirstKilobytes("512k"), 512);
-    EXPECT_EQ(cli::crcFirstKilobytes("1M"), 1024);
-    EXPECT_EQ(cli::crcFirstKilobytes("16MB"), 16384);
-    EXPECT_EQ(cli::crcFirstKilobytes("2kb"), 2);
-    for (const std::string_view refused : {"3K", "32M", "1", "1 KB", "1KBB", "", "K"}) {
-        EXPECT_EQ(cli::crcFirstKilobytes(refused), std::nullopt) << refused;
-    }
-}
-
 /// A duplicate list of the given groups, each a list of (full path, size).
 GridModel
 duplicateList(const std::vector<std::vector<std::pair<std::string, std::int64_t>>>& groups)
@@ -436,64 +402,6 @@ TEST(CliOutput, textGroupsGiveTheirSizeOnceOrPerFileWhenTheyDiffer)
                                "file was checksummed whole, but not compared byte for byte.\n"));
 }
 
-TEST(CliOutput, aLongListComesInBoundedPiecesUntilTheSinkStops)
-{
-    std::vector<std::vector<std::pair<std::string, std::int64_t>>> groups;
-    for (int g = 0; g < 3000; ++g) {
-        const std::string name = "/photos/holiday/" + std::string(40, 'x') + std::to_string(g);
-        groups.push_back({{name + ".jpg", 100}, {name + " (1).jpg", 100}});
-    }
-    const GridModel grid = duplicateList(groups);
-    const auto count = [](std::string_view text, std::string_view part) {
-        std::size_t n = 0;
-        for (std::size_t at = text.find(part); at != std::string_view::npos;
-             at = text.find(part, at + 1)) {
-            ++n;
-        }
-        return n;
-    };
-    for (const cli::OutputFormat format : {cli::OutputFormat::Tsv, cli::OutputFormat::Csv,
-                                           cli::OutputFormat::Json, cli::OutputFormat::Text}) {
-        std::vector<std::string> pieces;
-        EXPECT_TRUE(
-            cli::writeDuplicates(grid, format, DedupeSettings{}, [&](std::string_view piece) {
-                pieces.emplace_back(piece);
-                return true;
-            }));
-        EXPECT_GT(pieces.size(), 3u);
-        std::string all;
-        for (const std::string& piece : pieces) {
-            EXPECT_LE(piece.size(), std::size_t{68} * 1024)
-                << "one row or group past 64 KiB at most";
-            all += piece;
-        }
-        switch (format) {
-        case cli::OutputFormat::Tsv:
-            EXPECT_EQ(count(all, "\n"), 6000u);
-            break;
-        case cli::OutputFormat::Csv:
-            EXPECT_EQ(count(all, "\r\n"), 6001u);
-            break;
-        case cli::OutputFormat::Json:
-            EXPECT_EQ(count(all, "\"id\": "), 6000u);
-            EXPECT_TRUE(all.ends_with("}\n  ]}\n]}\n"));
-            break;
-        case cli::OutputFormat::Text:
-            EXPECT_EQ(count(all, "Group "), 3000u);
-            EXPECT_NE(all.find("\n3,000 groups, 3,000 redundant files taking 300,000 bytes.\n"),
-                      std::string::npos);
-            break;
-        }
-
-        int calls = 0;
-        EXPECT_FALSE(cli::writeDuplicates(grid, format, DedupeSettings{}, [&](std::string_view) {
-            ++calls;
-            return false;
-        }));
-        EXPECT_EQ(calls, 1) << "no piece after the sink said stop";
-    }
-}
-
 TEST(CliOutput, theMatchBasisFollowsTheCriteriaUsed)
 {
     const DedupeSettings defaults;
@@ -515,23 +423,6 @@ TEST(CliOutput, theMatchBasisFollowsTheCriteriaUsed)
     EXPECT_EQ(cli::matchBasis(names, 1),
               "Matched on names at least 70% alike (bracketed text and spaces left out), "
               "extension and size: the contents were not compared.");
-}
-
-TEST(CliOutput, csvFieldsAreQuotedOnlyWhenNeeded)
-{
-    EXPECT_EQ(cli::escapeCsv("plain"), "plain");
-    EXPECT_EQ(cli::escapeCsv("a,b"), "\"a,b\"");
-    EXPECT_EQ(cli::escapeCsv("say \"hi\""), "\"say \"\"hi\"\"\"");
-    EXPECT_EQ(cli::escapeCsv("two\nlines"), "\"two\nlines\"");
-}
-
-TEST(CliOutput, base64PadsToWholeQuads)
-{
-    EXPECT_EQ(cli::base64(""), "");
-    EXPECT_EQ(cli::base64("f"), "Zg==");
-    EXPECT_EQ(cli::base64("fo"), "Zm8=");
-    EXPECT_EQ(cli::base64("foo"), "Zm9v");
-    EXPECT_EQ(cli::base64("foob"), "Zm9vYg==");
 }
 
 } // namespace

@@ -143,25 +143,6 @@ private slots:
         QCOMPARE(text(f.window.lblFiles), QString("File List (Row 0 Of 0)"));
     }
 
-    void crcFilesFirstDeclinedKeepsTheEntryAcceptedClears()
-    {
-        Fixture f;
-        QComboBox* combo = f.window.toolActions().combo(ID_CRCFilesFirst);
-        f.window.tools().ComboChange(ID_CRCFilesFirst, 3); // empty list: no question
-        QVERIFY(f.desktop.messages.empty());
-        QCOMPARE(combo->currentText(), QString("8 KB"));
-        f.addTree();
-        f.desktop.answers = {MessageAnswer::No};
-        f.window.tools().ComboChange(ID_CRCFilesFirst, 10);
-        QCOMPARE(combo->currentText(), QString("8 KB"));
-        QCOMPARE(f.window.files().RowCount(), 5);
-        f.desktop.answers = {MessageAnswer::Yes};
-        f.window.tools().ComboChange(ID_CRCFilesFirst, 12);
-        QCOMPARE(combo->currentText(), QString("4 MB"));
-        QCOMPARE(f.window.files().RowCount(), 1);
-        QCOMPARE(f.desktop.messages.size(), std::size_t{2});
-    }
-
     void removeSelectionTakesTheRowsSelectedInAnyOrder()
     {
         Fixture f;

@@ -225,19 +225,6 @@ TEST_P(SameFile, aCopyTakesTheLinksAfterItThatTheHeadLeft)
     EXPECT_EQ(groupedMark(got.exported, 1), 0) << "the link before the copy stays alone";
 }
 
-TEST_P(SameFile, anExportFileReadBackTakesTheFilesFromTheCatalogue)
-{
-    const auto r = catalogue({song(kFile), song(kFile), song(kOtherFile), song(kFile)});
-    ASSERT_EQ(db.ExportRecordset(files.exportFile, hooks()), Outcome::Completed);
-    const auto copy = dir / "copy.dat";
-    std::filesystem::copy_file(files.exportFile, copy);
-    // A record deleted since the export is an unknown file: it pairs with the head.
-    db.DeleteRecord(r[3].id);
-    ASSERT_EQ(db.FindDupes(copy, files.pairFile, GetParam(), hooks()), Outcome::Completed);
-    EXPECT_EQ(pairIds(readFile(files.pairFile)),
-              (std::vector<RecordId>{r[0].id, r[2].id, r[0].id, r[3].id}));
-}
-
 // Random catalogues and settings: the fast pass must give byte-identical files to the loop.
 class GroupingEquivalence : public Grouping {
 protected:

@@ -73,51 +73,6 @@ TEST(clsCRC, textBytesAreTakenAsTheyAre)
     EXPECT_EQ(crc.AddString("\xC3\xA9"), crc32Of(utf8));
 }
 
-TEST(clsCRC, registerSettersAndAlgorithmSelection)
-{
-    clsCRC crc;
-    EXPECT_EQ(crc.Algorithm(), -1);
-    EXPECT_EQ(crc.Value(), 0);
-    crc.Value(0); // raw CRC-32 register: reads back complemented
-    EXPECT_EQ(crc.Value(), -1);
-    crc.Value(0x12345678);
-    EXPECT_EQ(crc.Value(), ~0x12345678);
-
-    crc.Algorithm(5);
-    EXPECT_EQ(crc.Algorithm(), -1);
-    EXPECT_EQ(crc.Value(), 0);
-
-    crc.Algorithm(0);
-    EXPECT_EQ(crc.Algorithm(), 0);
-    crc.Value(0x7FFF9DD6); // bits above the low 16 never show and never leak into an update
-    EXPECT_EQ(crc.Value(), 0x9DD6);
-    clsCRC abc;
-    abc.Algorithm(0);
-    EXPECT_EQ(crc.AddString("x"), abc.AddString("abcx"));
-    crc.Clear();
-    EXPECT_EQ(crc.Value(), 0);
-    crc.AddString("abc");
-    crc.Algorithm(0);
-    EXPECT_EQ(crc.Value(), 0);
-}
-
-TEST(clsCRC, arraysWithoutElements)
-{
-    const std::uint8_t storage = 0x55;
-    for (const std::int32_t algorithm : {Crc16, Crc32}) {
-        clsCRC crc;
-        crc.Algorithm(algorithm);
-        const std::int32_t before = crc.AddString("abc");
-        EXPECT_EQ(crc.AddBytes(ByteArray()), before);
-        EXPECT_EQ(crc.CalculateBytes(ByteArray()), before);
-        EXPECT_THROW(crc.AddBytes(ByteArray(&storage, 0)), SubscriptOutOfRange);
-        EXPECT_THROW(crc.CalculateBytes(ByteArray(&storage, 0)), SubscriptOutOfRange);
-        EXPECT_THROW(crc.AddString(""), SubscriptOutOfRange);
-        EXPECT_THROW(crc.CalculateString(std::string_view()), SubscriptOutOfRange);
-        EXPECT_EQ(crc.Value(), before);
-    }
-}
-
 /// A progress object that runs `onCall(n)` at its n-th value (counting from 1).
 struct ScriptedProgress final : ProgressSink {
     std::vector<float> values;

@@ -112,19 +112,6 @@ TEST_F(DupeCommandsTest, noToTheFirstQuestionOrNoSelectionTouchesNothing)
     EXPECT_TRUE(fs::exists(dir / "files" / "a.txt"));
 }
 
-TEST_F(DupeCommandsTest, trashModeMovesTheFileIntoTheTrash)
-{
-    add("a.txt", 1, "kept");
-    add("b.txt", 1, "to the trash");
-    dupes.setSelection({2});
-    messages.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
-    commands.DeleteSelected();
-    EXPECT_EQ(messages.shown.size(), 2u);
-    EXPECT_FALSE(fs::exists(dir / "files" / "b.txt"));
-    EXPECT_EQ(readFile(dir / "Trash" / "files" / "b.txt"), "to the trash");
-    EXPECT_TRUE(fs::exists(dir / "Trash" / "info" / "b.txt.trashinfo"));
-}
-
 TEST_F(DupeCommandsTest, aCopyThatIsTheSameFileAsOneThatStaysIsNeverRemoved)
 {
     add("a.txt", 1);
@@ -138,54 +125,6 @@ TEST_F(DupeCommandsTest, aCopyThatIsTheSameFileAsOneThatStaysIsNeverRemoved)
     ASSERT_EQ(messages.shown.size(), 3u);
     EXPECT_EQ(dupes.RowCount(), 3);
     EXPECT_TRUE(fs::exists(dir / "files" / "b.txt"));
-}
-
-TEST_F(DupeCommandsTest, manyScatteredRowsLeaveTheListsAsOneByOneRemovalWould)
-{
-    std::vector<std::int32_t> expectedDupes;
-    for (int i = 0; i < 300; ++i) {
-        const RecordId id = add("f" + std::to_string(i) + ".txt", i / 2 + 1);
-        if (i % 3 != 0) {
-            expectedDupes.push_back(id.value());
-        }
-    }
-    std::vector<int> rows;
-    for (int row = 1; row <= 300; row += 3) {
-        rows.push_back(row);
-    }
-    dupes.setSelection(rows);
-    dupes.SelectRow(2, true); // f1 stays selected only if it fails; it does not
-    dupes.CurrentRow(4);
-    messages.answers = {MessageAnswer::Yes, MessageAnswer::No};
-    commands.DeleteSelected();
-    expectedDupes.erase(expectedDupes.begin());
-    EXPECT_EQ(ids(dupes), expectedDupes);
-    EXPECT_EQ(ids(files), expectedDupes);
-    EXPECT_EQ(dupes.SelectedRowCount(), 0);
-    EXPECT_EQ(db.RecordCount(), static_cast<std::int32_t>(expectedDupes.size()));
-}
-
-TEST_F(DupeCommandsTest, aFileReplacedByAnotherOfTheSameSizeIsNotDeleted)
-{
-    add("a.txt", 1, "same");
-    add("b.txt", 1, "same");
-    writeFile(dir / "other.txt", "diff");
-    fs::rename(dir / "other.txt", dir / "files" / "b.txt");
-    dupes.setSelection({2});
-    messages.answers = {MessageAnswer::Yes, MessageAnswer::No};
-    commands.DeleteSelected();
-    ASSERT_EQ(messages.shown.size(), 3u);
-    EXPECT_EQ(readFile(dir / "files" / "b.txt"), "diff");
-}
-
-TEST_F(DupeCommandsTest, selectedPathsAreTheCataloguesExactBytes)
-{
-    add("x\ny.bin", 1);
-    add("plain", 1);
-    dupes.setSelection({1, 2});
-    EXPECT_EQ(commands.selectedPaths(),
-              (std::vector<std::string>{(dir / "files" / "x\ny.bin").native(),
-                                        (dir / "files" / "plain").native()}));
 }
 
 } // namespace

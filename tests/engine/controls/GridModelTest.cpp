@@ -18,16 +18,6 @@ GridModel makeDupeGrid()
     return grid;
 }
 
-TEST(GridModel, columnFormatSetsHeadersAndCount)
-{
-    const GridModel grid = makeDupeGrid();
-    EXPECT_EQ(grid.ColCount(), 7);
-    EXPECT_EQ(grid.RowCount(), 1);
-    EXPECT_EQ(grid.CellText(0, 1), "Dupe Group");
-    EXPECT_EQ(grid.CellText(0, 6), "CRC");
-    EXPECT_TRUE(grid.ColumnLeftAligned(3));
-}
-
 TEST(GridModel, cellsKeepTabsAndNewlinesIntact)
 {
     GridModel grid = makeDupeGrid();
@@ -37,14 +27,6 @@ TEST(GridModel, cellsKeepTabsAndNewlinesIntact)
     EXPECT_EQ(grid.CellText(1, 3), "line\nbreak");
     EXPECT_EQ(grid.CellText(1, 4), ".t\tx");
     EXPECT_EQ(grid.CellText(1, 6), "$00000000");
-}
-
-TEST(GridModel, tabSeparatedRowsSplitAtTabs)
-{
-    GridModel grid = makeDupeGrid();
-    grid.AppendRowText("7\t2\t/p/\tname\t.ext\t12\t$0000ABCD");
-    EXPECT_EQ(grid.CellText(1, 0), "7");
-    EXPECT_EQ(grid.CellText(1, 6), "$0000ABCD");
 }
 
 TEST(GridModel, settingRowCountToOneRemovesDataRowsAndSelection)

@@ -112,25 +112,6 @@ TEST(ToolModel, settingsFollowTheTools)
     EXPECT_TRUE(read.blnUseCRC);
 }
 
-TEST(ToolModel, misuseIsAProgrammingError)
-{
-    ToolModel tools;
-    try {
-        (void)tools.Tools("ID_Nonesuch");
-        FAIL() << "no exception";
-    } catch (const std::out_of_range& error) {
-        EXPECT_NE(std::string(error.what()).find("ID_Nonesuch"), std::string::npos);
-    }
-    EXPECT_THROW((void)tools.Tools(""), std::out_of_range); // separators have no ID
-    EXPECT_THROW(tools.ToolClick("ID_Nonesuch"), std::out_of_range);
-    EXPECT_THROW(tools.Tools(ID_Dedupe).ToolState(1), std::invalid_argument);
-    EXPECT_THROW(tools.Tools(ID_UseName).ToolState(2), std::invalid_argument);
-    EXPECT_THROW(tools.ComboChange(ID_UseCRC, 0), std::invalid_argument);
-    EXPECT_THROW(tools.ComboChange(ID_CRCFilesFirst, 15), std::out_of_range);
-    EXPECT_THROW((void)tools.Tools(ID_MatchPercentage).ComboEntryValue(-1), std::out_of_range);
-    EXPECT_EQ(tools.Tools(ID_CRCFilesFirst).ComboListIndex(), 10);
-}
-
 TEST(ToolModel, codeChangesReachTheObserverOnlyWhenRealAndRaiseNoEvent)
 {
     ToolModel tools;

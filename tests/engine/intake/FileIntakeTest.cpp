@@ -138,37 +138,6 @@ TEST_P(IntakeModes, chosenFilesNameTheSameFilesWithOrWithoutTrailingSlash)
     }
 }
 
-TEST_P(IntakeModes, everyPathOfOneFileIsARecordThatKnowsItsPhysicalFile)
-{
-    TempDir tree;
-    writeFile(tree / "a.txt", "hello");
-    fs::create_directory(tree / "sub");
-    fs::create_hard_link(tree / "a.txt", tree / "sub" / "a.txt");
-    fs::create_hard_link(tree / "a.txt", tree / "b.txt");
-    writeFile(tree / "copy.txt", "hello");
-    fs::create_directory_symlink(tree.path(), tree / "again");
-    IntakeHarness h;
-    ASSERT_EQ(h.scan(GetParam(), tree.path(), true), Outcome::Completed);
-    // The same file named through the linked folder is one more record.
-    auto run = h.intake(GetParam());
-    ASSERT_EQ(run->Run(IntakeRequest::chosenFiles((tree / "again" / "a.txt").string(), 0)),
-              Outcome::Completed);
-
-    std::map<std::string, PhysicalFile> identities;
-    for (const CatalogueRecord& r : h.records()) {
-        identities[r.path + r.file + r.extension] = r.identity;
-    }
-    const PhysicalFile a = statusOf(tree / "a.txt")->identity;
-    const std::map<std::string, PhysicalFile> expected{
-        {folderOf(tree.path()) + "a.txt", a},
-        {folderOf(tree.path()) + "b.txt", a},
-        {folderOf(tree / "sub") + "a.txt", a},
-        {folderOf(tree / "again") + "a.txt", a},
-        {folderOf(tree.path()) + "copy.txt", statusOf(tree / "copy.txt")->identity}};
-    EXPECT_EQ(identities, expected);
-    EXPECT_EQ(h.rows().size(), 5u);
-}
-
 // --- Stop --------------------------------------------------------------------------------------
 
 struct StopCase {
@@ -377,79 +346,6 @@ TEST_P(IntakeModes, hiddenEntriesFifosAndLinksAreNeitherListedNorFollowed)
     // Entries that are not listed get no yield: 3 listed at the top (a.txt, sub and nothing
     // else), one file yield; 1 entry and 1 file yield in sub.
     EXPECT_EQ(std::count(h.log.events.begin(), h.log.events.end(), "yield"), 2 + 1 + 1 + 1);
-}
-
-TEST_P(IntakeModes, hiddenNamesAreTakenOnlyWhenAskedFor)
-{
-    TempDir tree;
-    writeFile(tree / "a.txt", "a");
-    writeFile(tree / ".hidden.txt", "h");
-    writeFile(tree / ".git" / "config", "c");
-    writeFile(tree / ".git" / ".keep" / "..odd", "k");
-    IntakeHarness h;
-    auto run = h.intake(GetParam());
-    IntakeScope scope;
-    scope.hiddenNames = true;
-    run->setScope(scope);
-    ASSERT_EQ(run->Run(IntakeRequest::folderScan(tree.path(), oneMegabyte, true)),
-              Outcome::Completed);
-    auto paths = h.fullPaths();
-    std::sort(paths.begin(), paths.end());
-    // "." and ".." are never entered, so each file comes once.
-    EXPECT_EQ(paths, (std::vector<std::string>{folderOf(tree.path()) + ".git/.keep/..odd",
-                                               folderOf(tree.path()) + ".git/config",
-                                               folderOf(tree.path()) + ".hidden.txt",
-                                               folderOf(tree.path()) + "a.txt"}));
-    EXPECT_TRUE(h.log.messages.empty());
-}
-
-TEST_P(IntakeModes, filesOutsideTheSizeRangeAreLeftOutUncounted)
-{
-    TempDir tree;
-    writeFile(tree / "empty.txt", "");
-    writeFile(tree / "small.txt", "12345");
-    writeFile(tree / "large.txt", std::string(100, 'x'));
-    writeFile(tree / "bound.txt", std::string(99, 'x'));
-    IntakeHarness h;
-    auto run = h.intake(GetParam());
-    IntakeScope scope;
-    scope.minSize = 1;
-    scope.maxSize = 99; // each bound is inside the range
-    run->setScope(scope);
-    ASSERT_EQ(run->Run(IntakeRequest::folderScan(tree.path(), oneMegabyte)), Outcome::Completed);
-    auto paths = h.fullPaths();
-    std::sort(paths.begin(), paths.end());
-    EXPECT_EQ(paths, (std::vector<std::string>{folderOf(tree.path()) + "bound.txt",
-                                               folderOf(tree.path()) + "small.txt"}));
-    EXPECT_EQ(h.log.captions.back(), "2 File(s) Processed");
-    EXPECT_TRUE(h.log.messages.empty());
-}
-
-TEST_P(IntakeModes, namesKeepTheirExactBytes)
-{
-    const std::vector<std::string> names{"tab\there.txt", "new\nline.dat", "bad\xff\xfe.bin",
-                                         "caf\xc3\xa9.txt"};
-    TempDir tree;
-    const std::string oddFolder = "dir\twith\nbreaks\x80";
-    for (const std::string& name : names) {
-        writeFile(tree / oddFolder / name, name);
-    }
-    IntakeHarness h;
-    ASSERT_EQ(h.scan(GetParam(), tree.path(), true), Outcome::Completed);
-    EXPECT_TRUE(h.log.messages.empty());
-    const std::string folder = folderOf(tree.path()) + oddFolder + "/";
-    auto paths = h.fullPaths();
-    std::sort(paths.begin(), paths.end());
-    std::vector<std::string> expected;
-    for (const std::string& name : names) {
-        expected.push_back(folder + name);
-    }
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(paths, expected);
-    for (const auto& row : h.rows()) {
-        EXPECT_EQ(row[1], folder);
-        EXPECT_NE(std::find(names.begin(), names.end(), row[2] + row[3]), names.end()) << row[2];
-    }
 }
 
 TEST_P(IntakeModes, sizesBeyondFourGigabytesAreStoredExactly)

@@ -46,30 +46,6 @@ TEST(FileReader, aScanDoesNotFollowALinkThatANamedFileFollows)
     EXPECT_EQ(reader.examineIn(folder, "real.txt"), named);
 }
 
-TEST(FileReader, readFaultsAreLookedUpByTheFullPathEitherWay)
-{
-    TempDir tree;
-    writeFile(tree / "a.bin", std::string(30000, 'x'));
-    std::vector<std::string> asked;
-    IntakeFaults faults;
-    faults.readFailsAfter = [&](std::string_view path) -> std::optional<FileSize> {
-        asked.emplace_back(path);
-        return 20000;
-    };
-    FileReader reader(ReadSettings{1024 * 1024, &faults});
-    const std::string fullPath = (tree / "a.bin").string();
-
-    const FileFacts inScan = reader.examineIn(openFolder(tree.path()), "a.bin");
-    const FileFacts named = reader.examinePath(fullPath);
-    EXPECT_EQ(asked, (std::vector<std::string>{fullPath, fullPath}));
-    for (const FileFacts& facts : {inScan, named}) {
-        EXPECT_TRUE(facts.sizeKnown);
-        EXPECT_EQ(facts.crc, FileFacts::Crc::Failed);
-        EXPECT_EQ(facts.blocksDone, 20000 / crcBlockSize());
-        EXPECT_EQ(facts.error, EIO);
-    }
-}
-
 TEST(FileReader, eachFailureKeepsItsReason)
 {
     TempDir tree;

@@ -106,28 +106,6 @@ TEST(ReadAheadQueue, readersStayWithinTheReadAheadBoundOfTheLoop)
     EXPECT_EQ(taken.load(), bound + 500);
 }
 
-TEST(ReadAheadQueue, listerWaitsWhileTooFarAheadAndGoesOnOnceHalfIsTaken)
-{
-    ReadAheadQueue queue;
-    for (std::size_t i = 0; i < ReadAheadQueue::listAheadFolders; ++i) {
-        queue.publishFolder(folderWith("/d" + std::to_string(i) + "/", 0));
-    }
-    std::atomic<bool> resumed{false};
-    std::thread lister([&] { resumed = queue.waitForRoom(); });
-    std::this_thread::sleep_for(50ms);
-    EXPECT_FALSE(resumed.load());
-    ScannedFolder folder;
-    for (std::size_t i = 0; i < ReadAheadQueue::listAheadFolders / 2; ++i) {
-        ASSERT_TRUE(queue.nextFolder(folder));
-    }
-    std::this_thread::sleep_for(50ms);
-    EXPECT_FALSE(resumed.load());
-    ASSERT_TRUE(queue.nextFolder(folder));
-    EXPECT_TRUE(eventually([&] { return resumed.load(); }));
-    queue.cancel();
-    lister.join();
-}
-
 TEST(ReadAheadQueue, aWorkerFailureIsRethrownToTheWaitingLoop)
 {
     {

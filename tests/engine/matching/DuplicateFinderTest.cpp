@@ -52,19 +52,6 @@ TEST(ExtensionKey, anUndecodableByteNeverEqualsTheBytesOfItsKey)
     EXPECT_NE(extensionKey(std::string_view("\xfe")), key);
 }
 
-TEST(Utf8Encoding, everyLengthBoundaryDecodesBackToItself)
-{
-    for (const char32_t c :
-         {U'\0', U'\x7F', U'\x80', U'\u07FF', U'\u0800', U'\uFFFF', U'\U00010000', U'\U0010FFFF'}) {
-        std::string bytes;
-        appendUtf8(bytes, c);
-        char32_t decoded = 0;
-        ASSERT_EQ(utf8SequenceAt(bytes, 0, decoded), bytes.size())
-            << std::hex << static_cast<std::uint32_t>(c);
-        EXPECT_EQ(decoded, c);
-    }
-}
-
 using Pairs = std::vector<std::pair<std::size_t, std::size_t>>;
 
 /// Records held in memory; only names, extensions and physical files vary.
