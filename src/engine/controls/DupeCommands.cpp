@@ -46,13 +46,17 @@ std::string DupeCommands::shownPath(int row) const
     return path;
 }
 
-std::vector<PhysicalFile> DupeCommands::stayingIn(std::int32_t group,
-                                                  const std::vector<int>& selected)
+std::vector<PhysicalFile> DupeCommands::stayingIn(int memberRow, const std::vector<int>& selected)
 {
+    // A group's rows are neighbours in the list: look only around the member's own row.
+    const std::int32_t group = m_dupes.recordAt(memberRow).group;
+    int first = memberRow;
+    while (first > 1 && m_dupes.recordAt(first - 1).group == group) {
+        --first;
+    }
     std::vector<PhysicalFile> staying;
-    for (int row = 1; row < m_dupes.RowCount(); ++row) {
-        if (m_dupes.recordAt(row).group != group ||
-            std::binary_search(selected.begin(), selected.end(), row)) {
+    for (int row = first; row < m_dupes.RowCount() && m_dupes.recordAt(row).group == group; ++row) {
+        if (std::binary_search(selected.begin(), selected.end(), row)) {
             continue;
         }
         CataloguedFile other;
@@ -95,7 +99,7 @@ void DupeCommands::DeleteSelected()
             const std::int32_t group = m_dupes.recordAt(row).group;
             auto found = staying.find(group);
             if (found == staying.end()) {
-                found = staying.emplace(group, stayingIn(group, selected)).first;
+                found = staying.emplace(group, stayingIn(row, selected)).first;
             }
             try {
                 removeCataloguedFile(file, mode, found->second, trash);

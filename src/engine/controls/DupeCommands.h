@@ -42,8 +42,9 @@ public:
 private:
     [[nodiscard]] bool fileOfRow(int row, CataloguedFile& file);
     [[nodiscard]] std::string shownPath(int row) const;
-    /// The identities, as they are now, of the group's rows that are not being deleted.
-    [[nodiscard]] std::vector<PhysicalFile> stayingIn(std::int32_t group,
+    /// The identities, as they are now, of the rows of the member's group that are not being
+    /// deleted.
+    [[nodiscard]] std::vector<PhysicalFile> stayingIn(int memberRow,
                                                       const std::vector<int>& selected);
     void removeFromLists(const std::vector<int>& dupeRows);
 
