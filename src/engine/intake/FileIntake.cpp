@@ -64,7 +64,7 @@ void FileIntake::setFaults(IntakeFaults faults)
 {
     m_faults = std::move(faults);
     m_hasFaults = m_faults.listingFails || m_faults.readFailsAfter || m_faults.beforeOpen ||
-                  m_faults.whileReading;
+                  m_faults.whileReading || m_faults.readWithoutWaiting;
 }
 
 intake::ReadSettings FileIntake::readSettings() const

@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace corvelle::intake {
@@ -52,12 +53,33 @@ FileReader::FileReader(const ReadSettings& settings, const Cancel* cancel)
 
 FileFacts FileReader::examineIn(const FolderHandle& folder, const std::string& name)
 {
-    return examine(folder.fd.get(), name.c_str(), false, folder.path);
+    FileRead read;
+    start(folder.fd.get(), name.c_str(), false, folder.path, true, read);
+    return std::move(read.facts);
 }
 
 FileFacts FileReader::examinePath(const std::string& fullPath)
 {
-    return examine(AT_FDCWD, fullPath.c_str(), true, {});
+    FileRead read;
+    start(AT_FDCWD, fullPath.c_str(), true, {}, true, read);
+    return std::move(read.facts);
+}
+
+bool FileReader::startIn(const FolderHandle& folder, const std::string& name, FileRead& read)
+{
+    return start(folder.fd.get(), name.c_str(), false, folder.path, false, read);
+}
+
+bool FileReader::startPath(const std::string& fullPath, FileRead& read)
+{
+    return start(AT_FDCWD, fullPath.c_str(), true, {}, false, read);
+}
+
+void FileReader::finish(FileRead& read)
+{
+    if (read.m_fd.valid()) {
+        readLeadingBytes(read, true);
+    }
 }
 
 FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) const
@@ -78,22 +100,24 @@ FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) co
     return facts;
 }
 
-FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
-                              std::string_view folder)
+bool FileReader::start(int dirFd, const char* name, bool followLinks, std::string_view folder,
+                       bool mayWait, FileRead& read)
 {
+    read = FileRead{};
     std::optional<FileSize> failAfter;
-    std::string fullPath; // only for the test faults
     if (m_faults != nullptr) {
-        fullPath = std::string(folder) + name;
+        read.m_fullPath = std::string(folder) + name;
         if (m_faults->beforeOpen) {
-            m_faults->beforeOpen(fullPath);
+            m_faults->beforeOpen(read.m_fullPath);
         }
         if (m_faults->readFailsAfter) {
-            failAfter = m_faults->readFailsAfter(fullPath);
+            failAfter = m_faults->readFailsAfter(read.m_fullPath);
         }
     }
+    FileFacts& facts = read.facts;
     if (m_crcSize <= 0) {
-        return sizeOnly(dirFd, name, followLinks);
+        facts = sizeOnly(dirFd, name, followLinks);
+        return true;
     }
 
     // O_NONBLOCK: should the entry have become a FIFO since it was listed, opening it must
@@ -116,53 +140,93 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
         const int openError = errno;
         // The length does not need the file to be readable. A readable length with an
         // unreadable content is a checksum failure, not a lost file.
-        FileFacts facts = sizeOnly(dirFd, name, followLinks);
+        facts = sizeOnly(dirFd, name, followLinks);
         if (facts.sizeKnown) {
             facts.crc = facts.size == 0 ? FileFacts::Crc::Ok : FileFacts::Crc::Failed;
             facts.error = facts.size == 0 ? 0 : openError;
         }
-        return facts;
+        return true;
     }
-    const UniqueFd file(fd);
+    read.m_fd = UniqueFd(fd);
 
-    FileFacts facts;
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         facts.error = errno;
-        return facts;
+        read.m_fd.reset();
+        return true;
     }
     if (!S_ISREG(st.st_mode)) {
         facts.error = readFailure::notRegularFile;
-        return facts;
+        read.m_fd.reset();
+        return true;
     }
     facts.sizeKnown = true;
     facts.size = st.st_size;
     facts.identity = PhysicalFile::of(st);
+    read.m_modified = st.st_mtim;
+    read.m_total = std::min<std::int64_t>(facts.size.bytes(), m_crcSize);
     if (!m_scope.takesSize(facts.size)) {
-        return facts; // left out of the intake: its bytes are not needed
+        read.m_fd.reset();
+        return true; // left out of the intake: its bytes are not needed
     }
-    const std::int64_t total = std::min<std::int64_t>(facts.size.bytes(), m_crcSize);
-    if (total <= 0) {
+    if (read.m_total <= 0) {
         facts.crc = FileFacts::Crc::Ok; // nothing to read: the initial CRC, 0
-        return facts;
+        read.m_fd.reset();
+        return true;
     }
-    const std::int64_t readable =
-        failAfter ? std::min<std::int64_t>(failAfter->bytes(), total) : total;
+    read.m_readable =
+        failAfter ? std::min<std::int64_t>(failAfter->bytes(), read.m_total) : read.m_total;
     if (m_buffer.empty()) {
         m_buffer.resize(static_cast<std::size_t>(std::min<std::int64_t>(m_crcSize, readChunk)));
     }
+    if (readLeadingBytes(read, mayWait)) {
+        return true;
+    }
+    // Only advice: should the kernel ignore it, finish() simply waits for the disk.
+    ::posix_fadvise(fd, 0, read.m_total, POSIX_FADV_WILLNEED);
+    return false;
+}
 
+ssize_t FileReader::readWithoutWaiting(FileRead& read, std::size_t want)
+{
+    if (m_faults != nullptr && m_faults->readWithoutWaiting) {
+        if (const int error = m_faults->readWithoutWaiting(read.m_fullPath); error != 0) {
+            errno = error;
+            return -1;
+        }
+    }
+    iovec piece{m_buffer.data(), want};
+    return ::preadv2(read.m_fd.get(), &piece, 1, -1, RWF_NOWAIT);
+}
+
+bool FileReader::readLeadingBytes(FileRead& read, bool mayWait)
+{
+    FileFacts& facts = read.facts;
+    const int fd = read.m_fd.get();
     std::uint32_t reg = 0xFFFFFFFFu;
     std::int64_t done = 0;
-    bool failed = readable < total;
+    bool failed = read.m_readable < read.m_total;
     int error = failed ? EIO : 0;
-    while (done < readable) {
+    while (done < read.m_readable) {
         if (cancelled(m_cancel)) {
-            return facts; // abandoned: nobody reads the result
+            read.m_fd.reset();
+            return true; // abandoned: nobody reads the result
         }
-        const std::size_t want = static_cast<std::size_t>(
-            std::min<std::int64_t>(readable - done, static_cast<std::int64_t>(m_buffer.size())));
-        const ssize_t got = ::read(fd, m_buffer.data(), want);
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(
+            read.m_readable - done, static_cast<std::int64_t>(m_buffer.size())));
+        ssize_t got = 0;
+        if (done == 0 && !mayWait && m_noWaitReads) {
+            got = readWithoutWaiting(read, want);
+            if (got < 0 && errno == EAGAIN) {
+                return false;
+            }
+            if (got < 0 && (errno == EOPNOTSUPP || errno == EINVAL)) {
+                m_noWaitReads = false; // an older kernel or a file system that cannot tell
+                continue;
+            }
+        } else {
+            got = ::read(fd, m_buffer.data(), want);
+        }
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -175,28 +239,29 @@ FileFacts FileReader::examine(int dirFd, const char* name, bool followLinks,
         }
         reg = crc::crc32Update(reg, m_buffer.data(), static_cast<std::size_t>(got));
         if (done == 0 && m_faults != nullptr && m_faults->whileReading) {
-            m_faults->whileReading(fullPath);
+            m_faults->whileReading(read.m_fullPath);
         }
         done += got;
     }
     // A file written to while it was read gives bytes of no one version of it: its length
     // and checksum would describe a file that never was, and could match a file it is not.
     struct stat after {};
-    if (!failed && (::fstat(fd, &after) != 0 || after.st_size != st.st_size ||
-                    after.st_mtim.tv_sec != st.st_mtim.tv_sec ||
-                    after.st_mtim.tv_nsec != st.st_mtim.tv_nsec)) {
+    if (!failed && (::fstat(fd, &after) != 0 || after.st_size != facts.size.bytes() ||
+                    after.st_mtim.tv_sec != read.m_modified.tv_sec ||
+                    after.st_mtim.tv_nsec != read.m_modified.tv_nsec)) {
         failed = true;
         error = readFailure::changedWhileRead;
     }
+    read.m_fd.reset();
     if (failed) {
         facts.crc = FileFacts::Crc::Failed;
         facts.error = error;
         facts.blocksDone = done / crcBlockSize();
-        return facts;
+        return true;
     }
     facts.crc = FileFacts::Crc::Ok;
     facts.crcBits = ~reg;
-    return facts;
+    return true;
 }
 
 FolderListing listFolder(int fd, const FilterPatterns& filter, bool hiddenNames,

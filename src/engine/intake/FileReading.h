@@ -13,6 +13,7 @@
 #include "intake/IntakeScope.h"
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,6 +86,22 @@ struct ReadSettings {
     IntakeScope scope{};
 };
 
+/// One file's examination, which may be left part-way: the file open and its length known,
+/// its leading bytes asked of the disk and still to be read.
+class FileRead {
+public:
+    /// What is known so far; everything once the examination is finished.
+    FileFacts facts;
+
+private:
+    friend class FileReader;
+    UniqueFd m_fd;               ///< open while leading bytes remain to be read
+    std::int64_t m_total = 0;    ///< the leading bytes to checksum
+    std::int64_t m_readable = 0; ///< of those, the bytes a test fault lets be read
+    struct timespec m_modified {};
+    std::string m_fullPath; ///< for the test faults only
+};
+
 /// Reads the size and leading bytes of files. One per thread: it owns its read buffer. Never
 /// opens anything but a regular file, and never blocks on one that turns out to be a FIFO.
 class FileReader {
@@ -98,11 +115,27 @@ public:
     /// A file the user named by its full path, taken as named: a link to a file is followed.
     FileFacts examinePath(const std::string& fullPath);
 
+    /// examineIn and examinePath without waiting for the disk: when the file's leading bytes
+    /// are not in memory yet, they are asked of the disk and the examination is left open
+    /// (false); finish() completes it, by when the disk has had time to answer. Starting a
+    /// run of files before finishing any keeps the run's reads in flight together, which a
+    /// disk answers far faster than one read after another. True: `read.facts` is complete.
+    bool startIn(const FolderHandle& folder, const std::string& name, FileRead& read);
+    bool startPath(const std::string& fullPath, FileRead& read);
+    /// Completes an examination that start left open.
+    void finish(FileRead& read);
+
 private:
     /// `folder` is the path the name is relative to (empty for a full path); it is only put
     /// together with the name for the test faults.
-    FileFacts examine(int dirFd, const char* name, bool followLinks, std::string_view folder);
+    bool start(int dirFd, const char* name, bool followLinks, std::string_view folder, bool mayWait,
+               FileRead& read);
     FileFacts sizeOnly(int dirFd, const char* name, bool followLinks) const;
+    /// Reads and checksums the leading bytes. Unless `mayWait`, gives up (false) before
+    /// reading anything when they are not in memory.
+    bool readLeadingBytes(FileRead& read, bool mayWait);
+    /// The first read, answered only from memory: EAGAIN when the bytes are not there yet.
+    ssize_t readWithoutWaiting(FileRead& read, std::size_t want);
 
     std::int64_t m_crcSize;
     IntakeScope m_scope;
@@ -110,6 +143,9 @@ private:
     const Cancel* m_cancel;
     std::vector<std::uint8_t> m_buffer;
     bool m_noAtime = true;
+    /// False once the kernel said it cannot answer a read from memory alone; every read then
+    /// waits for the disk.
+    bool m_noWaitReads = true;
 };
 
 /// One folder's listing, read to its end.

@@ -25,6 +25,10 @@ struct IntakeFaults {
     /// Called with a file's full path once the first piece of its checksum has been read,
     /// while the file is still open.
     std::function<void(std::string_view fullPath)> whileReading;
+    /// What a read that must not wait for the disk answers for a file, instead of asking the
+    /// kernel: 0 asks the kernel; EAGAIN says the bytes are not in memory yet; EOPNOTSUPP says
+    /// the kernel cannot tell.
+    std::function<int(std::string_view fullPath)> readWithoutWaiting;
 };
 
 } // namespace corvelle

@@ -81,11 +81,25 @@ void ReadAheadSource::readFiles()
 {
     FileReader reader(m_settings, &m_queue.cancelToken());
     std::vector<ReadAheadQueue::Job*> run;
+    // The files of the run whose leading bytes were asked of the disk: all of them are asked
+    // before any is waited for, so the disk has the whole run's reads at once.
+    std::vector<std::pair<ReadAheadQueue::Job*, FileRead>> asked;
     while (m_queue.nextRun(run)) {
         for (ReadAheadQueue::Job* job : run) {
-            job->facts = job->folder ? reader.examineIn(*job->folder, job->name)
-                                     : reader.examinePath(job->name);
+            FileRead read;
+            const bool finished = job->folder ? reader.startIn(*job->folder, job->name, read)
+                                              : reader.startPath(job->name, read);
+            if (finished) {
+                job->facts = read.facts;
+            } else {
+                asked.emplace_back(job, std::move(read));
+            }
         }
+        for (auto& [job, read] : asked) {
+            reader.finish(read);
+            job->facts = read.facts;
+        }
+        asked.clear();
     }
 }
 

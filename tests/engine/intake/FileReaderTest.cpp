@@ -78,5 +78,33 @@ TEST(FileReader, sizesOnlyWithoutAChecksumAndNothingReadOnceCancelled)
     EXPECT_EQ(reader.examinePath(path).crc, FileFacts::Crc::NotRead);
 }
 
+TEST(FileReader, aReadLeftForTheDiskFinishesAsAWaitingReadWould)
+{
+    TempDir tree;
+    writeFile(tree / "a.txt", "hello");
+    writeFile(tree / "b.txt", "hello");
+    IntakeFaults faults;
+    faults.readWithoutWaiting = [](std::string_view) { return EAGAIN; };
+    FileReader reader(ReadSettings{1024, &faults});
+    const FolderHandle folder = openFolder(tree.path());
+
+    FileRead read;
+    ASSERT_FALSE(reader.startIn(folder, "a.txt", read));
+    reader.finish(read);
+    EXPECT_EQ(read.facts, FileReader(ReadSettings{1024, nullptr}).examineIn(folder, "a.txt"));
+
+    // Written to while its read waited for the disk: no checksum of a file that never was.
+    ASSERT_FALSE(reader.startIn(folder, "b.txt", read));
+    writeFile(tree / "b.txt", "hello, world");
+    reader.finish(read);
+    EXPECT_EQ(read.facts.crc, FileFacts::Crc::Failed);
+    EXPECT_EQ(read.facts.error, readFailure::changedWhileRead);
+
+    // Where the kernel cannot tell what is in memory, every read waits.
+    faults.readWithoutWaiting = [](std::string_view) { return EOPNOTSUPP; };
+    ASSERT_TRUE(reader.startIn(folder, "a.txt", read));
+    EXPECT_EQ(read.facts.crcBits, crcOfHello);
+}
+
 } // namespace
 } // namespace corvelle::intake
