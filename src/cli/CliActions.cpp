@@ -7,7 +7,9 @@
 #include "controls/GridModel.h"
 #include "controls/ListColumns.h"
 
+#include <algorithm>
 #include <map>
+#include <thread>
 
 namespace corvelle::cli {
 namespace {
@@ -66,8 +68,9 @@ const char* verb(CopyAction action)
 std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, const Options& options,
                                           const StopFlag& stop, GridModel& verified)
 {
-    // The groups are read on every core, each group on its own, since reading and comparing
-    // is most of the work.
+    // The groups are read on several threads, each group on its own, since reading and
+    // comparing is most of the work. More threads than cores: on a cold cache they mostly wait
+    // for the disk, which answers many reads at once faster than a few.
     std::vector<std::vector<VerifyCandidate>> groups;
     for (const auto& [group, rows] : rowsByGroup(duplicates)) {
         std::vector<VerifyCandidate>& candidates = groups.emplace_back();
@@ -76,7 +79,7 @@ std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, const Opt
         }
     }
     std::vector<VerifyResult> results(groups.size());
-    WorkerPool pool;
+    WorkerPool pool(std::max(8u, std::thread::hardware_concurrency()));
     pool.forEach(groups.size(), [&](std::size_t i) {
         if (!stop.requested()) {
             results[i] = verifyGroup(groups[i], &stop);

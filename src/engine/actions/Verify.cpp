@@ -16,6 +16,8 @@ namespace corvelle {
 namespace {
 
 constexpr std::int64_t kBlock = 64 * 1024;
+/// The bytes of each member asked of the disk at once, ahead of reading them block by block.
+constexpr std::int64_t kWindow = 4 * kBlock;
 constexpr const char* kNoMatch = "matches no other file in its group byte for byte";
 constexpr const char* kChanged = "changed while it was being verified";
 
@@ -71,6 +73,14 @@ bool readBlock(const OpenFile& member, char* buffer, std::size_t length, std::in
     return true;
 }
 
+/// Asks the disk for the member's next window without waiting, so that the reads of all the
+/// members are in flight together: on a cold cache a disk answers many requests at once far
+/// faster than one after another. Only advice: where it is ignored, reading simply waits.
+void askAhead(const OpenFile& member, std::int64_t offset)
+{
+    ::posix_fadvise(member.fd.get(), offset, kWindow, POSIX_FADV_WILLNEED);
+}
+
 /// Whether the open file is still as it was when opened (not grown, not rewritten).
 bool unchangedSinceOpened(const OpenFile& member)
 {
@@ -99,6 +109,13 @@ std::vector<std::vector<std::size_t>> compareSideBySide(std::vector<OpenFile>& m
             return {};
         }
         const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kBlock, size - offset));
+        if (offset % kWindow == 0) {
+            for (const std::vector<std::size_t>& members_of : classes) {
+                for (const std::size_t i : members_of) {
+                    askAhead(members[i], offset);
+                }
+            }
+        }
         std::vector<std::vector<std::size_t>> next;
         for (const std::vector<std::size_t>& members_of : classes) {
             std::vector<std::vector<std::size_t>> parts;
