@@ -220,7 +220,7 @@ bool FileReader::readLeadingBytes(FileRead& read, bool mayWait)
             if (got < 0 && errno == EAGAIN) {
                 return false;
             }
-            if (got < 0 && (errno == EOPNOTSUPP || errno == EINVAL)) {
+            if (got < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)) {
                 m_noWaitReads = false; // an older kernel or a file system that cannot tell
                 continue;
             }
