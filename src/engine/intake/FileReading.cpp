@@ -100,6 +100,24 @@ FileFacts FileReader::sizeOnly(int dirFd, const char* name, bool followLinks) co
     return facts;
 }
 
+int FileReader::openToRead(int dirFd, const char* name, bool followLinks)
+{
+    // O_NONBLOCK: should the entry have become a FIFO since it was listed, opening it must
+    // not wait for a writer; the caller's fstat then refuses it.
+    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    if (!followLinks) {
+        flags |= O_NOFOLLOW;
+    }
+    if (m_noAtime) {
+        const int fd = ::openat(dirFd, name, flags | O_NOATIME);
+        if (fd >= 0 || errno != EPERM) {
+            return fd;
+        }
+        m_noAtime = false; // only the owner (or root) may ask for it
+    }
+    return ::openat(dirFd, name, flags);
+}
+
 bool FileReader::start(int dirFd, const char* name, bool followLinks, std::string_view folder,
                        bool mayWait, FileRead& read)
 {
@@ -120,22 +138,7 @@ bool FileReader::start(int dirFd, const char* name, bool followLinks, std::strin
         return true;
     }
 
-    // O_NONBLOCK: should the entry have become a FIFO since it was listed, opening it must
-    // not wait for a writer; fstat below then refuses it.
-    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-    if (!followLinks) {
-        flags |= O_NOFOLLOW;
-    }
-    int fd = -1;
-    if (m_noAtime) {
-        fd = ::openat(dirFd, name, flags | O_NOATIME);
-        if (fd < 0 && errno == EPERM) {
-            m_noAtime = false; // only the owner (or root) may ask for it
-        }
-    }
-    if (fd < 0 && !m_noAtime) {
-        fd = ::openat(dirFd, name, flags);
-    }
+    const int fd = openToRead(dirFd, name, followLinks);
     if (fd < 0) {
         const int openError = errno;
         // The length does not need the file to be readable. A readable length with an

@@ -131,6 +131,8 @@ private:
     bool start(int dirFd, const char* name, bool followLinks, std::string_view folder, bool mayWait,
                FileRead& read);
     FileFacts sizeOnly(int dirFd, const char* name, bool followLinks) const;
+    /// A descriptor to read the file's bytes through, or -1 with errno.
+    int openToRead(int dirFd, const char* name, bool followLinks);
     /// Reads and checksums the leading bytes. Unless `mayWait`, gives up (false) before
     /// reading anything when they are not in memory.
     bool readLeadingBytes(FileRead& read, bool mayWait);
