@@ -1,11 +1,10 @@
-// Tests of the tools model (layout, start values, operations, events, settings) and of the
-// tool commands' window-free decisions.
+// The tools model (start values, events, the settings it gives a run) and the tool commands'
+// window-free decisions.
 #include "controls/ToolModel.h"
 
 #include "controls/Commands.h"
 
 #include <gtest/gtest.h>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,16 +13,6 @@ namespace {
 
 using namespace toolIds;
 using Ids = std::vector<std::string>;
-
-/// The IDs of a row of tools, "-" for a separator.
-Ids idsOf(std::span<const Tool* const> tools)
-{
-    Ids ids;
-    for (const Tool* tool : tools) {
-        ids.push_back(tool->kind() == ToolKind::Separator ? "-" : tool->ToolId());
-    }
-    return ids;
-}
 
 /// Records observer calls and events, each event with the tool's value when it arrives.
 class Recorder : public ToolObserver, public ToolEvents {
@@ -42,60 +31,17 @@ public:
     Ids log;
 };
 
-TEST(ToolModel, menusAndToolbarHoldTheirToolsInOrder)
-{
-    const ToolModel tools;
-    EXPECT_EQ(idsOf(tools.menuBar()),
-              (Ids{"ID_File", "ID_Selection", "ID_Deduplication", "ID_Help"}));
-    EXPECT_EQ(idsOf(tools.Tools(ID_Selection).children()),
-              (Ids{"ID_AddFiles", "ID_AddFolder", "ID_AddFolderRecursive", "-", "ID_SetFileFilter",
-                   "-", "ID_RemoveSelection", "ID_ClearAll"}));
-    EXPECT_EQ(idsOf(tools.Tools(ID_Deduplication).children()),
-              (Ids{"ID_UseName", "ID_UseExtension", "ID_UseSize", "ID_UseCRC", "-",
-                   "ID_NameMatchingSettings", "ID_CRCSettings", "-", "ID_Dedupe"}));
-    EXPECT_EQ(idsOf(tools.Tools(ID_NameMatchingSettings).children()),
-              (Ids{"ID_RemoveBracketedText", "ID_RemoveNumbers", "ID_RemoveSymbols",
-                   "ID_RemoveSpaces", "ID_MatchPercentage"}));
-    EXPECT_EQ(tools.Tools(ID_CRCFilesFirst).parent(), &tools.Tools(ID_CRCSettings));
-    EXPECT_EQ(idsOf(tools.toolbar()),
-              (Ids{"ID_AddFiles", "ID_AddFolder", "ID_AddFolderRecursive", "-", "ID_SetFileFilter",
-                   "-", "ID_RemoveSelection", "ID_ClearAll", "-", "ID_Dedupe"}));
-    // The toolbar's Clear All is the menu's tool, not a copy.
-    EXPECT_EQ(tools.toolbar()[7], &tools.Tools(ID_ClearAll));
-    EXPECT_EQ(tools.Tools(ID_ClearAll).hint(), "Clear All Files");
-    EXPECT_EQ(tools.Tools(ID_Exit).hint(), "");
-}
-
-TEST(ToolModel, startValues)
-{
-    const ToolModel tools;
-    EXPECT_EQ(tools.Tools(ID_CRCSettings).kind(), ToolKind::Submenu);
-    EXPECT_EQ(tools.Tools(ID_UseName).kind(), ToolKind::StateButton);
-    EXPECT_EQ(tools.Tools(ID_MatchPercentage).kind(), ToolKind::ComboBox);
-    EXPECT_EQ(tools.Tools(ID_UseName).ToolState(), 0);
-    EXPECT_FALSE(tools.Tools(ID_NameMatchingSettings).ToolEnabled());
-    EXPECT_TRUE(tools.Tools(ID_CRCSettings).ToolEnabled());
-    for (const std::string_view id :
-         {ID_UseExtension, ID_UseSize, ID_UseCRC, ID_RemoveBracketedText, ID_RemoveNumbers,
-          ID_RemoveSymbols, ID_RemoveSpaces}) {
-        EXPECT_EQ(tools.Tools(id).ToolState(), 1) << id;
-    }
-    const Tool& match = tools.Tools(ID_MatchPercentage);
-    EXPECT_EQ(match.comboEntries()[static_cast<std::size_t>(match.ComboListIndex())].text, "80%");
-    const Tool& crc = tools.Tools(ID_CRCFilesFirst);
-    EXPECT_EQ(crc.comboEntries()[static_cast<std::size_t>(crc.ComboListIndex())].text, "1 MB");
-
-    const DedupeSettings read = tools.dedupeSettings();
-    EXPECT_FALSE(read.blnUseName);
-    EXPECT_TRUE(read.blnRemoveSpaces);
-    EXPECT_EQ(read.lngMatchScore, 80);
-    EXPECT_EQ(read.lngCRCFilesFirstKB, 1024);
-    EXPECT_EQ(read.lngCRCSize, 1048576);
-}
-
-TEST(ToolModel, settingsFollowTheTools)
+TEST(ToolModel, settingsStartAsTheWindowOffersThemAndFollowTheTools)
 {
     ToolModel tools;
+    const DedupeSettings start = tools.dedupeSettings();
+    EXPECT_FALSE(start.blnUseName);
+    EXPECT_TRUE(start.blnUseExtension && start.blnUseSize && start.blnUseCRC);
+    EXPECT_TRUE(start.blnRemoveBracketedText && start.blnRemoveNumbers && start.blnRemoveSymbols &&
+                start.blnRemoveSpaces);
+    EXPECT_EQ(start.lngMatchScore, 80);
+    EXPECT_EQ(start.lngCRCSize, 1048576);
+
     tools.Tools(ID_UseSize).ToolState(0);
     tools.Tools(ID_MatchPercentage).ComboListIndex(5);
     tools.Tools(ID_CRCFilesFirst).ComboListIndex(14);
@@ -112,35 +58,21 @@ TEST(ToolModel, settingsFollowTheTools)
     EXPECT_TRUE(read.blnUseCRC);
 }
 
-TEST(ToolModel, codeChangesReachTheObserverOnlyWhenRealAndRaiseNoEvent)
+TEST(ToolModel, userEventsUpdateTheToolBeforeTheyArriveAndCodeChangesRaiseNone)
 {
     ToolModel tools;
     Recorder recorder;
     tools.setObserver(&recorder);
     tools.setEventHandler(&recorder);
     tools.Tools(ID_UseName).ToolState(1);
-    tools.Tools(ID_UseName).ToolState(1);
-    tools.Tools(ID_NameMatchingSettings).ToolEnabled(true);
-    tools.Tools(ID_CRCSettings).ToolEnabled(true);
-    tools.Tools(ID_CRCFilesFirst).ComboListIndex(3);
-    tools.Tools(ID_CRCFilesFirst).ComboListIndex(3);
-    EXPECT_EQ(recorder.log,
-              (Ids{"state ID_UseName", "on ID_NameMatchingSettings", "combo ID_CRCFilesFirst"}));
-}
-
-TEST(ToolModel, userEventsUpdateTheToolBeforeTheyArrive)
-{
-    ToolModel tools;
-    Recorder recorder;
-    tools.setObserver(&recorder);
-    tools.setEventHandler(&recorder);
+    tools.Tools(ID_UseName).ToolState(1); // no change: not observed
     tools.ToolClick(ID_UseCRC);
     tools.ToolClick(ID_Dedupe);
     tools.ComboChange(ID_CRCFilesFirst, 3);
     tools.ComboChange(ID_CRCFilesFirst, 3); // a change to the selected entry still arrives
-    EXPECT_EQ(recorder.log, (Ids{"state ID_UseCRC", "click ID_UseCRC 0", "click ID_Dedupe 0",
-                                 "combo ID_CRCFilesFirst", "change ID_CRCFilesFirst 3",
-                                 "change ID_CRCFilesFirst 3"}));
+    EXPECT_EQ(recorder.log, (Ids{"state ID_UseName", "state ID_UseCRC", "click ID_UseCRC 0",
+                                 "click ID_Dedupe 0", "combo ID_CRCFilesFirst",
+                                 "change ID_CRCFilesFirst 3", "change ID_CRCFilesFirst 3"}));
 }
 
 TEST(ToolModel, toolsOutOfReachIgnoreUserEvents)
@@ -161,17 +93,6 @@ TEST(ToolModel, toolsOutOfReachIgnoreUserEvents)
     EXPECT_TRUE(tools.isUsable(tools.Tools(ID_RemoveSpaces)));
     tools.ToolClick(ID_RemoveSpaces);
     EXPECT_EQ(recorder.log, (Ids{"click ID_RemoveSpaces 0"}));
-}
-
-TEST(Commands, clicksRunTheirCommands)
-{
-    EXPECT_EQ(commandFor(ID_ClearAll), Command::ClearAll);
-    EXPECT_EQ(commandFor(ID_AddFolderRecursive), Command::AddFolderRecursive);
-    EXPECT_EQ(commandFor(ID_RemoveSpaces), Command::Setting);
-    // Headings, the settings submenus and the combo's own click do nothing.
-    EXPECT_EQ(commandFor(ID_Selection), Command::None);
-    EXPECT_EQ(commandFor(ID_CRCSettings), Command::None);
-    EXPECT_EQ(commandFor(ID_CRCFilesFirst), Command::None);
 }
 
 /// A scripted answer to the clearing question that counts how often it was asked.
@@ -235,34 +156,26 @@ TEST(SettingCommands, crcEntryChangeWithFilesListedAsksAndNoRestoresTheFormerEnt
     ToolModel tools;
     SettingCommands commands(tools);
     Answer answer;
-    const auto pick = [&](int index) {
+    const auto pick = [&](int index, bool filesListed) {
         tools.ComboChange(ID_CRCFilesFirst, index);
-        commands.CRCFilesFirstChanged(true, answer.confirm());
+        commands.CRCFilesFirstChanged(filesListed, answer.confirm());
     };
-    pick(10); // the confirmed entry
+    pick(10, true); // the confirmed entry
     EXPECT_EQ(answer.asked, 0);
-    pick(3);
+    pick(3, true);
     EXPECT_EQ(answer.asked, 1);
     EXPECT_EQ(tools.Tools(ID_CRCFilesFirst).ComboListIndex(), 10);
     answer.yes = true;
-    pick(3);
+    pick(3, true);
     EXPECT_EQ(tools.Tools(ID_CRCFilesFirst).ComboListIndex(), 3);
-    EXPECT_EQ(commands.intCRCListIndex(), 3);
-}
 
-TEST(SettingCommands, crcEntryPickedOnAnEmptyListIsWhatLaterChangesAreMeasuredAgainst)
-{
-    ToolModel tools;
-    SettingCommands commands(tools);
-    Answer answer;
-    tools.ComboChange(ID_CRCFilesFirst, 2); // "4 KB" with nothing listed: taken at once
-    commands.CRCFilesFirstChanged(false, answer.confirm());
+    // An entry picked with nothing listed is taken at once, and is what later changes are
+    // measured against: files are now checksummed over 4 KB, so going back must ask.
+    pick(2, false);
     EXPECT_EQ(commands.intCRCListIndex(), 2);
-
-    // Files are now checksummed over 4 KB; going back to "1 MB" must ask.
-    tools.ComboChange(ID_CRCFilesFirst, 10);
-    commands.CRCFilesFirstChanged(true, answer.confirm());
-    EXPECT_EQ(answer.asked, 1);
+    answer.yes = false;
+    pick(10, true);
+    EXPECT_EQ(answer.asked, 3);
     EXPECT_EQ(tools.dedupeSettings().lngCRCSize, 4096);
 }
 
