@@ -134,17 +134,5 @@ TEST_F(Loading, wholeRunFillsTheGridThroughThePipeline)
     EXPECT_EQ(grid.CellText(2, 3), "other");
 }
 
-TEST_F(Loading, aStopDuringTheExportRunsNoFurtherPass)
-{
-    grid.AppendRow({"earlier"});
-    yield = stopAfterYields(stop, 1);
-    RecordingCaption status;
-    DedupeRunHooks run{{&progress, nullptr, &stop, yield, &messages}, &status, nullptr};
-    EXPECT_EQ(runDedupe(db, DedupeSettings{}, files, grid, run), Outcome::Stopped);
-    EXPECT_EQ(status.captions.size(), 2u) << "the step caption still changes";
-    EXPECT_FALSE(std::filesystem::exists(files.pairFile));
-    EXPECT_EQ(grid.CellText(1, 0), "earlier") << "the duplicate list keeps its rows";
-}
-
 } // namespace
 } // namespace corvelle::test

@@ -65,7 +65,7 @@ TEST_F(CatalogueListsTest, removeSelectionTakesExactlyTheSelectedRecordsInAnyOrd
     EXPECT_EQ(dupes.RowCount(), 1) << "the duplicate list is emptied";
 }
 
-TEST_F(CatalogueListsTest, decliningOrSelectingNothingChangesNothing)
+TEST_F(CatalogueListsTest, decliningOrSelectingNothingChangesNothingAndClearAllClearsBoth)
 {
     addFiles(3);
     EXPECT_FALSE(lists.RemoveSelection());
@@ -77,16 +77,8 @@ TEST_F(CatalogueListsTest, decliningOrSelectingNothingChangesNothing)
     EXPECT_EQ(db.RecordCount(), 3);
     EXPECT_EQ(files.RowCount(), 4);
     EXPECT_EQ(dupes.RowCount(), 2);
-}
 
-TEST_F(CatalogueListsTest, clearAllAsksEvenWhenEmptyAndClearsAtOnceWithoutAsking)
-{
-    messages.answers = {MessageAnswer::Yes};
-    EXPECT_TRUE(lists.ClearAll(true));
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{std::string(clearAllQuestion)});
-    addFiles(2);
-    EXPECT_TRUE(lists.ClearAll(false));
-    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(lists.ClearAll(false)); // without asking
     EXPECT_EQ(db.RecordCount(), 0);
     EXPECT_EQ(files.RowCount(), 1);
     EXPECT_EQ(dupes.RowCount(), 1);

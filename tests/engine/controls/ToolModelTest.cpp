@@ -1,5 +1,5 @@
-// The tools model (start values, events, the settings it gives a run) and the tool commands'
-// window-free decisions.
+// The settings the tools give a run, and the checksum settings' rules: a run never compares
+// checksums taken over different lengths.
 #include "controls/ToolModel.h"
 
 #include "controls/Commands.h"
@@ -12,24 +12,6 @@ namespace corvelle {
 namespace {
 
 using namespace toolIds;
-using Ids = std::vector<std::string>;
-
-/// Records observer calls and events, each event with the tool's value when it arrives.
-class Recorder : public ToolObserver, public ToolEvents {
-public:
-    void toolStateChanged(const Tool& tool) override { log.push_back("state " + tool.ToolId()); }
-    void toolEnabledChanged(const Tool& tool) override { log.push_back("on " + tool.ToolId()); }
-    void comboIndexChanged(const Tool& tool) override { log.push_back("combo " + tool.ToolId()); }
-    void ToolClick(Tool& tool) override
-    {
-        log.push_back("click " + tool.ToolId() + " " + std::to_string(tool.ToolState()));
-    }
-    void ComboChange(Tool& tool) override
-    {
-        log.push_back("change " + tool.ToolId() + " " + std::to_string(tool.ComboListIndex()));
-    }
-    Ids log;
-};
 
 TEST(ToolModel, settingsStartAsTheWindowOffersThemAndFollowTheTools)
 {
@@ -58,43 +40,6 @@ TEST(ToolModel, settingsStartAsTheWindowOffersThemAndFollowTheTools)
     EXPECT_TRUE(read.blnUseCRC);
 }
 
-TEST(ToolModel, userEventsUpdateTheToolBeforeTheyArriveAndCodeChangesRaiseNone)
-{
-    ToolModel tools;
-    Recorder recorder;
-    tools.setObserver(&recorder);
-    tools.setEventHandler(&recorder);
-    tools.Tools(ID_UseName).ToolState(1);
-    tools.Tools(ID_UseName).ToolState(1); // no change: not observed
-    tools.ToolClick(ID_UseCRC);
-    tools.ToolClick(ID_Dedupe);
-    tools.ComboChange(ID_CRCFilesFirst, 3);
-    tools.ComboChange(ID_CRCFilesFirst, 3); // a change to the selected entry still arrives
-    EXPECT_EQ(recorder.log, (Ids{"state ID_UseName", "state ID_UseCRC", "click ID_UseCRC 0",
-                                 "click ID_Dedupe 0", "combo ID_CRCFilesFirst",
-                                 "change ID_CRCFilesFirst 3", "change ID_CRCFilesFirst 3"}));
-}
-
-TEST(ToolModel, toolsOutOfReachIgnoreUserEvents)
-{
-    ToolModel tools;
-    Recorder recorder;
-    tools.setEventHandler(&recorder);
-    // Name Matching Settings starts disabled, and with it everything inside.
-    tools.ToolClick(ID_RemoveSpaces);
-    tools.ComboChange(ID_MatchPercentage, 0);
-    tools.Tools(ID_Dedupe).ToolEnabled(false);
-    tools.ToolClick(ID_Dedupe);
-    EXPECT_TRUE(recorder.log.empty());
-    EXPECT_EQ(tools.Tools(ID_RemoveSpaces).ToolState(), 1);
-    EXPECT_EQ(tools.Tools(ID_MatchPercentage).ComboListIndex(), 2);
-
-    tools.Tools(ID_NameMatchingSettings).ToolEnabled(true);
-    EXPECT_TRUE(tools.isUsable(tools.Tools(ID_RemoveSpaces)));
-    tools.ToolClick(ID_RemoveSpaces);
-    EXPECT_EQ(recorder.log, (Ids{"click ID_RemoveSpaces 0"}));
-}
-
 /// A scripted answer to the clearing question that counts how often it was asked.
 struct Answer {
     bool yes = false;
@@ -107,18 +52,6 @@ struct Answer {
         };
     }
 };
-
-TEST(SettingCommands, useNameOpensItsSettingsExactlyWhileTicked)
-{
-    ToolModel tools;
-    SettingCommands commands(tools);
-    tools.ToolClick(ID_UseName);
-    commands.UseNameClicked();
-    EXPECT_TRUE(tools.Tools(ID_NameMatchingSettings).ToolEnabled());
-    tools.ToolClick(ID_UseName);
-    commands.UseNameClicked();
-    EXPECT_FALSE(tools.Tools(ID_NameMatchingSettings).ToolEnabled());
-}
 
 TEST(SettingCommands, useCrcAsksOnlyWhenTickedWithFilesListed)
 {

@@ -5,7 +5,6 @@
 #include "checksum/clsCRC.h"
 
 #include <algorithm>
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -96,33 +95,6 @@ INSTANTIATE_TEST_SUITE_P(Yields, StopTest,
                                            StopCase{8, 3},    // no sub-folder is entered
                                            StopCase{9, 3},    // during a sub-folder's listing
                                            StopCase{10, 4})); // the second is not entered
-
-TEST(FileIntake, stopDuringChosenFilesEndsAfterTheFileInHand)
-{
-    using namespace std::string_literals;
-    TempDir tree;
-    writeFile(tree / "x.txt", "x");
-    writeFile(tree / "y.txt", "y");
-    IntakeHarness h;
-    // Chosen files are not a scan and never yield: the stop comes with the first count.
-    struct StopOnCount final : CaptionSink {
-        StopFlag* flag;
-        void setCaption(std::string_view text) override
-        {
-            if (text == "1 File(s) Processed") {
-                flag->request();
-            }
-        }
-    } stopper;
-    stopper.flag = &h.stop;
-    WorkHooks hooks;
-    hooks.stop = &h.stop;
-    hooks.caption = &stopper;
-    FileIntake run(h.catalogue, &h.files, hooks);
-    EXPECT_EQ(run.Run(IntakeRequest::chosenFiles(tree.path().string() + "\0x.txt\0y.txt"s, 0)),
-              Outcome::Stopped);
-    EXPECT_EQ(h.fullPaths(), std::vector<std::string>{folderOf(tree.path()) + "x.txt"});
-}
 
 // --- Failures ----------------------------------------------------------------------------------
 
@@ -239,50 +211,6 @@ TEST(FileIntake, sizesBeyondFourGigabytesAreStoredExactly)
     ASSERT_EQ(h.records().size(), 1u);
     EXPECT_EQ(h.records()[0].size, 5368709120);
     EXPECT_EQ(h.rows()[0][4], "5368709120");
-}
-
-/// The order a depth-first scan must produce, from the file system's own listing order.
-void expectedScanOrder(const fs::path& folder, std::vector<std::string>& out)
-{
-    std::vector<std::string> folders;
-    DIR* dir = ::opendir(folder.c_str());
-    ASSERT_NE(dir, nullptr);
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name[0] == '.') {
-            continue;
-        }
-        if (fs::is_directory(folder / name)) {
-            folders.push_back(name);
-        } else {
-            out.push_back(folderOf(folder) + name);
-        }
-    }
-    ::closedir(dir);
-    for (const std::string& name : folders) {
-        expectedScanOrder(folder / name, out);
-    }
-}
-
-// The order decides which copy heads a group, and so which one a keep rule keeps first.
-TEST(FileIntake, filesComeInListingOrderThenSubFoldersDepthFirst)
-{
-    TempDir tree;
-    for (int i = 0; i < 20; ++i) {
-        writeFile(tree / ("file" + std::to_string(i)), std::to_string(i));
-    }
-    for (const char* sub : {"x", "y", "z"}) {
-        for (int i = 0; i < 4; ++i) {
-            writeFile(tree / sub / ("f" + std::to_string(i)), sub);
-            writeFile(tree / sub / "nested" / ("n" + std::to_string(i)), sub);
-        }
-    }
-    std::vector<std::string> expected;
-    expectedScanOrder(tree.path(), expected);
-    ASSERT_EQ(expected.size(), 44u);
-    IntakeHarness h;
-    ASSERT_EQ(h.scan(kMode, tree.path(), true), Outcome::Completed);
-    EXPECT_EQ(h.fullPaths(), expected);
 }
 
 TEST(FileIntake, checksumAndProgressMatchTheBlockByBlockEngine)

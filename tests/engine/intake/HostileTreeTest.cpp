@@ -44,11 +44,6 @@ void PrintTo(const Reported& r, std::ostream* os)
     *os << r.text << " / " << r.reason;
 }
 
-bool endsWith(std::string_view text, std::string_view end)
-{
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
 TEST(HostileTree, filesSwappedBetweenListingAndOpeningAreReportedNeverFollowedNorWaitedOn)
 {
     for (const IntakeMode mode : {IntakeMode::Sequential, IntakeMode::ReadAhead}) {
@@ -65,12 +60,12 @@ TEST(HostileTree, filesSwappedBetweenListingAndOpeningAreReportedNeverFollowedNo
             IntakeFaults faults;
             faults.beforeOpen = [&](std::string_view fullPath) {
                 const std::string path(fullPath);
-                if (endsWith(path, "gone.txt")) {
+                if (path.ends_with("gone.txt")) {
                     fs::remove(path);
-                } else if (endsWith(path, "link.txt")) {
+                } else if (path.ends_with("link.txt")) {
                     fs::remove(path);
                     fs::create_symlink(outside / "secret.txt", path);
-                } else if (endsWith(path, "fifo.txt")) {
+                } else if (path.ends_with("fifo.txt")) {
                     fs::remove(path);
                     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
                 }
@@ -139,12 +134,12 @@ TEST(HostileTree, aFileWrittenWhileItIsReadGetsNoChecksumThatCouldMatch)
         IntakeFaults faults;
         faults.whileReading = [&](std::string_view fullPath) {
             const std::string path(fullPath);
-            if (endsWith(path, "grows.bin")) {
+            if (path.ends_with("grows.bin")) {
                 const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
                 ASSERT_GE(fd, 0);
                 ASSERT_EQ(::write(fd, "more", 4), 4);
                 ::close(fd);
-            } else if (endsWith(path, "shrinks.bin")) {
+            } else if (path.ends_with("shrinks.bin")) {
                 ASSERT_EQ(::truncate(path.c_str(), 1000), 0);
             }
         };
