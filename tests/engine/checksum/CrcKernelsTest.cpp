@@ -61,24 +61,5 @@ TEST(CrcKernels, checkValueThroughTheRunTimeChoice)
               crc32ByteTable(0x1234u, big.data(), big.size()));
 }
 
-TEST(CrcKernels, crc16MatchesTheBitwiseDefinition)
-{
-    const auto bitwise = [](std::uint32_t reg, const std::vector<std::uint8_t>& bytes) {
-        for (const std::uint8_t b : bytes) {
-            reg ^= std::uint32_t{b} << 8;
-            for (int bit = 0; bit < 8; ++bit) {
-                reg = (reg & 0x8000u) != 0 ? (reg << 1) ^ 0x1021u : reg << 1;
-            }
-            reg &= 0xFFFFu;
-        }
-        return reg;
-    };
-    for (std::uint32_t seed = 0; seed < 50; ++seed) {
-        const auto bytes = test::randomBytes(seed * 37, seed);
-        const std::uint32_t reg = (seed * 0x9E3779B9u) & 0xFFFFu;
-        EXPECT_EQ(crc16Update(reg, bytes.data(), bytes.size()), bitwise(reg, bytes));
-    }
-}
-
 } // namespace
 } // namespace corvelle::crc

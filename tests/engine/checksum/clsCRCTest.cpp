@@ -3,7 +3,6 @@
 #include "TestSupport.h"
 #include "common/Types.h"
 
-#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,16 +16,6 @@ using test::TempDir;
 
 constexpr std::int32_t Crc16 = 0;
 constexpr std::int32_t Crc32 = 1;
-
-ByteArray bytesOf(std::string_view text)
-{
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-std::string_view textOf(const std::vector<std::uint8_t>& bytes)
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
 
 /// CRC-32 `Value` of bytes from a cleared register, by the reference byte loop.
 std::int32_t crc32Of(ByteArray bytes)
@@ -54,36 +43,6 @@ TEST(clsCRC, checkValuesWholeAndInPieces)
     }
 }
 
-TEST(clsCRC, calculateBytesContinuesFromTheRunningValue)
-{
-    for (const std::int32_t algorithm : {Crc16, Crc32}) {
-        clsCRC twice;
-        twice.Algorithm(algorithm);
-        twice.CalculateBytes(bytesOf("abc"));
-        clsCRC whole;
-        whole.Algorithm(algorithm);
-        EXPECT_EQ(twice.CalculateBytes(bytesOf("abc")), whole.AddString("abcabc"));
-    }
-}
-
-TEST(clsCRC, textBytesAreTakenAsTheyAre)
-{
-    clsCRC crc;
-    const std::uint8_t utf8[] = {0xC3, 0xA9};
-    EXPECT_EQ(crc.AddString("\xC3\xA9"), crc32Of(utf8));
-}
-
-/// A progress object that runs `onCall(n)` at its n-th value (counting from 1).
-struct ScriptedProgress final : ProgressSink {
-    std::vector<float> values;
-    std::function<void(std::size_t)> onCall;
-    void setValue(float percent) override
-    {
-        values.push_back(percent);
-        onCall(values.size());
-    }
-};
-
 class clsCRCFile : public ::testing::Test {
 protected:
     TempDir dir;
@@ -94,19 +53,8 @@ protected:
     std::filesystem::path fileOf(const std::vector<std::uint8_t>& bytes)
     {
         const auto path = dir / "data.bin";
-        test::writeFile(path, textOf(bytes));
+        test::writeFile(path, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
         return path;
-    }
-
-    void expectFailureReported(const std::filesystem::path& path)
-    {
-        ASSERT_EQ(messages.shown.size(), 1u);
-        const Message& shown = messages.shown.front();
-        EXPECT_EQ(shown.text, "Error CRC'ing file '" + path.string() + "'");
-        EXPECT_EQ(shown.icon, MessageIcon::Information);
-        EXPECT_EQ(shown.buttons, MessageButtons::Ok);
-        EXPECT_EQ(shown.title, "Corvelle");
-        EXPECT_EQ(crc.Value(), -1);
     }
 };
 
@@ -123,25 +71,8 @@ TEST_F(clsCRCFile, readsTheLeadingBytesInBlocksWithProgress)
     }
 
     progress.values.clear();
-    EXPECT_EQ(crc.CalculateFile(fileOf(test::randomBytes(5000, 2)), 1024, &progress),
-              crc32Of(ByteArray(test::randomBytes(5000, 2)).first(1024)));
+    EXPECT_EQ(crc.CalculateFile(path, 1024, &progress), crc32Of(ByteArray(data).first(1024)));
     EXPECT_EQ(progress.values, (std::vector<float>{0.0f, 100.0f}));
-    EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(clsCRCFile, nothingToReadLeavesTheProgressAlone)
-{
-    const auto empty = fileOf({});
-    const auto full = dir / "full.bin";
-    test::writeFile(full, "some bytes");
-    for (const auto& [path, maxSize] :
-         {std::pair{empty, std::int64_t{1024}}, std::pair{full, std::int64_t{0}},
-          std::pair{full, std::int64_t{-1}}}) {
-        crc.AddString("left over");
-        EXPECT_EQ(crc.CalculateFile(path, maxSize, &progress), std::nullopt);
-        EXPECT_EQ(crc.Value(), 0);
-    }
-    EXPECT_TRUE(progress.values.empty());
     EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -153,49 +84,11 @@ TEST_F(clsCRCFile, unreadablePathsFailWithoutBlocking)
         SCOPED_TRACE(path);
         messages.shown.clear();
         EXPECT_EQ(crc.CalculateFile(path, 1024, &progress), std::nullopt);
-        expectFailureReported(path);
+        ASSERT_EQ(messages.texts(),
+                  std::vector<std::string>{crcFileErrorMessage(path.string()).text});
+        EXPECT_EQ(crc.Value(), -1);
     }
     EXPECT_TRUE(progress.values.empty());
-}
-
-TEST_F(clsCRCFile, failureMidwayKeepsTheLastCompleteBlock)
-{
-    const auto data = test::randomBytes(25000, 3);
-    const auto path = fileOf(data);
-    const std::int32_t firstBlock = crc32Of(ByteArray(data).first(clsCRC::blockSize));
-    const std::function<void(std::size_t)> shrink = [&](std::size_t call) {
-        if (call == 2) {
-            std::filesystem::resize_file(path, 15000);
-        }
-    };
-    const std::function<void(std::size_t)> fail = [](std::size_t call) {
-        if (call == 2) {
-            throw std::runtime_error("progress bar gone");
-        }
-    };
-    for (const auto& onCall : {shrink, fail}) {
-        test::writeFile(path, textOf(data));
-        messages.shown.clear();
-        ScriptedProgress scripted;
-        scripted.onCall = onCall;
-        EXPECT_EQ(crc.CalculateFile(path, 25000, &scripted), firstBlock);
-        expectFailureReported(path);
-        EXPECT_EQ(scripted.values, (std::vector<float>{0.0f, 40.96f}));
-    }
-}
-
-TEST_F(clsCRCFile, crc16ContinuesFromTheRegisterAndSurvivesFailure)
-{
-    crc.Algorithm(Crc16);
-    crc.AddString("abc");
-    clsCRC whole;
-    whole.Algorithm(Crc16);
-    const std::int32_t expected = whole.AddString("abcabc");
-    const auto path = dir / "abc";
-    test::writeFile(path, "abc");
-    EXPECT_EQ(crc.CalculateFile(path, 1024, nullptr), expected);
-    EXPECT_EQ(crc.CalculateFile(dir / "missing", 1024, nullptr), std::nullopt);
-    EXPECT_EQ(crc.Value(), expected);
 }
 
 TEST_F(clsCRCFile, sparseFilesBeyondFourGibibytes)

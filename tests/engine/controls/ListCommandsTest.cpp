@@ -10,29 +10,6 @@
 namespace corvelle::test {
 namespace {
 
-TEST(ListLayout, captionsCountDataRowsAndNameTheCurrentOne)
-{
-    GridModel grid;
-    grid.ColumnFormat(fileListFormat());
-    EXPECT_EQ(rowCaption("File List", grid), "File List (Row 0 Of 0)");
-    for (int i = 0; i < 10; ++i) {
-        grid.AppendRow({"x"});
-    }
-    grid.CurrentRow(3);
-    EXPECT_EQ(rowCaption("Duplicate List", grid), "Duplicate List (Row 3 Of 10)");
-}
-
-TEST(ListLayout, widthsAreSharesOfTheFileListRoundedHalfToEven)
-{
-    EXPECT_EQ(fileColumnWidths(kDesignFileListWidth),
-              (std::array<int, 6>{0, 3963, 3963, 1166, 1166, 1166}));
-    // 0.34 × 1150 = 391; 0.1 × 1105 = 110.5 goes to the even 110, 0.1 × 1115 to 112.
-    EXPECT_EQ(fileColumnWidths(1105)[3], 110);
-    EXPECT_EQ(fileColumnWidths(1115)[3], 112);
-    EXPECT_EQ(dupeColumnWidths(kDesignFileListWidth),
-              (std::array<int, 7>{0, 1166, 3380, 3380, 1166, 1166, 1166}));
-}
-
 class CatalogueListsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -79,7 +56,6 @@ TEST_F(CatalogueListsTest, removeSelectionTakesExactlyTheSelectedRecordsInAnyOrd
     messages.answers = {MessageAnswer::Yes};
     ASSERT_TRUE(lists.RemoveSelection());
     EXPECT_EQ(messages.texts(), std::vector<std::string>{std::string(removeSelectionQuestion)});
-    EXPECT_EQ(messages.shown[0].buttons, MessageButtons::YesNo);
     EXPECT_EQ(listedNames(), (std::vector<std::string>{"f0", "f3", "f4", "f6"}));
     EXPECT_EQ(db.RecordCount(), 4);
     for (const RecordId gone : {2_id, 3_id, 6_id}) {
@@ -89,7 +65,7 @@ TEST_F(CatalogueListsTest, removeSelectionTakesExactlyTheSelectedRecordsInAnyOrd
     EXPECT_EQ(dupes.RowCount(), 1) << "the duplicate list is emptied";
 }
 
-TEST_F(CatalogueListsTest, decliningOrSelectingNothingChangesNothing)
+TEST_F(CatalogueListsTest, decliningOrSelectingNothingChangesNothingAndClearAllClearsBoth)
 {
     addFiles(3);
     EXPECT_FALSE(lists.RemoveSelection());
@@ -101,16 +77,8 @@ TEST_F(CatalogueListsTest, decliningOrSelectingNothingChangesNothing)
     EXPECT_EQ(db.RecordCount(), 3);
     EXPECT_EQ(files.RowCount(), 4);
     EXPECT_EQ(dupes.RowCount(), 2);
-}
 
-TEST_F(CatalogueListsTest, clearAllAsksEvenWhenEmptyAndClearsAtOnceWithoutAsking)
-{
-    messages.answers = {MessageAnswer::Yes};
-    EXPECT_TRUE(lists.ClearAll(true));
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{std::string(clearAllQuestion)});
-    addFiles(2);
-    EXPECT_TRUE(lists.ClearAll(false));
-    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(lists.ClearAll(false)); // without asking
     EXPECT_EQ(db.RecordCount(), 0);
     EXPECT_EQ(files.RowCount(), 1);
     EXPECT_EQ(dupes.RowCount(), 1);

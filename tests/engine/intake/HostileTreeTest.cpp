@@ -44,11 +44,6 @@ void PrintTo(const Reported& r, std::ostream* os)
     *os << r.text << " / " << r.reason;
 }
 
-bool endsWith(std::string_view text, std::string_view end)
-{
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
 TEST(HostileTree, filesSwappedBetweenListingAndOpeningAreReportedNeverFollowedNorWaitedOn)
 {
     for (const IntakeMode mode : {IntakeMode::Sequential, IntakeMode::ReadAhead}) {
@@ -65,12 +60,12 @@ TEST(HostileTree, filesSwappedBetweenListingAndOpeningAreReportedNeverFollowedNo
             IntakeFaults faults;
             faults.beforeOpen = [&](std::string_view fullPath) {
                 const std::string path(fullPath);
-                if (endsWith(path, "gone.txt")) {
+                if (path.ends_with("gone.txt")) {
                     fs::remove(path);
-                } else if (endsWith(path, "link.txt")) {
+                } else if (path.ends_with("link.txt")) {
                     fs::remove(path);
                     fs::create_symlink(outside / "secret.txt", path);
-                } else if (endsWith(path, "fifo.txt")) {
+                } else if (path.ends_with("fifo.txt")) {
                     fs::remove(path);
                     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
                 }
@@ -139,12 +134,12 @@ TEST(HostileTree, aFileWrittenWhileItIsReadGetsNoChecksumThatCouldMatch)
         IntakeFaults faults;
         faults.whileReading = [&](std::string_view fullPath) {
             const std::string path(fullPath);
-            if (endsWith(path, "grows.bin")) {
+            if (path.ends_with("grows.bin")) {
                 const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
                 ASSERT_GE(fd, 0);
                 ASSERT_EQ(::write(fd, "more", 4), 4);
                 ::close(fd);
-            } else if (endsWith(path, "shrinks.bin")) {
+            } else if (path.ends_with("shrinks.bin")) {
                 ASSERT_EQ(::truncate(path.c_str(), 1000), 0);
             }
         };
@@ -169,14 +164,12 @@ TEST(HostileTree, aFileWrittenWhileItIsReadGetsNoChecksumThatCouldMatch)
     }
 }
 
-/// Makes `levels` nested folders of `nameLength`-byte names under `root`, one file in each;
-/// returns the length of the deepest folder's path. Made one name at a time, as no path that
-/// long can be resolved whole.
-std::size_t makeDeepTree(const fs::path& root, int levels, std::size_t nameLength)
+/// Makes `levels` nested folders of `nameLength`-byte names under `root`, one file in each, one
+/// name at a time, as no path that long can be resolved whole.
+void makeDeepTree(const fs::path& root, int levels, std::size_t nameLength)
 {
     const std::string name(nameLength, 'd');
     int dirFd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    std::size_t length = root.string().size() + 1;
     for (int level = 0; level < levels; ++level) {
         const int file = ::openat(dirFd, "f.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         EXPECT_EQ(::write(file, "x", 1), 1);
@@ -185,26 +178,28 @@ std::size_t makeDeepTree(const fs::path& root, int levels, std::size_t nameLengt
         const int sub = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ::close(dirFd);
         dirFd = sub;
-        length += nameLength + 1;
     }
     ::close(dirFd);
-    return length;
 }
 
-TEST(HostileTree, aTreeDeeperThanAPathCanNameIsScannedToItsBottom)
+TEST(HostileTree, aTreeDeeperThanAPathCanNameIsScannedToItsBottomInOrder)
 {
     TempDir tree;
     constexpr int levels = 120;
-    ASSERT_GT(makeDeepTree(tree.path(), levels, 60), std::size_t{PATH_MAX});
+    makeDeepTree(tree.path(), levels, 60);
+    std::vector<std::string> expected;
+    std::string folder = tree.path().string() + "/";
+    for (int level = 0; level < levels; ++level) {
+        expected.push_back(folder + "f.txt");
+        folder += std::string(60, 'd') + "/";
+    }
+    ASSERT_GT(expected.back().size(), std::size_t{PATH_MAX});
     for (const IntakeMode mode : {IntakeMode::Sequential, IntakeMode::ReadAhead}) {
         SCOPED_TRACE(mode == IntakeMode::ReadAhead ? "read-ahead" : "sequential");
         IntakeHarness h;
         EXPECT_EQ(h.scan(mode, tree.path(), true), Outcome::Completed);
         EXPECT_TRUE(h.log.messages.empty()) << h.log.messages.front().text;
-        const std::vector<std::string> paths = h.fullPaths();
-        ASSERT_EQ(paths.size(), std::size_t{levels});
-        EXPECT_GT(paths.back().size(), std::size_t{PATH_MAX});
-        EXPECT_TRUE(endsWith(paths.back(), "/" + std::string(60, 'd') + "/f.txt"));
+        EXPECT_EQ(h.fullPaths(), expected);
     }
 }
 
