@@ -2,31 +2,13 @@
 // ever touched, one file of each set stays, and a kill at any moment loses nothing.
 #include "CliFixture.h"
 
-#include <gtest/gtest.h>
 #include <random>
 #include <sys/stat.h>
 
 namespace corvelle::test {
 namespace {
 
-namespace fs = std::filesystem;
-
-class CliActions : public Cli {
-protected:
-    [[nodiscard]] CliResult runIn(std::vector<std::string> args,
-                                  const Environment& extra = {}) const
-    {
-        Environment env = environment();
-        env.insert(env.end(), extra.begin(), extra.end());
-        return runCli(args, dir.path(), env);
-    }
-    [[nodiscard]] std::string at(const std::string& relative) const
-    {
-        return (dir / relative).native();
-    }
-};
-
-TEST_F(CliActions, onlyFilesIdenticalThroughoutAreActedOnAndOneOfEachStays)
+TEST_F(Cli, onlyFilesIdenticalThroughoutAreActedOnAndOneOfEachStays)
 {
     // Same size and first megabyte, different after it; and names alike with other contents.
     std::string big(1'200'000, 'b');
@@ -37,37 +19,36 @@ TEST_F(CliActions, onlyFilesIdenticalThroughoutAreActedOnAndOneOfEachStays)
     writeFile(dir / "a/Holiday 2019.jpg", "photo one");
     writeFile(dir / "b/Holiday (2019).jpg", "photo two");
 
-    const CliResult listed = runIn({"-r", "--verify", "--format", "tsv", "."});
+    const CliResult listed = run({"-r", "--verify", "--format", "tsv", "."});
     EXPECT_EQ(listed.exitCode, 0) << listed.err;
-    EXPECT_EQ(groupsOf(tsvRows(listed.out)),
-              (std::set<std::set<std::string>>{{at("a/big.bin"), at("b/big.bin")}}));
+    EXPECT_EQ(groupsOf(listed.out), (Groups{{at("a/big.bin"), at("b/big.bin")}}));
     EXPECT_NE(listed.err.find("left out '" + at("c/big.bin") + "'"), std::string::npos);
 
-    const CliResult named = runIn({"-r", "-q", "--use", "name", "--delete", "."});
+    const CliResult named = run({"-r", "-q", "--use", "name", "--delete", "."});
     EXPECT_EQ(named.exitCode, 0) << named.err;
     EXPECT_TRUE(fs::exists(dir / "b/Holiday (2019).jpg")) << "alike names, other contents";
 
-    const CliResult deleted = runIn({"-r", "-q", "--keep", "under=" + at("b"), "--delete", "."});
+    const CliResult deleted = run({"-r", "-q", "--keep", "under=" + at("b"), "--delete", "."});
     EXPECT_EQ(deleted.exitCode, 0) << deleted.err;
     EXPECT_FALSE(fs::exists(dir / "a/big.bin"));
     EXPECT_TRUE(fs::exists(dir / "b/big.bin"));
     EXPECT_TRUE(fs::exists(dir / "c/big.bin"));
 }
 
-TEST_F(CliActions, trashGoesToTheDesktopsTrashAndADryRunTouchesNothing)
+TEST_F(Cli, trashGoesToTheDesktopsTrashAndADryRunTouchesNothing)
 {
     const std::string odd = "odd name %\n\xff.txt";
     writeFile(dir / "a/keep.txt", "same");
     writeFile(dir / ("b/" + odd), "same");
     const Environment data{"XDG_DATA_HOME=" + (work / "not-yet/share").native()};
 
-    const CliResult dry = runIn({"-r", "-q", "--trash", "--dry-run", "a", "b"}, data);
+    const CliResult dry = run({"-r", "-q", "--trash", "--dry-run", "a", "b"}, data);
     EXPECT_EQ(dry.exitCode, 0) << dry.err;
     EXPECT_NE(dry.err.find("would trash"), std::string::npos);
     EXPECT_TRUE(fs::exists(dir / ("b/" + odd)));
     EXPECT_FALSE(fs::exists(work / "not-yet"));
 
-    const CliResult trashed = runIn({"-r", "--trash", "a", "b"}, data);
+    const CliResult trashed = run({"-r", "--trash", "a", "b"}, data);
     EXPECT_EQ(trashed.exitCode, 0) << trashed.err;
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / ("b/" + odd))));
     EXPECT_EQ(readFile(work / ("not-yet/share/Trash/files/" + odd)), "same");
@@ -77,18 +58,18 @@ TEST_F(CliActions, trashGoesToTheDesktopsTrashAndADryRunTouchesNothing)
     EXPECT_NE(trashed.err.find("trashed 1 file (4 bytes freed)"), std::string::npos) << trashed.err;
 }
 
-TEST_F(CliActions, aKeptCatalogueIsSavedAfterTheVerificationThatReadsIt)
+TEST_F(Cli, aKeptCatalogueIsSavedAfterTheVerificationThatReadsIt)
 {
     writeFile(dir / "a/x.txt", "same");
     writeFile(dir / "b/x.txt", "same");
     const CliResult result =
-        runIn({"-r", "-q", "--delete", "--catalogue", (work / "cat.dat").native(), "a", "b"});
+        run({"-r", "-q", "--delete", "--catalogue", (work / "cat.dat").native(), "a", "b"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_FALSE(fs::exists(dir / "b/x.txt"));
     EXPECT_TRUE(fs::exists(work / "cat.dat"));
 }
 
-TEST_F(CliActions, aLinkAcrossFileSystemsIsSkippedAndTheRunSaysSo)
+TEST_F(Cli, aLinkAcrossFileSystemsIsSkippedAndTheRunSaysSo)
 {
     struct stat here {};
     struct stat shm {};
@@ -99,14 +80,14 @@ TEST_F(CliActions, aLinkAcrossFileSystemsIsSkippedAndTheRunSaysSo)
     const fs::path other = "/dev/shm/corvelle-cli-link-" + std::to_string(::getpid());
     writeFile(dir / "a/file.txt", "same");
     writeFile(other / "file.txt", "same");
-    const CliResult linked = runIn({"-q", "--link", "a", other.native()});
+    const CliResult linked = run({"-q", "--link", "a", other.native()});
     EXPECT_EQ(linked.exitCode, 1);
     EXPECT_NE(linked.err.find("another file system"), std::string::npos) << linked.err;
     EXPECT_EQ(readFile(other / "file.txt"), "same");
     fs::remove_all(other);
 }
 
-TEST_F(CliActions, aKillDuringLinkingNeverLosesAFile)
+TEST_F(Cli, aKillDuringLinkingNeverLosesAFile)
 {
     for (int i = 0; i < 200; ++i) {
         writeFile(dir / ("a/" + std::to_string(i) + ".dat"), "content " + std::to_string(i));

@@ -1,41 +1,190 @@
-// The tree a corvelle-cli test runs in, its private temporary folder, and readers of the
-// program's output.
+// Runs the real corvelle-cli binary on a temporary tree and reads what it printed and how it
+// ended.
 #pragma once
 
-#include "CliRunner.h"
+#include "TestSupport.h"
 
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
 
 namespace corvelle::test {
 
 namespace fs = std::filesystem;
 
-/// A tsv cell back to its bytes.
-inline std::string unescapeTsv(const std::string& cell)
+/// Splits text at `separator`, dropping one empty piece after a final separator.
+inline std::vector<std::string> splitText(const std::string& text, const std::string& separator)
 {
-    std::string out;
-    for (std::size_t i = 0; i < cell.size(); ++i) {
-        if (cell[i] != '\\' || i + 1 == cell.size()) {
-            out += cell[i];
-            continue;
-        }
-        const char next = cell[++i];
-        out += next == 't' ? '\t' : next == 'n' ? '\n' : next;
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find(separator, start), text.size());
+        pieces.push_back(text.substr(start, end - start));
+        start = end + separator.size();
     }
-    return out;
+    return pieces;
 }
 
-using Row = std::vector<std::string>;
+struct CliResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
 
+    [[nodiscard]] std::vector<std::string> errLines() const { return splitText(err, "\n"); }
+};
+
+/// Variables set for the program on top of the test's own environment ("NAME=value").
+using Environment = std::vector<std::string>;
+
+/// A command that runs the program for the test, before its own path and arguments: another
+/// user's identity, a private mount namespace ("setpriv", ...). Empty: the program itself.
+using Launcher = std::vector<std::string>;
+
+/// corvelle-cli running in `cwd`, stdin from /dev/null, its stdout on a pipe that the test
+/// reads or closes early, its stderr in a file.
+class RunningCli {
+public:
+    RunningCli(const std::vector<std::string>& args, const fs::path& cwd,
+               const Environment& env = {}, const Launcher& launcher = {})
+    {
+        // Everything the child needs is made before the fork.
+        std::vector<std::string> words = launcher;
+        words.emplace_back(CORVELLE_CLI_PATH);
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        std::vector<std::string> variables = env; // ours first: getenv finds the first
+        std::vector<char*> envp;
+        for (std::string& variable : variables) {
+            envp.push_back(variable.data());
+        }
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            envp.push_back(*entry);
+        }
+        envp.push_back(nullptr);
+
+        int pipeEnds[2];
+        if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe failed");
+        }
+        m_output = pipeEnds[0];
+        const int err = ::open(m_errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        m_child = ::fork();
+        if (m_child < 0) {
+            throw std::runtime_error("fork failed");
+        }
+        if (m_child == 0) {
+            std::signal(SIGPIPE, SIG_DFL); // not the test's own handling
+            const int in = ::open("/dev/null", O_RDONLY);
+            if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(pipeEnds[1], 1) < 0 || ::dup2(err, 2) < 0 ||
+                ::chdir(cwd.c_str()) != 0) {
+                ::_exit(127);
+            }
+            ::execvpe(argv[0], argv.data(), envp.data());
+            ::_exit(127);
+        }
+        ::close(pipeEnds[1]);
+        ::close(err);
+    }
+    ~RunningCli()
+    {
+        if (m_child > 0) {
+            ::kill(m_child, SIGKILL);
+            waitForExit();
+        }
+        closeOutput();
+    }
+    RunningCli(const RunningCli&) = delete;
+    RunningCli& operator=(const RunningCli&) = delete;
+
+    /// Blocks until the program has written something, and returns one byte of it.
+    std::string readByte()
+    {
+        char byte = 0;
+        while (::read(m_output, &byte, 1) < 0) {
+        }
+        return std::string(1, byte);
+    }
+    /// The reader goes away, as "| head" does.
+    void closeOutput()
+    {
+        if (m_output >= 0) {
+            ::close(m_output);
+            m_output = -1;
+        }
+    }
+    void signal(int number) const { ::kill(m_child, number); }
+
+    /// Waits for the end: stdout is read on (unless closed) so the program never blocks on it.
+    CliResult finish()
+    {
+        CliResult result;
+        char buffer[65536];
+        ssize_t got = 0;
+        while (m_output >= 0 && (got = ::read(m_output, buffer, sizeof buffer)) != 0) {
+            if (got > 0) {
+                result.out.append(buffer, static_cast<std::size_t>(got));
+            }
+        }
+        result.exitCode = waitForExit();
+        result.err = readFile(m_errFile);
+        return result;
+    }
+
+private:
+    /// A death by a signal gives 128 + the signal, as a shell reports it.
+    int waitForExit()
+    {
+        int status = 0;
+        while (::waitpid(m_child, &status, 0) < 0) {
+        }
+        m_child = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    TempDir m_capture;
+    fs::path m_errFile = m_capture / "err";
+    int m_output = -1;
+    pid_t m_child = -1;
+};
+
+inline CliResult runCli(const std::vector<std::string>& args, const fs::path& cwd,
+                        const Environment& env = {}, const Launcher& launcher = {})
+{
+    return RunningCli(args, cwd, env, launcher).finish();
+}
+
+/// The tsv output as rows of cells, each cell back to its bytes.
+using Row = std::vector<std::string>;
 inline std::vector<Row> tsvRows(const std::string& out)
 {
     std::vector<Row> rows;
     for (const std::string& line : splitText(out, "\n")) {
         Row cells;
         for (const std::string& cell : splitText(line + "\t", "\t")) {
-            cells.push_back(unescapeTsv(cell));
+            std::string bytes;
+            for (std::size_t i = 0; i < cell.size(); ++i) {
+                if (cell[i] != '\\' || i + 1 == cell.size()) {
+                    bytes += cell[i];
+                    continue;
+                }
+                const char next = cell[++i];
+                bytes += next == 't' ? '\t' : next == 'n' ? '\n' : next;
+            }
+            cells.push_back(bytes);
         }
         rows.push_back(cells);
     }
@@ -43,54 +192,39 @@ inline std::vector<Row> tsvRows(const std::string& out)
 }
 
 /// The groups of the tsv output as sets of full paths.
-inline std::set<std::set<std::string>> groupsOf(const std::vector<Row>& rows)
+using Groups = std::set<std::set<std::string>>;
+inline Groups groupsOf(const std::string& tsv)
 {
     std::map<std::string, std::set<std::string>> byGroup;
-    for (const Row& row : rows) {
+    for (const Row& row : tsvRows(tsv)) {
         byGroup[row.at(1)].insert(row.at(2) + row.at(3) + row.at(4));
     }
-    std::set<std::set<std::string>> groups;
+    Groups groups;
     for (const auto& [number, members] : byGroup) {
         groups.insert(members);
     }
     return groups;
 }
 
-inline std::string under(const TempDir& dir, const std::string& relative)
-{
-    return dir.path().string() + "/" + relative;
-}
-
-/// Two groups by the default criteria (extension, size, leading-bytes checksum), and files
-/// that must stay out of them.
-inline void buildSmallTree(const TempDir& dir)
-{
-    writeFile(dir / "a/x.txt", "same content");
-    writeFile(dir / "b/x.txt", "same content");
-    writeFile(dir / "c/y.TXT", "same content"); // another name, same extension in other case
-    writeFile(dir / "d/z.dat", "same content"); // another extension: not a duplicate
-    writeFile(dir / "e/u.bin", "other");
-    writeFile(dir / "f/v.bin", "other");
-    writeFile(dir / "g/w.bin", "Other"); // same size, other checksum
-}
-
 /// A tree to run in, a work folder, and the folder the program makes its temporary folder in.
 class Cli : public ::testing::Test {
 protected:
-    /// Runs corvelle-cli in the tree.
-    [[nodiscard]] CliResult run(const std::vector<std::string>& args) const
+    /// Runs corvelle-cli in the tree, with `extra` variables.
+    [[nodiscard]] CliResult run(const std::vector<std::string>& args,
+                                const Environment& extra = {}) const
     {
-        return runCli(args, dir.path(), environment());
-    }
-    /// The same, its work files going to the work folder.
-    [[nodiscard]] CliResult runWithWorkDir(std::vector<std::string> args) const
-    {
-        args.insert(args.begin(), {"--work-dir", work.path().string()});
-        return run(args);
+        Environment env = extra;
+        env.push_back("TMPDIR=" + tmp.path().string());
+        return runCli(args, dir.path(), env);
     }
     /// TMPDIR points to a folder of the test's own, to see what a run leaves there.
     [[nodiscard]] Environment environment() const { return {"TMPDIR=" + tmp.path().string()}; }
     [[nodiscard]] bool temporaryFilesLeft() const { return !fs::is_empty(tmp.path()); }
+    /// The full path of a file in the tree, as the program prints it.
+    [[nodiscard]] std::string at(const std::string& relative) const
+    {
+        return dir.path().string() + "/" + relative;
+    }
 
     TempDir dir;
     TempDir work;

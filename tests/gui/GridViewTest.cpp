@@ -1,17 +1,19 @@
-// The table model over a list: what views see of rows, cells and colours, and how bulk
-// additions reach them.
+// A list shown in a view: the table model follows every change of the list, shows names
+// readably, and the view and the list agree on the selection whichever side changes it (the
+// window's Delete acts on the list's selection).
 #include "controls/GridTableModel.h"
-
+#include "controls/GridViewBinding.h"
 #include "controls/ListColumns.h"
 
 #include <QAbstractItemModelTester>
-#include <QColor>
+#include <QItemSelectionModel>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 
 namespace corvelle {
 
-class GridTableModelTest : public QObject {
+class GridViewTest : public QObject {
     Q_OBJECT
 
 private:
@@ -23,7 +25,7 @@ private:
     }
 
 private slots:
-    void followsEveryChangeOfTheGrid()
+    void theModelFollowsEveryChangeOfTheGrid()
     {
         GridModel grid;
         GridTableModel model(grid);
@@ -31,8 +33,6 @@ private slots:
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         grid.ColumnFormat(fileListFormat());
         QCOMPARE(model.columnCount(), 6);
-        QCOMPARE(model.headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
-                 QString("File Name"));
         for (int id = 1; id <= 5; ++id) {
             appendRecord(grid, id, "f" + std::to_string(id));
         }
@@ -46,32 +46,15 @@ private slots:
         QCOMPARE(model.rowCount(), 0);
     }
 
-    void namesAreShownReadablyInTheirOwnColumn()
+    void namesAreShownReadablyAndKeptExactly()
     {
         GridModel grid;
         grid.ColumnFormat(fileListFormat());
         GridTableModel model(grid);
         appendRecord(grid, 1, "tab\there\nnewline\xff");
-        const QString shown = model.data(model.index(0, 2), Qt::DisplayRole).toString();
-        QCOMPARE(shown, QString("tab\\there\\nnewline\\xFF"));
-        QCOMPARE(model.data(model.index(0, 3), Qt::DisplayRole).toString(), QString(".txt"));
+        QCOMPARE(model.data(model.index(0, 2), Qt::DisplayRole).toString(),
+                 QString("tab\\there\\nnewline\\xFF"));
         QCOMPARE(std::string(grid.CellText(1, 2)), std::string("tab\there\nnewline\xff"));
-    }
-
-    void shadesAreTheCellsBackgrounds()
-    {
-        GridModel grid;
-        grid.ColumnFormat(dupeListFormat());
-        GridTableModel model(grid);
-        grid.AppendRow({"1"});
-        grid.AppendRow({"2"});
-        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        grid.CellBackColor(1, 0, 2, 6, 16707305); // red 233, green 238, blue 254
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(model.data(model.index(1, 6), Qt::BackgroundRole).value<QColor>(),
-                 QColor(233, 238, 254));
-        grid.AppendRow({"3"});
-        QVERIFY(!model.data(model.index(2, 0), Qt::BackgroundRole).isValid());
     }
 
     void bulkAdditionsReachTheViewsInBatches()
@@ -94,25 +77,45 @@ private slots:
         QCOMPARE(model.rowCount(), 1000);
         grid.RedrawMode(1);
         QCOMPARE(inserted.count(), 2);
-        appendRecord(grid, 1002, "f");
-        QCOMPARE(model.rowCount(), 1001);
-        QCOMPARE(inserted.count(), 3);
     }
 
-    void hidingAColumnIsAnnounced()
+    void viewAndGridAgreeOnTheSelectionWhicheverSideChangesIt()
     {
         GridModel grid;
-        grid.ColumnFormat(fileListFormat());
+        grid.ColumnFormat(dupeListFormat());
+        for (int id = 1; id <= 6; ++id) {
+            grid.AppendRow({std::to_string(id)}, RowRecord{RecordId{id}, 1, 0});
+        }
         GridTableModel model(grid);
-        QSignalSpy visibility(&model, &GridTableModel::columnVisibilityChanged);
-        grid.ColumnHidden(0, true);
-        QCOMPARE(visibility.count(), 1);
-        QCOMPARE(visibility.at(0).at(0).toInt(), 0);
-        QCOMPARE(visibility.at(0).at(1).toBool(), true);
+        QTableView view;
+        GridViewBinding binding(view, model);
+        QItemSelectionModel* selection = view.selectionModel();
+        for (const int row : {4, 1, 2}) {
+            selection->select(model.index(row, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        QCOMPARE(grid.SelectedRowCount(), 3);
+        QCOMPARE(grid.SelectedRowAt(0), 2);
+        QCOMPARE(grid.SelectedRowAt(2), 5);
+        selection->setCurrentIndex(model.index(3, 0), QItemSelectionModel::NoUpdate);
+        QCOMPARE(grid.CurrentRow(), 4);
+
+        // Removing a row keeps both sides on the same records.
+        grid.RemoveRow(3);
+        QCOMPARE(grid.SelectedRowCount(), 2);
+        QCOMPARE(selection->selectedRows().size(), 2);
+        QCOMPARE(grid.recordIdAt(grid.SelectedRowAt(1)).value(), 5);
+
+        grid.setSelection({1, 2, 5});
+        QCOMPARE(selection->selectedRows().size(), 3);
+        QVERIFY(selection->isRowSelected(4, {}));
+        grid.ClearSelection();
+        QVERIFY(!selection->hasSelection());
+        QCOMPARE(grid.SelectedRowCount(), 0);
     }
 };
 
 } // namespace corvelle
 
-QTEST_MAIN(corvelle::GridTableModelTest)
-#include "GridTableModelTest.moc"
+QTEST_MAIN(corvelle::GridViewTest)
+#include "GridViewTest.moc"
