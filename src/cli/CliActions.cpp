@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <map>
+#include <sys/resource.h>
 #include <thread>
 
 namespace corvelle::cli {
@@ -35,6 +36,21 @@ VerifyCandidate candidateOf(const GridModel& duplicates, int row)
     candidate.path += duplicates.CellText(row, columnIndex(DupeColumn::Extension));
     candidate.size = duplicates.recordAt(row).size;
     return candidate;
+}
+
+/// Files each verifying thread may hold open at once: a share of the process's limit, so that
+/// large groups on every thread at once never run out of descriptors (a file that cannot be
+/// opened would be left out of its set).
+std::size_t openFilesPerThread(unsigned threads)
+{
+    constexpr std::size_t reserved = 64; // the catalogue, the output, the terminal, the library
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return 256;
+    }
+    const std::size_t available =
+        limit.rlim_cur > reserved ? static_cast<std::size_t>(limit.rlim_cur) - reserved : 0;
+    return std::clamp<std::size_t>(available / threads, 2, 256);
 }
 
 const char* pastTense(CopyAction action)
@@ -80,9 +96,10 @@ std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, const Opt
     }
     std::vector<VerifyResult> results(groups.size());
     WorkerPool pool(std::max(8u, std::thread::hardware_concurrency()));
+    const std::size_t maxOpen = openFilesPerThread(pool.threads());
     pool.forEach(groups.size(), [&](std::size_t i) {
         if (!stop.requested()) {
-            results[i] = verifyGroup(groups[i], &stop);
+            results[i] = verifyGroup(groups[i], &stop, maxOpen);
         }
     });
     std::vector<VerifiedSet> sets;
