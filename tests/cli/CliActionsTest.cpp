@@ -40,7 +40,7 @@ TEST_F(Cli, trashGoesToTheDesktopsTrashAndADryRunTouchesNothing)
     const std::string odd = "odd name %\n\xff.txt";
     writeFile(dir / "a/keep.txt", "same");
     writeFile(dir / ("b/" + odd), "same");
-    const Environment data{"XDG_DATA_HOME=" + (work / "not-yet/share").native()};
+    const Launcher data{"XDG_DATA_HOME=" + (work / "not-yet/share").native()};
 
     const CliResult dry = run({"-r", "-q", "--trash", "--dry-run", "a", "b"}, data);
     EXPECT_EQ(dry.exitCode, 0) << dry.err;
@@ -99,10 +99,10 @@ TEST_F(Cli, aKillDuringLinkingNeverLosesAFile)
         for (int i = 0; i < 200; ++i) {
             writeFile(dir / ("b/" + std::to_string(i) + ".dat"), "content " + std::to_string(i));
         }
-        RunningCli running({"-r", "-q", "--link", "a", "b"}, dir.path(), environment());
+        const auto running = start({"-r", "-q", "--link", "a", "b"});
         ::usleep(static_cast<useconds_t>(random() % 60'000));
-        running.signal(SIGKILL);
-        (void)running.finish();
+        running->signal(SIGKILL);
+        (void)running->finish();
         for (int i = 0; i < 200; ++i) {
             for (const char* side : {"a/", "b/"}) {
                 const fs::path file = dir / (side + std::to_string(i) + ".dat");

@@ -18,13 +18,6 @@ bool canMountPrivately()
                        ">/dev/null 2>&1") == 0;
 }
 
-/// A launcher that runs the program in a private mount namespace after a shell `setup`
-/// (its own mounts vanish with it).
-Launcher inPrivateMounts(const std::string& setup)
-{
-    return {"unshare", "-m", "sh", "-c", setup + " && exec \"$0\" \"$@\""};
-}
-
 /// The content of every file under `root`, by path.
 std::map<std::string, std::string> contentsOf(const fs::path& root)
 {
@@ -71,8 +64,8 @@ TEST_F(Cli, whatCannotBeReadIsReportedInOneLineEachAndLeftOutOfTheList)
 
     const auto before = contentsOf(dir.path());
     const CliResult r =
-        runCli({"--work-dir", work.path().string(), "-r", "--format", "tsv", dir.path().string()},
-               dir.path(), environment(), asNobody);
+        run({"--work-dir", work.path().string(), "-r", "--format", "tsv", dir.path().string()},
+            asNobody);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(groupsOf(r.out), (Groups{{at("a/x.txt"), at("b/x.txt")}}));
     EXPECT_EQ(r.errLines(),
@@ -139,12 +132,10 @@ TEST_F(Cli, aRunKilledAtAnyMomentLeavesTheTreeAsItWasAndTheNextRunSucceeds)
     std::uniform_int_distribution<std::int64_t> moment(0, std::max<std::int64_t>(span.count(), 1));
     for (int kill = 0; kill < 50 && std::chrono::steady_clock::now() < deadline; ++kill) {
         SCOPED_TRACE("kill " + std::to_string(kill));
-        {
-            RunningCli running(args, dir.path(), environment());
-            std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
-            running.signal(SIGKILL);
-            running.finish();
-        }
+        const auto running = start(args);
+        std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+        running->signal(SIGKILL);
+        running->finish();
         ASSERT_EQ(contentsOf(dir.path()), before);
         const CliResult next = run(args);
         ASSERT_EQ(next.exitCode, 0) << next.err;
@@ -191,11 +182,13 @@ TEST_F(Cli, aFolderThatFillsUpFailsTheRunNamingTheFileAndPrintsNoList)
          "Catalogue error saving '" + catalogue + "': database or disk is full"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        const Launcher smallDisk =
-            inPrivateMounts("mount -t tmpfs -o size=" + c.size + " tmpfs '" + c.mounted + "'");
+        // The small disk is mounted in a private mount namespace, and vanishes with it.
+        const Launcher smallDisk{"unshare", "-m", "sh", "-c",
+                                 "mount -t tmpfs -o size=" + c.size + " tmpfs '" + c.mounted +
+                                     "' && exec \"$0\" \"$@\""};
         std::vector<std::string> args = c.options;
         args.insert(args.end(), {"--format", "tsv", dir.path().string()});
-        const CliResult r = runCli(args, dir.path(), environment(), smallDisk);
+        const CliResult r = run(args, smallDisk);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.out, ""); // no list at all rather than part of one
         EXPECT_EQ(r.errLines(), std::vector<std::string>{"corvelle-cli: " + c.message});
@@ -209,8 +202,7 @@ TEST_F(Cli, aFolderThatFillsUpFailsTheRunNamingTheFileAndPrintsNoList)
                                   "mount -t tmpfs -o size=64k tmpfs '" + temporary +
                                       "' && { \"$0\" \"$@\"; code=$?; ls -A '" + temporary +
                                       "' >&2; exit $code; }"};
-    const CliResult r =
-        runCli({"--format", "tsv", dir.path().string()}, dir.path(), environment(), smallTemporary);
+    const CliResult r = run({"--format", "tsv", dir.path().string()}, smallTemporary);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     const std::vector<std::string> lines = r.errLines();
@@ -239,18 +231,18 @@ TEST_F(Cli, aClosedOutputEndsTheRunSilentlyAndCleansUp)
 {
     buildLargeOutputTree(dir);
     // The reader goes after the first byte, as "| head -c1" does.
-    RunningCli whileWriting({"-r", "--format", "tsv", "."}, dir.path(), environment());
-    EXPECT_EQ(whileWriting.readByte(), "1"); // the first row's ID
-    whileWriting.closeOutput();
-    const CliResult cut = whileWriting.finish();
+    const auto running = start({"-r", "--format", "tsv", "."});
+    EXPECT_EQ(running->readByte(), "1"); // the first row's ID
+    running->closeOutput();
+    const CliResult cut = running->finish();
     EXPECT_EQ(cut.exitCode, 128 + SIGPIPE);
     EXPECT_EQ(cut.err, "");
     EXPECT_FALSE(temporaryFilesLeft());
 
     // A reader gone before any output: the run ends the same way, without finishing its work.
-    RunningCli gone({"-r", "--format", "tsv", "."}, dir.path(), environment());
-    gone.closeOutput();
-    const CliResult early = gone.finish();
+    const auto gone = start({"-r", "--format", "tsv", "."});
+    gone->closeOutput();
+    const CliResult early = gone->finish();
     EXPECT_EQ(early.exitCode, 128 + SIGPIPE);
     EXPECT_EQ(early.err, "");
     EXPECT_FALSE(temporaryFilesLeft());
@@ -259,11 +251,11 @@ TEST_F(Cli, aClosedOutputEndsTheRunSilentlyAndCleansUp)
 TEST_F(Cli, anInterruptEvenDuringABlockedWriteCleansUp)
 {
     buildLargeOutputTree(dir);
-    RunningCli running({"-r", "--format", "tsv", "."}, dir.path(), environment());
+    const auto running = start({"-r", "--format", "tsv", "."});
     // Output has begun and cannot all fit in the pipe: the program is writing, or blocked.
-    running.readByte();
-    running.signal(SIGINT);
-    const CliResult result = running.finish();
+    running->readByte();
+    running->signal(SIGINT);
+    const CliResult result = running->finish();
     EXPECT_EQ(result.exitCode, 128 + SIGINT);
     EXPECT_EQ(result.err, "");
     EXPECT_LT(result.out.size(), 150000u) << "the output was cut short";
@@ -277,8 +269,7 @@ TEST_F(Cli, anOutputThatCannotBeWrittenFailsTheRun)
     }
     writeFile(dir / "a.txt", "same content");
     writeFile(dir / "b.txt", "same content");
-    const Launcher toDevFull{"sh", "-c", "exec \"$0\" \"$@\" >/dev/full"};
-    const CliResult r = runCli({"."}, dir.path(), environment(), toDevFull);
+    const CliResult r = run({"."}, {"sh", "-c", "exec \"$0\" \"$@\" >/dev/full"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "corvelle-cli: cannot write the output: No space left on device\n");
     EXPECT_FALSE(temporaryFilesLeft());
