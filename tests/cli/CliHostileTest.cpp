@@ -1,7 +1,7 @@
-// corvelle-cli on trees and ends that fight back: unreadable files and folders, awkward
-// paths, a run killed or interrupted at any moment, a reader that goes away, and disks that
-// fill up. Whatever happens the user's files stay as they were, what could not be read is said
-// in one line, no list is printed as complete when it is not, and no work file is left.
+// corvelle-cli on trees and ends that fight back: unreadable files and folders, a run killed or
+// interrupted at any moment, a reader that goes away, and disks that fill up. Whatever happens the
+// user's files stay as they were, what could not be read is said in one line, no list is printed as
+// complete when it is not, and no work file is left.
 #include "CliFixture.h"
 
 #include <chrono>
@@ -78,41 +78,18 @@ TEST_F(Cli, whatCannotBeReadIsReportedInOneLineEachAndLeftOutOfTheList)
     EXPECT_EQ(contentsOf(dir.path()), before);
 }
 
-// --- Awkward names, paths and folders -----------------------------------------------------
-
-TEST_F(Cli, longestNamesAndPathsWrittenAnyWayGiveTheSameRows)
-{
-    const std::string longName = std::string(251, 'n') + ".txt"; // 255 bytes, the most
-    writeFile(dir / "tree/one" / longName, "same content");
-    writeFile(dir / "tree/two" / longName, "same content");
-    fs::create_directories(dir / "tree/empty");
-    const Groups expected{{at("tree/one/" + longName), at("tree/two/" + longName)}};
-
-    for (const std::string& given :
-         {std::string("tree/./"), std::string("tree/empty/.."), dir.path().string() + "/tree//"}) {
-        const CliResult r = run({"-r", "--format", "tsv", given});
-        EXPECT_EQ(r.exitCode, 0) << given << ": " << r.err;
-        EXPECT_EQ(groupsOf(r.out), expected) << given;
-    }
-}
-
 // --- Crashes and a full disk ----------------------------------------------------------------
 
-/// Small files in several folders, with duplicates among them.
-void buildKillTree(const TempDir& dir)
+TEST_F(Cli, aRunKilledAtAnyMomentLeavesTheTreeAsItWasAndTheNextRunSucceeds)
 {
+    // Small files in several folders; files 15 apart are duplicates.
     for (int i = 0; i < 40; ++i) {
-        const int kind = i % 15; // files 15 apart are duplicates
+        const int kind = i % 15;
         const auto bytes = randomBytes(static_cast<std::size_t>(1000 + (kind % 7) * 3000),
                                        static_cast<std::uint32_t>(kind));
         writeFile(dir / ("d" + std::to_string(i % 6)) / ("f" + std::to_string(i) + ".bin"),
                   std::string(bytes.begin(), bytes.end()));
     }
-}
-
-TEST_F(Cli, aRunKilledAtAnyMomentLeavesTheTreeAsItWasAndTheNextRunSucceeds)
-{
-    buildKillTree(dir);
     const auto before = contentsOf(dir.path());
     const std::vector<std::string> args{
         "--work-dir", work.path().string(), "--catalogue", (work / "catalogue.db").string(),
@@ -239,7 +216,7 @@ TEST_F(Cli, aClosedOutputEndsTheRunSilentlyAndCleansUp)
     EXPECT_EQ(cut.err, "");
     EXPECT_FALSE(temporaryFilesLeft());
 
-    // A reader gone before any output: the run ends the same way, without finishing its work.
+    // A reader gone before any output: a watch on the output ends the run during its work.
     const auto gone = start({"-r", "--format", "tsv", "."});
     gone->closeOutput();
     const CliResult early = gone->finish();
