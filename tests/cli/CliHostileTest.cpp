@@ -11,13 +11,6 @@
 namespace corvelle::test {
 namespace {
 
-/// Whether this process may make a private mount namespace and mount in it.
-bool canMountPrivately()
-{
-    return std::system("unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs /tmp' "
-                       ">/dev/null 2>&1") == 0;
-}
-
 /// The content of every file under `root`, by path.
 std::map<std::string, std::string> contentsOf(const fs::path& root)
 {
@@ -53,14 +46,10 @@ TEST_F(Cli, whatCannotBeReadIsReportedInOneLineEachAndLeftOutOfTheList)
     fs::permissions(bin.path(), fs::perms::all);
     const fs::path program = bin / "corvelle-cli";
     fs::copy_file(CORVELLE_CLI_PATH, program);
-    const Launcher asNobody{"setpriv",
-                            "--reuid=nobody",
-                            "--regid=nogroup",
-                            "--clear-groups",
-                            "sh",
-                            "-c",
-                            "shift; exec \"$0\" \"$@\"",
-                            program.string()};
+    // The shell runs the copy, and drops the path of the original that follows it.
+    const std::string runCopy = "shift; exec \"$0\" \"$@\"";
+    const Launcher asNobody{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "sh",
+                            "-c",      runCopy,          program.string()};
 
     const auto before = contentsOf(dir.path());
     const CliResult r =
@@ -123,7 +112,7 @@ TEST_F(Cli, aRunKilledAtAnyMomentLeavesTheTreeAsItWasAndTheNextRunSucceeds)
 
 TEST_F(Cli, aFolderThatFillsUpFailsTheRunNamingTheFileAndPrintsNoList)
 {
-    if (!canMountPrivately()) {
+    if (std::system("unshare -m sh -c 'mount -t tmpfs tmpfs /tmp' >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "cannot make a private mount namespace here (unshare -m)";
     }
     // 300 files of one content: an export of 300 × 613 = 183,900 bytes (45 pages of 4 KiB)
@@ -132,36 +121,32 @@ TEST_F(Cli, aFolderThatFillsUpFailsTheRunNamingTheFileAndPrintsNoList)
         writeFile(dir / ("a-somewhat-longer-file-name-" + std::to_string(i) + ".txt"),
                   "same content");
     }
-    const TempDir keep;
+    // The work folder on a small disk, mounted in a private mount namespace that vanishes with
+    // the run; the catalogue is made there too.
     const std::string workDir = work.path().string();
-    const std::string catalogue = keep.path().string() + "/catalogue.db";
+    const std::string catalogue = workDir + "/catalogue.db";
     struct Case {
-        std::string mounted; // the folder on a small disk, and its size
         std::string size;
         std::vector<std::string> options;
         std::string message;
     };
     const std::vector<Case> cases{
-        {workDir,
-         "64k",
+        {"64k",
          {"--work-dir", workDir},
          "Error occured exporting records to temp dupe check file: cannot write '" + workDir +
              "/dedupe.dat': No space left on device"},
-        {workDir,
-         "184320",
+        {"184320",
          {"--work-dir", workDir},
          "Error creating duplicate list: cannot write '" + workDir +
              "/dupelist.dat': No space left on device"},
         // Room for a new catalogue, not for its records.
-        {keep.path().string(),
-         "40k",
+        {"40k",
          {"--catalogue", catalogue},
          "Catalogue error saving '" + catalogue + "': database or disk is full"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        // The small disk is mounted in a private mount namespace, and vanishes with it.
         const Launcher smallDisk{"unshare", "-m", "sh", "-c",
-                                 "mount -t tmpfs -o size=" + c.size + " tmpfs '" + c.mounted +
+                                 "mount -t tmpfs -o size=" + c.size + " tmpfs '" + workDir +
                                      "' && exec \"$0\" \"$@\""};
         std::vector<std::string> args = c.options;
         args.insert(args.end(), {"--format", "tsv", dir.path().string()});

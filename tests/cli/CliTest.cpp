@@ -166,32 +166,24 @@ TEST_F(Cli, nothingToCompareIsNoErrorAndPrintsTheFormatsEmptyForm)
 
 TEST_F(Cli, hiddenNamesAndSizeLimitsChooseTheFilesTaken)
 {
-    writeFile(dir / ".config/a.txt", "same");
-    writeFile(dir / "visible/.b.txt", "same");
-    writeFile(dir / "visible/c.txt", "same");
-    EXPECT_EQ(run({"-r", "-q", "--format", "tsv", "."}).out, "");
-    EXPECT_EQ(groupsOf(run({"-r", "-q", "--hidden", "--format", "tsv", "."}).out),
-              (Groups{{at(".config/a.txt"), at("visible/.b.txt"), at("visible/c.txt")}}));
-
-    fs::remove_all(dir / "visible");
+    const std::string big(2048, 'b');
+    writeFile(dir / ".config/a.txt", big);
+    writeFile(dir / "visible/.b.txt", big);
+    writeFile(dir / "visible/c.txt", big);
     writeFile(dir / "empty1.txt", "");
     writeFile(dir / "empty2.txt", "");
-    writeFile(dir / "big1.txt", std::string(2048, 'b'));
-    writeFile(dir / "big2.txt", std::string(2048, 'b'));
-    const auto sizes = [&](std::vector<std::string> args) {
-        args.insert(args.end(), {"-q", "--format", "tsv"});
-        std::set<std::string> found;
-        for (const Row& row : tsvRows(run(args).out)) {
-            found.insert(row.at(5));
-        }
-        return found;
+    const auto groups = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"-r", "-q", "--format", "tsv"});
+        return groupsOf(run(args).out);
     };
     // Every empty file matches every other one, unless they are left out.
-    EXPECT_EQ(sizes({"."}), (std::set<std::string>{"0", "2048"}));
-    EXPECT_EQ(sizes({"--min-size", "1", "."}), std::set<std::string>{"2048"});
-    EXPECT_EQ(sizes({"--max-size=1K", "."}), std::set<std::string>{"0"});
+    const Groups empties{{at("empty1.txt"), at("empty2.txt")}};
+    EXPECT_EQ(groups({"."}), empties);
+    EXPECT_EQ(groups({"--hidden", "--min-size", "1", "."}),
+              (Groups{{at(".config/a.txt"), at("visible/.b.txt"), at("visible/c.txt")}}));
+    EXPECT_EQ(groups({"--hidden", "--max-size=1K", "."}), empties);
     // Files named one by one are held to the limits too.
-    EXPECT_EQ(sizes({"--min-size", "1", "empty1.txt", "empty2.txt"}), std::set<std::string>{});
+    EXPECT_EQ(groups({"--min-size", "1", "empty1.txt", "empty2.txt"}), Groups{});
 }
 
 TEST_F(Cli, aFileThatIsNotACatalogueIsRefusedAndLeftAsItWas)
