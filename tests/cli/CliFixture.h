@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>
@@ -21,17 +22,15 @@ namespace corvelle::test {
 
 namespace fs = std::filesystem;
 
-/// Splits text at `separator`, dropping one empty piece after a final separator.
-inline std::vector<std::string> splitText(const std::string& text, const std::string& separator)
+/// The lines of a text, without their line ends.
+inline std::vector<std::string> linesOf(const std::string& text)
 {
-    std::vector<std::string> pieces;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = std::min(text.find(separator, start), text.size());
-        pieces.push_back(text.substr(start, end - start));
-        start = end + separator.size();
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
     }
-    return pieces;
+    return lines;
 }
 
 struct CliResult {
@@ -39,7 +38,7 @@ struct CliResult {
     std::string out;
     std::string err;
 
-    [[nodiscard]] std::vector<std::string> errLines() const { return splitText(err, "\n"); }
+    [[nodiscard]] std::vector<std::string> errLines() const { return linesOf(err); }
 };
 
 /// A command line run in `cwd`, stdin from /dev/null, its stdout on a pipe that the test reads
@@ -144,19 +143,17 @@ using Row = std::vector<std::string>;
 inline std::vector<Row> tsvRows(const std::string& out)
 {
     std::vector<Row> rows;
-    for (const std::string& line : splitText(out, "\n")) {
-        Row cells;
-        for (const std::string& cell : splitText(line + "\t", "\t")) {
-            std::string bytes;
-            for (std::size_t i = 0; i < cell.size(); ++i) {
-                if (cell[i] != '\\' || i + 1 == cell.size()) {
-                    bytes += cell[i];
-                    continue;
-                }
-                const char next = cell[++i];
-                bytes += next == 't' ? '\t' : next == 'n' ? '\n' : next;
+    for (const std::string& line : linesOf(out)) {
+        Row cells(1);
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\t') {
+                cells.emplace_back();
+            } else if (line[i] == '\\' && i + 1 < line.size()) {
+                const char next = line[++i];
+                cells.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next;
+            } else {
+                cells.back() += line[i];
             }
-            cells.push_back(bytes);
         }
         rows.push_back(cells);
     }
