@@ -28,11 +28,14 @@ TEST_F(Cli, onlyFilesIdenticalThroughoutAreActedOnAndOneOfEachStays)
     EXPECT_EQ(named.exitCode, 0) << named.err;
     EXPECT_TRUE(fs::exists(dir / "b/Holiday (2019).jpg")) << "alike names, other contents";
 
-    const CliResult deleted = run({"-r", "-q", "--keep", "under=" + at("b"), "--delete", "."});
+    // A kept catalogue is saved only after the verification that reads it.
+    const CliResult deleted = run({"-r", "-q", "--keep", "under=" + at("b"), "--delete",
+                                   "--catalogue", (work / "cat.dat").native(), "."});
     EXPECT_EQ(deleted.exitCode, 0) << deleted.err;
     EXPECT_FALSE(fs::exists(dir / "a/big.bin"));
     EXPECT_TRUE(fs::exists(dir / "b/big.bin"));
     EXPECT_TRUE(fs::exists(dir / "c/big.bin"));
+    EXPECT_TRUE(fs::exists(work / "cat.dat"));
 }
 
 TEST_F(Cli, trashGoesToTheDesktopsTrashAndADryRunTouchesNothing)
@@ -40,7 +43,7 @@ TEST_F(Cli, trashGoesToTheDesktopsTrashAndADryRunTouchesNothing)
     const std::string odd = "odd name %\n\xff.txt";
     writeFile(dir / "a/keep.txt", "same");
     writeFile(dir / ("b/" + odd), "same");
-    const Environment data{"XDG_DATA_HOME=" + (work / "not-yet/share").native()};
+    const Launcher data{"XDG_DATA_HOME=" + (work / "not-yet/share").native()};
 
     const CliResult dry = run({"-r", "-q", "--trash", "--dry-run", "a", "b"}, data);
     EXPECT_EQ(dry.exitCode, 0) << dry.err;
@@ -56,17 +59,6 @@ TEST_F(Cli, trashGoesToTheDesktopsTrashAndADryRunTouchesNothing)
                   .find("/b/odd%20name%20%25%0A%FF.txt\n"),
               std::string::npos);
     EXPECT_NE(trashed.err.find("trashed 1 file (4 bytes freed)"), std::string::npos) << trashed.err;
-}
-
-TEST_F(Cli, aKeptCatalogueIsSavedAfterTheVerificationThatReadsIt)
-{
-    writeFile(dir / "a/x.txt", "same");
-    writeFile(dir / "b/x.txt", "same");
-    const CliResult result =
-        run({"-r", "-q", "--delete", "--catalogue", (work / "cat.dat").native(), "a", "b"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_FALSE(fs::exists(dir / "b/x.txt"));
-    EXPECT_TRUE(fs::exists(work / "cat.dat"));
 }
 
 TEST_F(Cli, aLinkAcrossFileSystemsIsSkippedAndTheRunSaysSo)
@@ -99,10 +91,10 @@ TEST_F(Cli, aKillDuringLinkingNeverLosesAFile)
         for (int i = 0; i < 200; ++i) {
             writeFile(dir / ("b/" + std::to_string(i) + ".dat"), "content " + std::to_string(i));
         }
-        RunningCli running({"-r", "-q", "--link", "a", "b"}, dir.path(), environment());
+        const auto running = start({"-r", "-q", "--link", "a", "b"});
         ::usleep(static_cast<useconds_t>(random() % 60'000));
-        running.signal(SIGKILL);
-        (void)running.finish();
+        running->signal(SIGKILL);
+        (void)running->finish();
         for (int i = 0; i < 200; ++i) {
             for (const char* side : {"a/", "b/"}) {
                 const fs::path file = dir / (side + std::to_string(i) + ".dat");

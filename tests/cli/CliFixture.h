@@ -9,30 +9,28 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace corvelle::test {
 
 namespace fs = std::filesystem;
 
-/// Splits text at `separator`, dropping one empty piece after a final separator.
-inline std::vector<std::string> splitText(const std::string& text, const std::string& separator)
+/// The lines of a text, without their line ends.
+inline std::vector<std::string> linesOf(const std::string& text)
 {
-    std::vector<std::string> pieces;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = std::min(text.find(separator, start), text.size());
-        pieces.push_back(text.substr(start, end - start));
-        start = end + separator.size();
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
     }
-    return pieces;
+    return lines;
 }
 
 struct CliResult {
@@ -40,42 +38,21 @@ struct CliResult {
     std::string out;
     std::string err;
 
-    [[nodiscard]] std::vector<std::string> errLines() const { return splitText(err, "\n"); }
+    [[nodiscard]] std::vector<std::string> errLines() const { return linesOf(err); }
 };
 
-/// Variables set for the program on top of the test's own environment ("NAME=value").
-using Environment = std::vector<std::string>;
-
-/// A command that runs the program for the test, before its own path and arguments: another
-/// user's identity, a private mount namespace ("setpriv", ...). Empty: the program itself.
-using Launcher = std::vector<std::string>;
-
-/// corvelle-cli running in `cwd`, stdin from /dev/null, its stdout on a pipe that the test
-/// reads or closes early, its stderr in a file.
+/// A command line run in `cwd`, stdin from /dev/null, its stdout on a pipe that the test reads
+/// or closes early, its stderr in a file.
 class RunningCli {
 public:
-    RunningCli(const std::vector<std::string>& args, const fs::path& cwd,
-               const Environment& env = {}, const Launcher& launcher = {})
+    RunningCli(std::vector<std::string> words, const fs::path& cwd)
     {
         // Everything the child needs is made before the fork.
-        std::vector<std::string> words = launcher;
-        words.emplace_back(CORVELLE_CLI_PATH);
-        words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (std::string& word : words) {
             argv.push_back(word.data());
         }
         argv.push_back(nullptr);
-        std::vector<std::string> variables = env; // ours first: getenv finds the first
-        std::vector<char*> envp;
-        for (std::string& variable : variables) {
-            envp.push_back(variable.data());
-        }
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            envp.push_back(*entry);
-        }
-        envp.push_back(nullptr);
-
         int pipeEnds[2];
         if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
             throw std::runtime_error("pipe failed");
@@ -93,7 +70,7 @@ public:
                 ::chdir(cwd.c_str()) != 0) {
                 ::_exit(127);
             }
-            ::execvpe(argv[0], argv.data(), envp.data());
+            ::execvp(argv[0], argv.data());
             ::_exit(127);
         }
         ::close(pipeEnds[1]);
@@ -161,30 +138,22 @@ private:
     pid_t m_child = -1;
 };
 
-inline CliResult runCli(const std::vector<std::string>& args, const fs::path& cwd,
-                        const Environment& env = {}, const Launcher& launcher = {})
-{
-    return RunningCli(args, cwd, env, launcher).finish();
-}
-
 /// The tsv output as rows of cells, each cell back to its bytes.
 using Row = std::vector<std::string>;
 inline std::vector<Row> tsvRows(const std::string& out)
 {
     std::vector<Row> rows;
-    for (const std::string& line : splitText(out, "\n")) {
-        Row cells;
-        for (const std::string& cell : splitText(line + "\t", "\t")) {
-            std::string bytes;
-            for (std::size_t i = 0; i < cell.size(); ++i) {
-                if (cell[i] != '\\' || i + 1 == cell.size()) {
-                    bytes += cell[i];
-                    continue;
-                }
-                const char next = cell[++i];
-                bytes += next == 't' ? '\t' : next == 'n' ? '\n' : next;
+    for (const std::string& line : linesOf(out)) {
+        Row cells(1);
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\t') {
+                cells.emplace_back();
+            } else if (line[i] == '\\' && i + 1 < line.size()) {
+                const char next = line[++i];
+                cells.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next;
+            } else {
+                cells.back() += line[i];
             }
-            cells.push_back(bytes);
         }
         rows.push_back(cells);
     }
@@ -206,19 +175,29 @@ inline Groups groupsOf(const std::string& tsv)
     return groups;
 }
 
+/// Words put between "env" and the program: "NAME=value" variables for it, then perhaps a
+/// command that runs it (another user's identity, a private mount namespace, ...).
+using Launcher = std::vector<std::string>;
+
 /// A tree to run in, a work folder, and the folder the program makes its temporary folder in.
 class Cli : public ::testing::Test {
 protected:
-    /// Runs corvelle-cli in the tree, with `extra` variables.
-    [[nodiscard]] CliResult run(const std::vector<std::string>& args,
-                                const Environment& extra = {}) const
+    /// Starts corvelle-cli in the tree, with TMPDIR pointing to a folder of the test's own to
+    /// see what a run leaves there.
+    [[nodiscard]] std::unique_ptr<RunningCli> start(const std::vector<std::string>& args,
+                                                    const Launcher& launcher = {}) const
     {
-        Environment env = extra;
-        env.push_back("TMPDIR=" + tmp.path().string());
-        return runCli(args, dir.path(), env);
+        std::vector<std::string> words{"env", "TMPDIR=" + tmp.path().string()};
+        words.insert(words.end(), launcher.begin(), launcher.end());
+        words.emplace_back(CORVELLE_CLI_PATH);
+        words.insert(words.end(), args.begin(), args.end());
+        return std::make_unique<RunningCli>(words, dir.path());
     }
-    /// TMPDIR points to a folder of the test's own, to see what a run leaves there.
-    [[nodiscard]] Environment environment() const { return {"TMPDIR=" + tmp.path().string()}; }
+    [[nodiscard]] CliResult run(const std::vector<std::string>& args,
+                                const Launcher& launcher = {}) const
+    {
+        return start(args, launcher)->finish();
+    }
     [[nodiscard]] bool temporaryFilesLeft() const { return !fs::is_empty(tmp.path()); }
     /// The full path of a file in the tree, as the program prints it.
     [[nodiscard]] std::string at(const std::string& relative) const

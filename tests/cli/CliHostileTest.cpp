@@ -1,7 +1,7 @@
-// corvelle-cli on trees and ends that fight back: unreadable files and folders, awkward
-// paths, a run killed or interrupted at any moment, a reader that goes away, and disks that
-// fill up. Whatever happens the user's files stay as they were, what could not be read is said
-// in one line, no list is printed as complete when it is not, and no work file is left.
+// corvelle-cli on trees and ends that fight back: unreadable files and folders, a run killed or
+// interrupted at any moment, a reader that goes away, and disks that fill up. Whatever happens the
+// user's files stay as they were, what could not be read is said in one line, no list is printed as
+// complete when it is not, and no work file is left.
 #include "CliFixture.h"
 
 #include <chrono>
@@ -10,20 +10,6 @@
 
 namespace corvelle::test {
 namespace {
-
-/// Whether this process may make a private mount namespace and mount in it.
-bool canMountPrivately()
-{
-    return std::system("unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs /tmp' "
-                       ">/dev/null 2>&1") == 0;
-}
-
-/// A launcher that runs the program in a private mount namespace after a shell `setup`
-/// (its own mounts vanish with it).
-Launcher inPrivateMounts(const std::string& setup)
-{
-    return {"unshare", "-m", "sh", "-c", setup + " && exec \"$0\" \"$@\""};
-}
 
 /// The content of every file under `root`, by path.
 std::map<std::string, std::string> contentsOf(const fs::path& root)
@@ -60,19 +46,15 @@ TEST_F(Cli, whatCannotBeReadIsReportedInOneLineEachAndLeftOutOfTheList)
     fs::permissions(bin.path(), fs::perms::all);
     const fs::path program = bin / "corvelle-cli";
     fs::copy_file(CORVELLE_CLI_PATH, program);
-    const Launcher asNobody{"setpriv",
-                            "--reuid=nobody",
-                            "--regid=nogroup",
-                            "--clear-groups",
-                            "sh",
-                            "-c",
-                            "shift; exec \"$0\" \"$@\"",
-                            program.string()};
+    // The shell runs the copy, and drops the path of the original that follows it.
+    const std::string runCopy = "shift; exec \"$0\" \"$@\"";
+    const Launcher asNobody{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "sh",
+                            "-c",      runCopy,          program.string()};
 
     const auto before = contentsOf(dir.path());
     const CliResult r =
-        runCli({"--work-dir", work.path().string(), "-r", "--format", "tsv", dir.path().string()},
-               dir.path(), environment(), asNobody);
+        run({"--work-dir", work.path().string(), "-r", "--format", "tsv", dir.path().string()},
+            asNobody);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(groupsOf(r.out), (Groups{{at("a/x.txt"), at("b/x.txt")}}));
     EXPECT_EQ(r.errLines(),
@@ -85,41 +67,18 @@ TEST_F(Cli, whatCannotBeReadIsReportedInOneLineEachAndLeftOutOfTheList)
     EXPECT_EQ(contentsOf(dir.path()), before);
 }
 
-// --- Awkward names, paths and folders -----------------------------------------------------
-
-TEST_F(Cli, longestNamesAndPathsWrittenAnyWayGiveTheSameRows)
-{
-    const std::string longName = std::string(251, 'n') + ".txt"; // 255 bytes, the most
-    writeFile(dir / "tree/one" / longName, "same content");
-    writeFile(dir / "tree/two" / longName, "same content");
-    fs::create_directories(dir / "tree/empty");
-    const Groups expected{{at("tree/one/" + longName), at("tree/two/" + longName)}};
-
-    for (const std::string& given :
-         {std::string("tree/./"), std::string("tree/empty/.."), dir.path().string() + "/tree//"}) {
-        const CliResult r = run({"-r", "--format", "tsv", given});
-        EXPECT_EQ(r.exitCode, 0) << given << ": " << r.err;
-        EXPECT_EQ(groupsOf(r.out), expected) << given;
-    }
-}
-
 // --- Crashes and a full disk ----------------------------------------------------------------
 
-/// Small files in several folders, with duplicates among them.
-void buildKillTree(const TempDir& dir)
+TEST_F(Cli, aRunKilledAtAnyMomentLeavesTheTreeAsItWasAndTheNextRunSucceeds)
 {
+    // Small files in several folders; files 15 apart are duplicates.
     for (int i = 0; i < 40; ++i) {
-        const int kind = i % 15; // files 15 apart are duplicates
+        const int kind = i % 15;
         const auto bytes = randomBytes(static_cast<std::size_t>(1000 + (kind % 7) * 3000),
                                        static_cast<std::uint32_t>(kind));
         writeFile(dir / ("d" + std::to_string(i % 6)) / ("f" + std::to_string(i) + ".bin"),
                   std::string(bytes.begin(), bytes.end()));
     }
-}
-
-TEST_F(Cli, aRunKilledAtAnyMomentLeavesTheTreeAsItWasAndTheNextRunSucceeds)
-{
-    buildKillTree(dir);
     const auto before = contentsOf(dir.path());
     const std::vector<std::string> args{
         "--work-dir", work.path().string(), "--catalogue", (work / "catalogue.db").string(),
@@ -139,12 +98,10 @@ TEST_F(Cli, aRunKilledAtAnyMomentLeavesTheTreeAsItWasAndTheNextRunSucceeds)
     std::uniform_int_distribution<std::int64_t> moment(0, std::max<std::int64_t>(span.count(), 1));
     for (int kill = 0; kill < 50 && std::chrono::steady_clock::now() < deadline; ++kill) {
         SCOPED_TRACE("kill " + std::to_string(kill));
-        {
-            RunningCli running(args, dir.path(), environment());
-            std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
-            running.signal(SIGKILL);
-            running.finish();
-        }
+        const auto running = start(args);
+        std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+        running->signal(SIGKILL);
+        running->finish();
         ASSERT_EQ(contentsOf(dir.path()), before);
         const CliResult next = run(args);
         ASSERT_EQ(next.exitCode, 0) << next.err;
@@ -155,7 +112,7 @@ TEST_F(Cli, aRunKilledAtAnyMomentLeavesTheTreeAsItWasAndTheNextRunSucceeds)
 
 TEST_F(Cli, aFolderThatFillsUpFailsTheRunNamingTheFileAndPrintsNoList)
 {
-    if (!canMountPrivately()) {
+    if (std::system("unshare -m sh -c 'mount -t tmpfs tmpfs /tmp' >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "cannot make a private mount namespace here (unshare -m)";
     }
     // 300 files of one content: an export of 300 × 613 = 183,900 bytes (45 pages of 4 KiB)
@@ -164,38 +121,36 @@ TEST_F(Cli, aFolderThatFillsUpFailsTheRunNamingTheFileAndPrintsNoList)
         writeFile(dir / ("a-somewhat-longer-file-name-" + std::to_string(i) + ".txt"),
                   "same content");
     }
-    const TempDir keep;
+    // The work folder on a small disk, mounted in a private mount namespace that vanishes with
+    // the run; the catalogue is made there too.
     const std::string workDir = work.path().string();
-    const std::string catalogue = keep.path().string() + "/catalogue.db";
+    const std::string catalogue = workDir + "/catalogue.db";
     struct Case {
-        std::string mounted; // the folder on a small disk, and its size
         std::string size;
         std::vector<std::string> options;
         std::string message;
     };
     const std::vector<Case> cases{
-        {workDir,
-         "64k",
+        {"64k",
          {"--work-dir", workDir},
          "Error occured exporting records to temp dupe check file: cannot write '" + workDir +
              "/dedupe.dat': No space left on device"},
-        {workDir,
-         "184320",
+        {"184320",
          {"--work-dir", workDir},
          "Error creating duplicate list: cannot write '" + workDir +
              "/dupelist.dat': No space left on device"},
         // Room for a new catalogue, not for its records.
-        {keep.path().string(),
-         "40k",
+        {"40k",
          {"--catalogue", catalogue},
          "Catalogue error saving '" + catalogue + "': database or disk is full"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        const Launcher smallDisk =
-            inPrivateMounts("mount -t tmpfs -o size=" + c.size + " tmpfs '" + c.mounted + "'");
+        const Launcher smallDisk{"unshare", "-m", "sh", "-c",
+                                 "mount -t tmpfs -o size=" + c.size + " tmpfs '" + workDir +
+                                     "' && exec \"$0\" \"$@\""};
         std::vector<std::string> args = c.options;
         args.insert(args.end(), {"--format", "tsv", dir.path().string()});
-        const CliResult r = runCli(args, dir.path(), environment(), smallDisk);
+        const CliResult r = run(args, smallDisk);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.out, ""); // no list at all rather than part of one
         EXPECT_EQ(r.errLines(), std::vector<std::string>{"corvelle-cli: " + c.message});
@@ -209,8 +164,7 @@ TEST_F(Cli, aFolderThatFillsUpFailsTheRunNamingTheFileAndPrintsNoList)
                                   "mount -t tmpfs -o size=64k tmpfs '" + temporary +
                                       "' && { \"$0\" \"$@\"; code=$?; ls -A '" + temporary +
                                       "' >&2; exit $code; }"};
-    const CliResult r =
-        runCli({"--format", "tsv", dir.path().string()}, dir.path(), environment(), smallTemporary);
+    const CliResult r = run({"--format", "tsv", dir.path().string()}, smallTemporary);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     const std::vector<std::string> lines = r.errLines();
@@ -239,18 +193,18 @@ TEST_F(Cli, aClosedOutputEndsTheRunSilentlyAndCleansUp)
 {
     buildLargeOutputTree(dir);
     // The reader goes after the first byte, as "| head -c1" does.
-    RunningCli whileWriting({"-r", "--format", "tsv", "."}, dir.path(), environment());
-    EXPECT_EQ(whileWriting.readByte(), "1"); // the first row's ID
-    whileWriting.closeOutput();
-    const CliResult cut = whileWriting.finish();
+    const auto running = start({"-r", "--format", "tsv", "."});
+    EXPECT_EQ(running->readByte(), "1"); // the first row's ID
+    running->closeOutput();
+    const CliResult cut = running->finish();
     EXPECT_EQ(cut.exitCode, 128 + SIGPIPE);
     EXPECT_EQ(cut.err, "");
     EXPECT_FALSE(temporaryFilesLeft());
 
-    // A reader gone before any output: the run ends the same way, without finishing its work.
-    RunningCli gone({"-r", "--format", "tsv", "."}, dir.path(), environment());
-    gone.closeOutput();
-    const CliResult early = gone.finish();
+    // A reader gone before any output: a watch on the output ends the run during its work.
+    const auto gone = start({"-r", "--format", "tsv", "."});
+    gone->closeOutput();
+    const CliResult early = gone->finish();
     EXPECT_EQ(early.exitCode, 128 + SIGPIPE);
     EXPECT_EQ(early.err, "");
     EXPECT_FALSE(temporaryFilesLeft());
@@ -259,11 +213,11 @@ TEST_F(Cli, aClosedOutputEndsTheRunSilentlyAndCleansUp)
 TEST_F(Cli, anInterruptEvenDuringABlockedWriteCleansUp)
 {
     buildLargeOutputTree(dir);
-    RunningCli running({"-r", "--format", "tsv", "."}, dir.path(), environment());
+    const auto running = start({"-r", "--format", "tsv", "."});
     // Output has begun and cannot all fit in the pipe: the program is writing, or blocked.
-    running.readByte();
-    running.signal(SIGINT);
-    const CliResult result = running.finish();
+    running->readByte();
+    running->signal(SIGINT);
+    const CliResult result = running->finish();
     EXPECT_EQ(result.exitCode, 128 + SIGINT);
     EXPECT_EQ(result.err, "");
     EXPECT_LT(result.out.size(), 150000u) << "the output was cut short";
@@ -277,8 +231,7 @@ TEST_F(Cli, anOutputThatCannotBeWrittenFailsTheRun)
     }
     writeFile(dir / "a.txt", "same content");
     writeFile(dir / "b.txt", "same content");
-    const Launcher toDevFull{"sh", "-c", "exec \"$0\" \"$@\" >/dev/full"};
-    const CliResult r = runCli({"."}, dir.path(), environment(), toDevFull);
+    const CliResult r = run({"."}, {"sh", "-c", "exec \"$0\" \"$@\" >/dev/full"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "corvelle-cli: cannot write the output: No space left on device\n");
     EXPECT_FALSE(temporaryFilesLeft());
