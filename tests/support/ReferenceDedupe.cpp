@@ -1,6 +1,7 @@
 #include "ReferenceDedupe.h"
 
 #include "catalogue/RecordFiles.h"
+#include "matching/DuplicateFinder.h"
 #include "matching/NameMatching.h"
 #include "matching/NameText.h"
 
@@ -55,8 +56,7 @@ std::u32string cleaned(std::string_view file, bool brackets, bool numbers, bool 
     return result;
 }
 
-} // namespace
-
+/// Trim, optional bracket removal, clean-up, trim, upper-case, ratio, score, threshold.
 bool referenceNamesMatch(std::string_view fileA, std::string_view fileB, bool brackets,
                          bool numbers, bool symbols, bool spaces, std::int32_t matchScore)
 {
@@ -75,8 +75,6 @@ bool referenceNamesMatch(std::string_view fileA, std::string_view fileB, bool br
     const auto score = static_cast<std::int32_t>(std::nearbyint(ratio * 100));
     return score >= matchScore;
 }
-
-namespace {
 
 std::u32string extensionAsCompared(std::string_view extension)
 {
@@ -116,6 +114,7 @@ ReferenceResult referenceGrouping(const std::vector<ReferenceRecord>& records,
         const ReferenceRecord& r = records[i];
         encodeDedupeRecord(r.id, r.file, r.extension, r.size, r.crc.value,
                            &result.exported[i * kSize]);
+        result.exported[i * kSize + kGroupedOffset] = r.grouped ? 1 : 0;
     }
     for (std::size_t i = 0; i + 1 < records.size(); ++i) {
         for (std::size_t j = i + 1; j < records.size(); ++j) {
@@ -135,6 +134,90 @@ ReferenceResult referenceGrouping(const std::vector<ReferenceRecord>& records,
         }
     }
     return result;
+}
+
+namespace {
+
+class ReferenceSource final : public GroupingSource {
+public:
+    explicit ReferenceSource(const std::vector<ReferenceRecord>& records)
+        : m_records(records)
+    {}
+    [[nodiscard]] std::size_t count() const override { return m_records.size(); }
+    [[nodiscard]] std::u32string name(std::size_t i) const override
+    {
+        return decodeName(m_records[i].file, 300);
+    }
+    [[nodiscard]] std::string extensionKey(std::size_t i) const override
+    {
+        return corvelle::extensionKey(m_records[i].extension);
+    }
+    [[nodiscard]] FileSize size(std::size_t i) const override { return m_records[i].size; }
+    [[nodiscard]] Checksum crc(std::size_t i) const override { return m_records[i].crc; }
+    [[nodiscard]] bool grouped(std::size_t i) const override { return m_records[i].grouped; }
+    [[nodiscard]] PhysicalFile identity(std::size_t i) const override
+    {
+        return m_records[i].identity;
+    }
+
+private:
+    const std::vector<ReferenceRecord>& m_records;
+};
+
+class PairBytes final : public GroupingObserver {
+public:
+    explicit PairBytes(const std::vector<ReferenceRecord>& records)
+        : m_records(records)
+    {}
+    void pair(std::size_t head, std::size_t dupe) override
+    {
+        char pair[8];
+        putInt32(pair, m_records[head].id.value());
+        putInt32(pair + 4, m_records[dupe].id.value());
+        bytes.append(pair, 8);
+    }
+    bool headDone(std::size_t) override { return true; }
+    std::string bytes;
+
+private:
+    const std::vector<ReferenceRecord>& m_records;
+};
+
+} // namespace
+
+std::string finderPairs(const std::vector<ReferenceRecord>& records, const DedupeSettings& settings,
+                        unsigned threads)
+{
+    const ReferenceSource source(records);
+    DuplicateFinder finder(source, settings);
+    finder.setThreads(threads);
+    PairBytes found(records);
+    finder.run(found);
+    return found.bytes;
+}
+
+std::vector<RecordId> pairIds(std::string_view pairs)
+{
+    std::vector<RecordId> ids;
+    for (std::size_t at = 0; at + 4 <= pairs.size(); at += 4) {
+        ids.push_back(RecordId{getInt32(pairs.data() + at)});
+    }
+    return ids;
+}
+
+DedupeSettings settingsFromBits(unsigned bits, std::int32_t matchScore)
+{
+    DedupeSettings s;
+    s.blnUseName = (bits & 1) != 0;
+    s.blnUseExtension = (bits & 2) != 0;
+    s.blnUseSize = (bits & 4) != 0;
+    s.blnUseCRC = (bits & 8) != 0;
+    s.blnRemoveBracketedText = (bits & 16) != 0;
+    s.blnRemoveNumbers = (bits & 32) != 0;
+    s.blnRemoveSymbols = (bits & 64) != 0;
+    s.blnRemoveSpaces = (bits & 128) != 0;
+    s.lngMatchScore = matchScore;
+    return s;
 }
 
 } // namespace corvelle::test
