@@ -43,14 +43,6 @@ TEST(GridModel, removingRowsMovesLaterSelectedRowsAndRecordsUpAndEmptyingDropsTh
     EXPECT_EQ(grid.CellText(0, 0), "ID");
 }
 
-TEST(ListColumns, rowsShowSizesBeyondFourGigabytesAndFailedChecksums)
-{
-    const RecordCells record{7_id, "/p/", "name", ".ext", 4'294'967'296, -1};
-    EXPECT_EQ(fileListRow(record),
-              (std::vector<std::string>{"7", "/p/", "name", ".ext", "4294967296", "$FFFFFFFF"}));
-    EXPECT_EQ(dupeListRow(record, 3)[columnIndex(DupeColumn::DupeGroup)], "3");
-}
-
 std::string randomText(std::mt19937& random)
 {
     switch (random() % 6) {
