@@ -87,23 +87,6 @@ TEST(FileIntake, unlistableOrMissingFoldersAreReportedAndTheirSiblingsStillScann
     EXPECT_EQ(missing.log.messages[0].reason, "No such file or directory");
 }
 
-TEST(FileIntake, aFailedChecksumIsCataloguedAsFailedSoItMatchesNothing)
-{
-    TempDir tree;
-    writeFile(tree / "big.bin", std::string(25000, 'b'));
-    const std::string full = folderOf(tree.path()) + "big.bin";
-    IntakeFaults faults;
-    faults.readFailsAfter = [full](std::string_view path) -> std::optional<FileSize> {
-        return path == full ? std::optional<FileSize>(15000) : std::nullopt;
-    };
-    IntakeHarness h;
-    ASSERT_EQ(h.scan(kMode, tree.path(), false, 0, faults), Outcome::Completed);
-
-    EXPECT_EQ(h.log.messageTexts(), std::vector<std::string>{crcFileErrorMessage(full).text});
-    ASSERT_EQ(h.records().size(), 1u);
-    EXPECT_EQ(h.records()[0].crc, (Checksum{-1, true}));
-}
-
 TEST(FileIntake, missingOrFifoChosenFilesAreReportedWithoutWaitingForAWriter)
 {
     TempDir tree;

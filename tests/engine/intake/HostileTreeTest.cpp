@@ -88,7 +88,7 @@ TEST(HostileTree, filesAndFoldersSwappedAfterListingAreReportedNeverFollowedNorW
     }
 }
 
-TEST(HostileTree, aFileWrittenWhileItIsReadGetsNoChecksumThatCouldMatch)
+TEST(HostileTree, aFileWrittenOrFailingWhileItIsReadGetsNoChecksumThatCouldMatch)
 {
     // Large enough that its checksum takes several reads, so it changes between them.
     const std::string original(600 * 1024, 'a');
@@ -96,10 +96,13 @@ TEST(HostileTree, aFileWrittenWhileItIsReadGetsNoChecksumThatCouldMatch)
         SCOPED_TRACE(mode == IntakeMode::ReadAhead ? "read-ahead" : "sequential");
         TempDir tree;
         const std::string dir = tree.path().string() + "/";
-        for (const char* name : {"grows.bin", "shrinks.bin", "steady.bin"}) {
+        for (const char* name : {"fails.bin", "grows.bin", "shrinks.bin", "steady.bin"}) {
             writeFile(tree / name, original);
         }
         IntakeFaults faults;
+        faults.readFailsAfter = [&](std::string_view path) -> std::optional<FileSize> {
+            return path == dir + "fails.bin" ? std::optional<FileSize>(15000) : std::nullopt;
+        };
         faults.whileReading = [&](std::string_view fullPath) {
             const std::string path(fullPath);
             if (path.ends_with("grows.bin")) {
@@ -115,16 +118,18 @@ TEST(HostileTree, aFileWrittenWhileItIsReadGetsNoChecksumThatCouldMatch)
         EXPECT_EQ(h.scan(mode, tree.path(), false, 0, faults), Outcome::Completed);
 
         // Each is still catalogued (its length was read), but only the steady file with a
-        // checksum: the others hold -1, which matches nothing.
+        // checksum: the others hold a failed -1, which matches nothing.
         std::map<std::string, Checksum> crcs;
         for (const CatalogueRecord& record : h.records()) {
             crcs[record.file] = record.crc;
         }
-        ASSERT_EQ(crcs.size(), 3u);
+        ASSERT_EQ(crcs.size(), 4u);
+        EXPECT_EQ(crcs["fails"], (Checksum{-1, true}));
         EXPECT_EQ(crcs["grows"], (Checksum{-1, true}));
         EXPECT_EQ(crcs["shrinks"], (Checksum{-1, true}));
         EXPECT_FALSE(crcs["steady"].failed);
         const std::vector<Reported> expected{
+            {"Error CRC'ing file '" + dir + "fails.bin'", "Input/output error"},
             {"Error CRC'ing file '" + dir + "grows.bin'", "the file changed while it was read"},
             {"Error CRC'ing file '" + dir + "shrinks.bin'",
              "the file ended before its length said"}};
