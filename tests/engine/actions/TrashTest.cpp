@@ -130,15 +130,6 @@ protected:
     TrashEnvironment environment{dir / "Trash", ::geteuid()};
 };
 
-TEST_F(RemovalTest, permanentModeUnlinksAndAReadOnlyFileIsMadeWritableFirst)
-{
-    const CataloguedFile file = catalogued("ro.txt", "abc");
-    ::chmod(file.path.c_str(), 0444);
-    removeCataloguedFile(file, DeleteMode::Permanent, {}, environment);
-    EXPECT_FALSE(fs::exists(file.path));
-    EXPECT_FALSE(fs::exists(environment.homeTrash));
-}
-
 TEST_F(RemovalTest, onlyTheFileThatWasCataloguedIsEverRemoved)
 {
     // Swapped for a symbolic link to another file: neither the link nor its target goes.
@@ -181,9 +172,11 @@ TEST_F(RemovalTest, aHardLinkOfAFileThatStaysIsNeverRemoved)
     EXPECT_THROW(removeCataloguedFile(link, DeleteMode::Permanent, staying, environment),
                  std::system_error);
     EXPECT_TRUE(fs::exists(dir / "link.txt"));
-    // With nothing of it staying, the user may remove it.
-    removeCataloguedFile(link, DeleteMode::Trash, {}, environment);
+    // With nothing of it staying, the user may remove it, for good, read-only as it is.
+    ::chmod(link.path.c_str(), 0444);
+    removeCataloguedFile(link, DeleteMode::Permanent, {}, environment);
     EXPECT_FALSE(fs::exists(dir / "link.txt"));
+    EXPECT_FALSE(fs::exists(environment.homeTrash));
     EXPECT_EQ(readFile(kept.path), "same bytes");
 }
 
