@@ -102,6 +102,15 @@ bool recordsMatch(const ReferenceRecord& a, const ReferenceRecord& b, const Dedu
     return !s.blnUseCRC || (!a.crc.failed && !b.crc.failed && a.crc.value == b.crc.value);
 }
 
+/// One record of a pair file: head ID, duplicate ID.
+void appendPair(std::string& pairs, RecordId head, RecordId dupe)
+{
+    char pair[8];
+    putInt32(pair, head.value());
+    putInt32(pair + 4, dupe.value());
+    pairs.append(pair, 8);
+}
+
 } // namespace
 
 ReferenceResult referenceGrouping(const std::vector<ReferenceRecord>& records,
@@ -124,10 +133,7 @@ ReferenceResult referenceGrouping(const std::vector<ReferenceRecord>& records,
                 continue;
             }
             result.exported[j * kSize + kGroupedOffset] = 1;
-            char pair[8];
-            putInt32(pair, records[i].id.value());
-            putInt32(pair + 4, records[j].id.value());
-            result.pairs.append(pair, 8);
+            appendPair(result.pairs, records[i].id, records[j].id);
         }
         if (i + 1 == stopAfterHeads) {
             break;
@@ -164,23 +170,10 @@ private:
     const std::vector<ReferenceRecord>& m_records;
 };
 
-class PairBytes final : public GroupingObserver {
-public:
-    explicit PairBytes(const std::vector<ReferenceRecord>& records)
-        : m_records(records)
-    {}
-    void pair(std::size_t head, std::size_t dupe) override
-    {
-        char pair[8];
-        putInt32(pair, m_records[head].id.value());
-        putInt32(pair + 4, m_records[dupe].id.value());
-        bytes.append(pair, 8);
-    }
+struct IndexPairs final : GroupingObserver {
+    std::vector<std::pair<std::size_t, std::size_t>> found;
+    void pair(std::size_t head, std::size_t dupe) override { found.emplace_back(head, dupe); }
     bool headDone(std::size_t) override { return true; }
-    std::string bytes;
-
-private:
-    const std::vector<ReferenceRecord>& m_records;
 };
 
 } // namespace
@@ -191,9 +184,13 @@ std::string finderPairs(const std::vector<ReferenceRecord>& records, const Dedup
     const ReferenceSource source(records);
     DuplicateFinder finder(source, settings);
     finder.setThreads(threads);
-    PairBytes found(records);
+    IndexPairs found;
     finder.run(found);
-    return found.bytes;
+    std::string pairs;
+    for (const auto& [head, dupe] : found.found) {
+        appendPair(pairs, records[head].id, records[dupe].id);
+    }
+    return pairs;
 }
 
 std::vector<RecordId> pairIds(std::string_view pairs)

@@ -1,23 +1,16 @@
 #include "DedupePassFixture.h"
 #include "catalogue/RecordFiles.h"
 
+#include <tuple>
+
 namespace corvelle::test {
 namespace {
 
 constexpr Color kBlue = 16707305;
 constexpr Color kRose = 15330558;
 
-struct Row {
-    std::string id;
-    std::string group;
-    Color color;
-    friend bool operator==(const Row&, const Row&) = default;
-};
-
-void PrintTo(const Row& r, std::ostream* os)
-{
-    *os << "{" << r.id << ", group " << r.group << ", " << r.color << "}";
-}
+/// A row's record ID, group and colour.
+using Row = std::tuple<std::string, std::string, Color>;
 
 class Loading : public DedupePasses {
 protected:
@@ -47,10 +40,10 @@ protected:
         std::vector<Row> out;
         for (int r = 1; r < grid.RowCount(); ++r) {
             const RowRecord& record = grid.recordAt(r);
-            out.push_back({toString(record.id), std::to_string(record.group),
-                           grid.CellBackColor(r, grid.ColCount() - 1).value_or(0)});
-            EXPECT_EQ(grid.CellText(r, 0), out.back().id);
-            EXPECT_EQ(grid.CellText(r, 1), out.back().group);
+            out.emplace_back(toString(record.id), std::to_string(record.group),
+                             grid.CellBackColor(r, grid.ColCount() - 1).value_or(0));
+            EXPECT_EQ(grid.CellText(r, 0), std::get<0>(out.back()));
+            EXPECT_EQ(grid.CellText(r, 1), std::get<1>(out.back()));
             EXPECT_EQ(grid.CellBackColor(r, 0), grid.CellBackColor(r, grid.ColCount() - 1));
         }
         return out;
