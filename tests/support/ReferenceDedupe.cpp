@@ -1,6 +1,7 @@
 #include "ReferenceDedupe.h"
 
 #include "catalogue/RecordFiles.h"
+#include "matching/DuplicateFinder.h"
 #include "matching/NameMatching.h"
 #include "matching/NameText.h"
 
@@ -55,8 +56,7 @@ std::u32string cleaned(std::string_view file, bool brackets, bool numbers, bool 
     return result;
 }
 
-} // namespace
-
+/// Trim, optional bracket removal, clean-up, trim, upper-case, ratio, score, threshold.
 bool referenceNamesMatch(std::string_view fileA, std::string_view fileB, bool brackets,
                          bool numbers, bool symbols, bool spaces, std::int32_t matchScore)
 {
@@ -75,8 +75,6 @@ bool referenceNamesMatch(std::string_view fileA, std::string_view fileB, bool br
     const auto score = static_cast<std::int32_t>(std::nearbyint(ratio * 100));
     return score >= matchScore;
 }
-
-namespace {
 
 std::u32string extensionAsCompared(std::string_view extension)
 {
@@ -104,6 +102,15 @@ bool recordsMatch(const ReferenceRecord& a, const ReferenceRecord& b, const Dedu
     return !s.blnUseCRC || (!a.crc.failed && !b.crc.failed && a.crc.value == b.crc.value);
 }
 
+/// One record of a pair file: head ID, duplicate ID.
+void appendPair(std::string& pairs, RecordId head, RecordId dupe)
+{
+    char pair[8];
+    putInt32(pair, head.value());
+    putInt32(pair + 4, dupe.value());
+    pairs.append(pair, 8);
+}
+
 } // namespace
 
 ReferenceResult referenceGrouping(const std::vector<ReferenceRecord>& records,
@@ -116,6 +123,7 @@ ReferenceResult referenceGrouping(const std::vector<ReferenceRecord>& records,
         const ReferenceRecord& r = records[i];
         encodeDedupeRecord(r.id, r.file, r.extension, r.size, r.crc.value,
                            &result.exported[i * kSize]);
+        result.exported[i * kSize + kGroupedOffset] = r.grouped ? 1 : 0;
     }
     for (std::size_t i = 0; i + 1 < records.size(); ++i) {
         for (std::size_t j = i + 1; j < records.size(); ++j) {
@@ -125,16 +133,88 @@ ReferenceResult referenceGrouping(const std::vector<ReferenceRecord>& records,
                 continue;
             }
             result.exported[j * kSize + kGroupedOffset] = 1;
-            char pair[8];
-            putInt32(pair, records[i].id.value());
-            putInt32(pair + 4, records[j].id.value());
-            result.pairs.append(pair, 8);
+            appendPair(result.pairs, records[i].id, records[j].id);
         }
         if (i + 1 == stopAfterHeads) {
             break;
         }
     }
     return result;
+}
+
+namespace {
+
+class ReferenceSource final : public GroupingSource {
+public:
+    explicit ReferenceSource(const std::vector<ReferenceRecord>& records)
+        : m_records(records)
+    {}
+    [[nodiscard]] std::size_t count() const override { return m_records.size(); }
+    [[nodiscard]] std::u32string name(std::size_t i) const override
+    {
+        return decodeName(m_records[i].file, 300);
+    }
+    [[nodiscard]] std::string extensionKey(std::size_t i) const override
+    {
+        return corvelle::extensionKey(m_records[i].extension);
+    }
+    [[nodiscard]] FileSize size(std::size_t i) const override { return m_records[i].size; }
+    [[nodiscard]] Checksum crc(std::size_t i) const override { return m_records[i].crc; }
+    [[nodiscard]] bool grouped(std::size_t i) const override { return m_records[i].grouped; }
+    [[nodiscard]] PhysicalFile identity(std::size_t i) const override
+    {
+        return m_records[i].identity;
+    }
+
+private:
+    const std::vector<ReferenceRecord>& m_records;
+};
+
+struct IndexPairs final : GroupingObserver {
+    std::vector<std::pair<std::size_t, std::size_t>> found;
+    void pair(std::size_t head, std::size_t dupe) override { found.emplace_back(head, dupe); }
+    bool headDone(std::size_t) override { return true; }
+};
+
+} // namespace
+
+std::string finderPairs(const std::vector<ReferenceRecord>& records, const DedupeSettings& settings,
+                        unsigned threads)
+{
+    const ReferenceSource source(records);
+    DuplicateFinder finder(source, settings);
+    finder.setThreads(threads);
+    IndexPairs found;
+    finder.run(found);
+    std::string pairs;
+    for (const auto& [head, dupe] : found.found) {
+        appendPair(pairs, records[head].id, records[dupe].id);
+    }
+    return pairs;
+}
+
+std::vector<RecordId> pairIds(std::string_view pairs)
+{
+    std::vector<RecordId> ids;
+    for (std::size_t at = 0; at + 4 <= pairs.size(); at += 4) {
+        ids.push_back(RecordId{getInt32(pairs.data() + at)});
+    }
+    return ids;
+}
+
+DedupeSettings settingsFromBits(unsigned bits, std::int32_t matchScore)
+{
+    DedupeSettings s;
+    s.blnUseName = (bits & 1) != 0;
+    s.blnUseExtension = (bits & 2) != 0;
+    s.blnUseSize = (bits & 4) != 0;
+    s.blnUseCRC = (bits & 8) != 0;
+    s.blnRemoveBracketedText = (bits & 16) != 0;
+    s.blnRemoveNumbers = (bits & 32) != 0;
+    s.blnRemoveSymbols = (bits & 64) != 0;
+    s.blnRemoveSpaces = (bits & 128) != 0;
+    s.lngMatchScore = matchScore;
+    return s;
 }
 
 } // namespace corvelle::test

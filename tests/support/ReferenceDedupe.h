@@ -18,10 +18,6 @@ namespace corvelle::test {
 std::int32_t naiveCommonLength(const std::u32string& a, const std::u32string& b, int s1, int e1,
                                int s2, int e2);
 
-/// Trim, optional bracket removal, clean-up, trim, upper-case, ratio, score, threshold.
-bool referenceNamesMatch(std::string_view fileA, std::string_view fileB, bool brackets,
-                         bool numbers, bool symbols, bool spaces, std::int32_t matchScore);
-
 struct ReferenceRecord {
     RecordId id;
     std::string file;
@@ -29,6 +25,7 @@ struct ReferenceRecord {
     FileSize size = 0;
     Checksum crc;
     PhysicalFile identity{}; // records of one physical file are never paired
+    bool grouped = false;    // marked Grouped before the pass
 };
 
 struct ReferenceResult {
@@ -40,5 +37,15 @@ struct ReferenceResult {
 ReferenceResult referenceGrouping(const std::vector<ReferenceRecord>& records,
                                   const DedupeSettings& settings,
                                   std::size_t stopAfterHeads = SIZE_MAX);
+
+/// The pair file's bytes the fast finder gives for the same records, on that many threads.
+std::string finderPairs(const std::vector<ReferenceRecord>& records, const DedupeSettings& settings,
+                        unsigned threads);
+
+/// The IDs of a pair file, head and duplicate in turn.
+std::vector<RecordId> pairIds(std::string_view pairs);
+
+/// Settings chosen by the low eight bits, one per criterion and clean-up, and a score.
+DedupeSettings settingsFromBits(unsigned bits, std::int32_t matchScore);
 
 } // namespace corvelle::test

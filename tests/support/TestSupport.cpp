@@ -1,7 +1,5 @@
 #include "TestSupport.h"
 
-#include "catalogue/RecordFiles.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
@@ -120,17 +118,6 @@ std::vector<std::string> RecordingMessages::texts() const
         out.push_back(m.text);
     }
     return out;
-}
-
-std::string exportField(std::string_view exported, std::size_t record, std::size_t offset,
-                        std::size_t length)
-{
-    return std::string(exported.substr(record * dedupe_record::kSize + offset, length));
-}
-
-char groupedMark(std::string_view exported, std::size_t record)
-{
-    return exported.at(record * dedupe_record::kSize + dedupe_record::kGroupedOffset);
 }
 
 std::function<void()> stopAfterYields(StopFlag& flag, int n)

@@ -67,12 +67,6 @@ struct RecordingMessages final : MessageSink {
     [[nodiscard]] std::vector<std::string> texts() const;
 };
 
-/// One field of the record-th record of an export file's bytes.
-std::string exportField(std::string_view exported, std::size_t record, std::size_t offset,
-                        std::size_t length);
-/// The Grouped byte of the record-th record of an export file's bytes.
-char groupedMark(std::string_view exported, std::size_t record);
-
 /// A yield callback that sets the stop flag at its n-th call (counting from 1).
 std::function<void()> stopAfterYields(StopFlag& flag, int n);
 

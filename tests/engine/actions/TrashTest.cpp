@@ -37,46 +37,35 @@ fs::path infoFileOf(const fs::path& trashed)
            (trashed.filename().native() + ".trashinfo");
 }
 
-TEST(Trash, homeTrashIsCreatedWithItsParentsAndRestoresOddNamesExactly)
+TEST(Trash, homeTrashIsCreatedPrivateAndRestoresOddNamesExactlyAndNeverOverwrites)
 {
     TempDir dir;
     const TrashEnvironment environment{dir / "not-yet" / "share" / "Trash", ::geteuid()};
-    const std::vector<std::string> names = {"plain.txt", "with space %25.doc",
-                                            "line\nbreak\tbad\xff\xfe utf8.bin"};
+    // The last is a second "plain.txt": both must be kept.
+    const std::vector<std::string> names = {"a/plain.txt", "a/with space %25.doc",
+                                            "a/line\nbreak\tbad\xff\xfe utf8.bin", "b/plain.txt"};
+    std::vector<fs::path> trashed;
     for (const std::string& name : names) {
-        const fs::path file = dir / "folder" / name;
+        const fs::path file = dir / name;
         writeFile(file, "content of " + name);
-        const fs::path trashed = moveToTrash(file, environment);
+        trashed.push_back(moveToTrash(file, environment));
 
         EXPECT_FALSE(fs::exists(fs::symlink_status(file))) << name;
-        EXPECT_EQ(trashed.parent_path(), environment.homeTrash / "files");
-        EXPECT_EQ(readFile(trashed), "content of " + name);
-        const TrashInfo info = parseInfo(readFile(infoFileOf(trashed)));
-        EXPECT_EQ(info.path, (fs::canonical(dir.path()) / "folder" / name).native());
+        EXPECT_EQ(trashed.back().parent_path(), environment.homeTrash / "files");
+        EXPECT_EQ(readFile(trashed.back()), "content of " + name);
+        const TrashInfo info = parseInfo(readFile(infoFileOf(trashed.back())));
+        EXPECT_EQ(info.path, (fs::canonical(dir.path()) / name).native());
         EXPECT_TRUE(
             std::regex_match(info.date, std::regex("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d")))
             << info.date;
     }
+    EXPECT_NE(trashed[0], trashed[3]);
+    EXPECT_EQ(readFile(trashed[0]), "content of a/plain.txt");
     struct stat st {};
     ASSERT_EQ(::stat(environment.homeTrash.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     // Nothing was left in the current folder, whatever it is.
     EXPECT_FALSE(fs::exists("files"));
-}
-
-TEST(Trash, sameNameTwiceKeepsBothAndNeverOverwrites)
-{
-    TempDir dir;
-    const TrashEnvironment environment{dir / "Trash", ::geteuid()};
-    writeFile(dir / "a" / "report.txt", "first");
-    writeFile(dir / "b" / "report.txt", "second");
-    const fs::path first = moveToTrash(dir / "a" / "report.txt", environment);
-    const fs::path second = moveToTrash(dir / "b" / "report.txt", environment);
-    EXPECT_NE(first, second);
-    EXPECT_EQ(readFile(first), "first");
-    EXPECT_EQ(readFile(second), "second");
-    EXPECT_EQ(parseInfo(readFile(infoFileOf(second))).path,
-              (fs::canonical(dir.path()) / "b" / "report.txt").native());
 }
 
 TEST(Trash, aFileThatCannotBeTrashedStaysAndTheErrorNamesIt)
@@ -141,15 +130,6 @@ protected:
     TrashEnvironment environment{dir / "Trash", ::geteuid()};
 };
 
-TEST_F(RemovalTest, permanentModeUnlinksAndAReadOnlyFileIsMadeWritableFirst)
-{
-    const CataloguedFile file = catalogued("ro.txt", "abc");
-    ::chmod(file.path.c_str(), 0444);
-    removeCataloguedFile(file, DeleteMode::Permanent, {}, environment);
-    EXPECT_FALSE(fs::exists(file.path));
-    EXPECT_FALSE(fs::exists(environment.homeTrash));
-}
-
 TEST_F(RemovalTest, onlyTheFileThatWasCataloguedIsEverRemoved)
 {
     // Swapped for a symbolic link to another file: neither the link nor its target goes.
@@ -192,9 +172,11 @@ TEST_F(RemovalTest, aHardLinkOfAFileThatStaysIsNeverRemoved)
     EXPECT_THROW(removeCataloguedFile(link, DeleteMode::Permanent, staying, environment),
                  std::system_error);
     EXPECT_TRUE(fs::exists(dir / "link.txt"));
-    // With nothing of it staying, the user may remove it.
-    removeCataloguedFile(link, DeleteMode::Trash, {}, environment);
+    // With nothing of it staying, the user may remove it, for good, read-only as it is.
+    ::chmod(link.path.c_str(), 0444);
+    removeCataloguedFile(link, DeleteMode::Permanent, {}, environment);
     EXPECT_FALSE(fs::exists(dir / "link.txt"));
+    EXPECT_FALSE(fs::exists(environment.homeTrash));
     EXPECT_EQ(readFile(kept.path), "same bytes");
 }
 

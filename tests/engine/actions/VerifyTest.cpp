@@ -22,19 +22,14 @@ protected:
         group.push_back({static_cast<int>(group.size()) + 1, (dir / name).native(),
                          static_cast<std::int64_t>(content.size())});
     }
-    static std::vector<int> rows(const VerifiedSet& set)
-    {
-        std::vector<int> out;
-        for (const VerifiedFile& file : set) {
-            out.push_back(file.row);
-        }
-        return out;
-    }
-    std::vector<std::vector<int>> setRows(const VerifyResult& result) const
+    static std::vector<std::vector<int>> setRows(const VerifyResult& result)
     {
         std::vector<std::vector<int>> out;
         for (const VerifiedSet& set : result.sets) {
-            out.push_back(rows(set));
+            out.emplace_back();
+            for (const VerifiedFile& file : set) {
+                out.back().push_back(file.row);
+            }
         }
         return out;
     }
@@ -43,7 +38,7 @@ protected:
     std::vector<VerifyCandidate> group;
 };
 
-TEST_F(VerifyTest, filesEqualInTheirFirstMegabyteButNotAfterAreNeverOneSet)
+TEST_F(VerifyTest, filesThatDifferAfterTheFirstMegabyteLinksAndChangedFilesAreLeftOut)
 {
     std::string content(1'100'000, 'x');
     add("a.bin", content);
@@ -51,30 +46,21 @@ TEST_F(VerifyTest, filesEqualInTheirFirstMegabyteButNotAfterAreNeverOneSet)
     add("b.bin", content);
     add("c.bin", content);
     add("d.bin", "different size");
-    const VerifyResult result = verifyGroup(group);
-    EXPECT_EQ(setRows(result), (std::vector<std::vector<int>>{{2, 3}}));
-    ASSERT_EQ(result.leftOut.size(), 2u);
-    EXPECT_EQ(result.leftOut[0].row, 1);
-    EXPECT_EQ(result.leftOut[1].row, 4);
-    EXPECT_NE(result.leftOut[0].reason.find("no other"), std::string::npos);
-}
-
-TEST_F(VerifyTest, linksAndChangedFilesAreLeftOutAndEmptyFilesNeedNoReading)
-{
-    add("a.txt", "same");
-    add("b.txt", "same");
-    add("link.txt", "same");
+    add("link.txt", "different size");
     fs::remove(dir / "link.txt");
-    fs::create_symlink(dir / "a.txt", dir / "link.txt");
-    add("grown.txt", "same");
-    writeFile(dir / "grown.txt", "same and more");
-    add("empty1", "");
+    fs::create_symlink(dir / "d.bin", dir / "link.txt");
+    add("grown.txt", "different size");
+    writeFile(dir / "grown.txt", "different size and more");
+    add("empty1", ""); // no reading needed
     add("empty2", "");
     const VerifyResult result = verifyGroup(group);
-    EXPECT_EQ(setRows(result), (std::vector<std::vector<int>>{{1, 2}, {5, 6}}));
-    ASSERT_EQ(result.leftOut.size(), 2u);
-    EXPECT_EQ(result.leftOut[0].reason, "is a symbolic link");
-    EXPECT_EQ(result.leftOut[1].row, 4);
+    EXPECT_EQ(setRows(result), (std::vector<std::vector<int>>{{2, 3}, {7, 8}}));
+    std::vector<int> leftOut;
+    for (const auto& file : result.leftOut) {
+        leftOut.push_back(file.row);
+    }
+    ASSERT_EQ(leftOut, (std::vector<int>{1, 4, 5, 6}));
+    EXPECT_EQ(result.leftOut[2].reason, "is a symbolic link");
 }
 
 TEST_F(VerifyTest, largeGroupsVerifiedInPartsGiveTheSameSets)
@@ -84,11 +70,8 @@ TEST_F(VerifyTest, largeGroupsVerifiedInPartsGiveTheSameSets)
         add("f" + std::to_string(i), contents[i]);
     }
     const auto expected = std::vector<std::vector<int>>{{1, 3, 6}, {2, 5}};
-    EXPECT_EQ(setRows(verifyGroup(group)), expected);
-    for (const std::size_t maxOpen : {2u, 3u}) {
-        const VerifyResult result = verifyGroup(group, nullptr, maxOpen);
-        EXPECT_EQ(setRows(result), expected) << maxOpen;
-        EXPECT_EQ(result.leftOut.size(), 2u) << maxOpen;
+    for (const std::size_t maxOpen : {2u, 3u, 100u}) {
+        EXPECT_EQ(setRows(verifyGroup(group, nullptr, maxOpen)), expected) << maxOpen;
     }
 }
 
@@ -146,7 +129,6 @@ TEST_F(CopyActionsTest, keepRulesNarrowInOrderAndTiesGoToTheFirstRow)
     EXPECT_EQ(
         keep({"under=" + (dir / "none").native(), "under=" + (dir / "y/").native(), "newest"}), 2u);
     EXPECT_EQ(keep({"under=" + (dir / "y").native(), "last"}), 2u);
-    EXPECT_FALSE(KeepRule::parse("biggest"));
     EXPECT_FALSE(KeepRule::parse("under="));
 }
 
@@ -183,9 +165,6 @@ TEST_F(CopyActionsTest, deleteAndTrashActOnlyOnCopiesStillAsVerified)
     EXPECT_FALSE(fs::exists(dir / "copy.txt"));
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "odd \n%\xff.txt")));
     EXPECT_EQ(readFile(dir / "data/Trash/files/odd \n%\xff.txt"), "same");
-    EXPECT_NE(
-        readFile(dir / "data/Trash/info/odd \n%\xff.txt.trashinfo").find("odd%20%0A%25%FF.txt"),
-        std::string::npos);
     EXPECT_EQ(readFile(dir / "keep.txt"), "same");
     EXPECT_TRUE(fs::is_symlink(dir / "swapped.txt"));
 }

@@ -22,43 +22,27 @@ TEST_F(CatalogueStore, aPathIsCataloguedOnceAndTheKeyComparesEveryFieldsExactByt
     EXPECT_EQ(db.AddRecord("/d\xe9/", odd, ".\x80", 5, -1), 0_id);
     ASSERT_EQ(db.AddRecord("", "", "", 0, 0), 2_id);
     EXPECT_EQ(db.AddRecord("", "", "", 0, 0), 0_id) << "empty texts must still be unique";
-    ASSERT_TRUE(db.FindID(1_id)) << "the catalogue still answers with the record that was there";
-    EXPECT_EQ(db.Path(), "/d\xe9/");
-    EXPECT_EQ(db.File(), odd);
-    EXPECT_EQ(db.Extension(), ".\x80");
+    ASSERT_TRUE(db.FindID(1_id));
+    EXPECT_EQ(db.Path() + db.File() + db.Extension(), "/d\xe9/" + odd + ".\x80");
 
     ASSERT_NE(db.AddRecord("/a/", "x", ".txt", 5, 7), 0_id);
-    EXPECT_NE(db.AddRecord("/A/", "x", ".txt", 5, 7), 0_id) << "folder differing in case";
-    EXPECT_NE(db.AddRecord("/a/", "X", ".txt", 5, 7), 0_id) << "name differing in case";
-    EXPECT_NE(db.AddRecord("/a/", "x", ".TXT", 5, 7), 0_id) << "extension differing in case";
+    EXPECT_NE(db.AddRecord("/A/", "X", ".TXT", 5, 7), 0_id) << "differing in case";
     EXPECT_NE(db.AddRecord("/a/", "x", ".txt", 5, 8), 0_id) << "checksum only";
     EXPECT_NE(db.AddRecord("/a/", "x", ".txt", 5 + (std::int64_t{1} << 32), 7), 0_id)
         << "sizes equal in their low 32 bits";
-    EXPECT_EQ(db.RecordCount(), 8);
+    EXPECT_EQ(db.RecordCount(), 6);
 }
 
-TEST_F(CatalogueStore, sizesChecksumsAndPhysicalFilesRoundTripWhole)
+// Sizes, checksums and physical files in general make the round trip through the grouping
+// pass's equivalence test.
+TEST_F(CatalogueStore, physicalFilesWithTheTopBitSetRoundTripAndMakeNoPathNew)
 {
-    const FileSize fiveGiB = std::int64_t{5} << 30;
     // Numbers with the top bit set must survive SQLite's signed integers.
     const PhysicalFile file{0x8000000000000801ull, 0xFFFFFFFFFFFFFFF0ull};
-    const RecordId failed = db.AddRecord("/a/", "big", ".iso", fiveGiB, Checksum{-1, true}, file);
-    const RecordId link = db.AddRecord("/b/", "big", ".iso", fiveGiB, -1, file);
-    ASSERT_TRUE(link) << "two paths of one file are two records";
-    EXPECT_EQ(db.AddRecord("/a/", "big", ".iso", fiveGiB, Checksum{-1, true}, PhysicalFile{1, 2}),
-              0_id)
-        << "another physical file does not make a catalogued path new";
-    const RecordId unknown = db.AddRecord("/c/", "x", ".txt", 5, 7);
-
-    ASSERT_TRUE(db.FindID(failed));
-    EXPECT_EQ(db.Size(), fiveGiB);
-    EXPECT_EQ(db.CRC(), -1);
-    EXPECT_TRUE(db.CrcFailed());
+    const RecordId id = db.AddRecord("/a/", "big", ".iso", 5, -1, file);
+    EXPECT_EQ(db.AddRecord("/a/", "big", ".iso", 5, -1, PhysicalFile{1, 2}), 0_id);
+    ASSERT_TRUE(db.FindID(id));
     EXPECT_EQ(db.currentRecord().identity, file);
-    ASSERT_TRUE(db.FindID(link));
-    EXPECT_FALSE(db.CrcFailed()) << "a real checksum of 0xFFFFFFFF is no failure";
-    ASSERT_TRUE(db.FindID(unknown));
-    EXPECT_FALSE(db.currentRecord().identity.known());
 }
 
 TEST_F(CatalogueStore, idsAboveSixteenBitsAreFoundAndDeletedAndNoIdIsEverReused)
@@ -71,8 +55,6 @@ TEST_F(CatalogueStore, idsAboveSixteenBitsAreFoundAndDeletedAndNoIdIsEverReused)
     db.DeleteRecord(32768_id);
     EXPECT_FALSE(db.FindID(32768_id));
     EXPECT_EQ(db.RecordCount(), 32999);
-    db.DeleteRecord(40000_id); // names no record: no error
-    EXPECT_EQ(db.RecordCount(), 32999);
 
     // A reused ID would let a row listed before the deletion name another file.
     db.DeleteRecord(33000_id);
@@ -81,21 +63,7 @@ TEST_F(CatalogueStore, idsAboveSixteenBitsAreFoundAndDeletedAndNoIdIsEverReused)
     EXPECT_EQ(db.AddRecord("/", "c", "", 1, 0), 33002_id);
 }
 
-TEST_F(CatalogueStore, reopeningAnExistingFileRestsOnItsFirstRecordAndKeepsItsKey)
-{
-    db.AddRecord("/", "first", "", 1, 0);
-    db.AddRecord("/", "second", "", 1, 0);
-    db.CloseProject();
-
-    clsDatabase again;
-    again.OpenProject(dir / "data.dat");
-    EXPECT_EQ(again.RecordCount(), 2);
-    EXPECT_EQ(again.File(), "first");
-    EXPECT_EQ(again.AddRecord("/", "first", "", 1, 0), 0_id);
-    EXPECT_EQ(again.AddRecord("/", "third", "", 1, 0), 3_id);
-}
-
-TEST(CatalogueStoreUpgrade, aCatalogueWithoutPhysicalFilesGainsThemUnknown)
+TEST(CatalogueStoreUpgrade, aCatalogueWithoutPhysicalFilesGainsThemUnknownAndKeepsItsKey)
 {
     // A catalogue file as it was written before records kept their physical file.
     test::TempDir dir;
@@ -115,11 +83,13 @@ TEST(CatalogueStoreUpgrade, aCatalogueWithoutPhysicalFilesGainsThemUnknown)
               SQLITE_OK);
     sqlite3_close(old);
 
+    // Opened twice: the first opening upgrades it, the second finds it upgraded.
     for (int opening = 0; opening < 2; ++opening) {
         clsDatabase db;
         db.OpenProject(file);
-        EXPECT_EQ(db.File(), "old");
+        EXPECT_EQ(db.File(), "old") << "it rests on its first record";
         EXPECT_FALSE(db.currentRecord().identity.known());
+        EXPECT_EQ(db.AddRecord("/a/", "old", "", 3, 0), 0_id) << "a catalogued path is not new";
         if (opening == 0) {
             ASSERT_EQ(db.AddRecord("/a/", "new", "", 3, 0, PhysicalFile{5, 6}), 2_id);
         }

@@ -1,6 +1,5 @@
 #include "DedupePassFixture.h"
 #include "ReferenceDedupe.h"
-#include "catalogue/RecordFiles.h"
 
 #include <filesystem>
 #include <random>
@@ -32,40 +31,7 @@ protected:
         EXPECT_NE(outcome, Outcome::Failed);
         return Result{readFile(files.pairFile), readFile(files.exportFile)};
     }
-
-    static DedupeSettings nameOnly(std::int32_t score)
-    {
-        DedupeSettings s;
-        s.blnUseName = true;
-        s.blnUseExtension = s.blnUseSize = s.blnUseCRC = false;
-        s.lngMatchScore = score;
-        return s;
-    }
 };
-
-std::vector<RecordId> pairIds(const std::string& pairs)
-{
-    std::vector<RecordId> ids;
-    for (std::size_t at = 0; at + 4 <= pairs.size(); at += 4) {
-        ids.push_back(RecordId{getInt32(pairs.data() + at)});
-    }
-    return ids;
-}
-
-TEST_F(Grouping, identicalRecordsPairWithTheFirstOnly)
-{
-    const auto r = catalogue({{{}, "a", ".txt", 5, {7}},
-                              {{}, "b", ".TXT", 5, {7}},
-                              {{}, "c", ".txt ", 5, {7}},
-                              {{}, "d", ".txt", 6, {7}}});
-    const Result got = runPasses(DedupeSettings{});
-    EXPECT_EQ(pairIds(got.pairs), (std::vector<RecordId>{r[0].id, r[1].id, r[0].id, r[2].id}));
-    EXPECT_EQ(caption.last(), "2 Duplicate(s) Found");
-    EXPECT_EQ(groupedMark(got.exported, 0), 0) << "the head is not marked";
-    EXPECT_EQ(groupedMark(got.exported, 1), 1);
-    EXPECT_EQ(groupedMark(got.exported, 2), 1);
-    EXPECT_EQ(groupedMark(got.exported, 3), 0);
-}
 
 TEST_F(Grouping, recordsThatOnlyLookAlikeAreNeverPaired)
 {
@@ -86,34 +52,7 @@ TEST_F(Grouping, recordsThatOnlyLookAlikeAreNeverPaired)
                               {{}, "d", ".x", 3, {-1, false}}});
     EXPECT_EQ(pairIds(runPasses(DedupeSettings{}).pairs),
               (std::vector<RecordId>{r[2].id, r[3].id}));
-
-    // Names outside code page 1252 keep their characters instead of collapsing to "???".
-    db.DeleteRecords();
-    catalogue({{{}, "Привет", "", 0, {}},
-               {{}, "Мир", "", 0, {}},
-               {{}, "日本語", "", 0, {}},
-               {{}, "中文字", "", 0, {}}});
-    s = nameOnly(80);
-    s.blnRemoveSymbols = false;
-    EXPECT_EQ(runPasses(s).pairs, "");
-}
-
-TEST_F(Grouping, stopKeepsThePairsOfCompletedHeads)
-{
-    std::vector<Rec> wanted;
-    for (int i = 0; i < 8; ++i) {
-        wanted.push_back({{}, "n" + std::to_string(i % 3), ".x", i % 2, {}});
-    }
-    const auto r = catalogue(wanted);
-    ASSERT_EQ(db.ExportRecordset(files.exportFile, hooks()), Outcome::Completed);
-    DedupeSettings s = nameOnly(100);
-    s.blnUseSize = true;
-    s.blnRemoveNumbers = false;
-    yield = stopAfterYields(stop, 3);
-    EXPECT_EQ(db.FindDupes(files.exportFile, files.pairFile, s, hooks()), Outcome::Stopped);
-    const Result expected = referenceGrouping(r, s, 3);
-    EXPECT_EQ(readFile(files.pairFile), expected.pairs);
-    EXPECT_EQ(readFile(files.exportFile), expected.exported);
+    EXPECT_EQ(caption.last(), "1 Duplicate(s) Found");
 }
 
 // --- One physical file under several paths ------------------------------------------------
@@ -128,41 +67,29 @@ Rec song(PhysicalFile identity)
     return Rec{{}, "song", ".mp3", 7, {9}, identity};
 }
 
-DedupeSettings everyCriterion(std::int32_t score)
-{
-    DedupeSettings s;
-    s.blnUseName = true;
-    s.lngMatchScore = score;
-    return s;
-}
-
 /// The equality tests alone, and the name test on top, take different ways through the pass.
 class SameFile : public Grouping, public ::testing::WithParamInterface<DedupeSettings> {};
 
 INSTANTIATE_TEST_SUITE_P(Grouping, SameFile,
-                         ::testing::Values(DedupeSettings{}, everyCriterion(100),
-                                           everyCriterion(80)));
+                         ::testing::Values(DedupeSettings{}, settingsFromBits(0xFF, 100),
+                                           settingsFromBits(0xFF, 80)));
 
-TEST_P(SameFile, hardLinksOfOneFileAreNoDuplicates)
+TEST_P(SameFile, hardLinksOfOneFileAreNeverPairedButACopyTakesTheLinksTheHeadLeft)
 {
-    const auto r = catalogue(std::vector<Rec>(13, song(kFile)));
-    const Result got = runPasses(GetParam());
-    EXPECT_EQ(got.pairs, "");
-    EXPECT_EQ(caption.last(), "0 Duplicate(s) Found");
-    EXPECT_EQ(got.exported, referenceGrouping(r, GetParam()).exported) << "nothing marked";
-}
+    const auto links = catalogue(std::vector<Rec>(13, song(kFile)));
+    const Result alone = runPasses(GetParam());
+    EXPECT_EQ(alone.pairs, "");
+    EXPECT_EQ(alone.exported, referenceGrouping(links, GetParam()).exported) << "nothing marked";
 
-TEST_P(SameFile, aCopyTakesTheLinksAfterItThatTheHeadLeft)
-{
     // The head leaves its own links and takes the real copies; each copy, a head in its turn,
     // takes the head's links that follow it.
+    db.DeleteRecords();
     const auto r = catalogue(
         {song(kFile), song(kFile), song(kOtherFile), song(kFile), song(kOtherFile), song(kFile)});
     const Result got = runPasses(GetParam());
     EXPECT_EQ(pairIds(got.pairs), (std::vector<RecordId>{r[0].id, r[2].id, r[0].id, r[4].id,
                                                          r[2].id, r[3].id, r[2].id, r[5].id}));
     EXPECT_EQ(caption.last(), "4 Duplicate(s) Found");
-    EXPECT_EQ(groupedMark(got.exported, 1), 0) << "the link before the copy stays alone";
 }
 
 // Random catalogues and settings: the pass must write byte-identical files to the plain loop.
@@ -225,16 +152,9 @@ TEST_F(GroupingEquivalence, smallCataloguesWithEverySetting)
 {
     for (int round = 0; round < 1500; ++round) {
         const unsigned flags = rng();
-        DedupeSettings s;
-        s.blnUseName = (flags & 1) != 0;
-        s.blnUseExtension = (flags & 2) != 0;
-        s.blnUseSize = (flags & 4) != 0;
-        s.blnUseCRC = (flags & 8) != 0;
-        s.blnRemoveBracketedText = (flags & 16) != 0;
-        s.blnRemoveNumbers = (flags & 32) != 0;
-        s.blnRemoveSymbols = (flags & 64) != 0;
-        s.blnRemoveSpaces = (flags & 128) != 0;
-        s.lngMatchScore = static_cast<std::int32_t>(rng() % 107) - 3; // also outside 0..100
+        // Scores also outside 0..100.
+        const DedupeSettings s =
+            settingsFromBits(flags, static_cast<std::int32_t>(rng() % 107) - 3);
         const bool codePageOnly = round % 3 == 0;
 
         db.DeleteRecords();

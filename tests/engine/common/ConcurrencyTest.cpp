@@ -10,18 +10,6 @@
 namespace corvelle {
 namespace {
 
-TEST(WorkerPool, visitsEveryIndexOnceAcrossRepeatedLoops)
-{
-    WorkerPool pool(3);
-    for (std::size_t count : {0u, 1u, 7u, 1000u}) {
-        std::vector<std::atomic<int>> visits(count);
-        pool.forEach(count, [&](std::size_t i) { ++visits[i]; });
-        for (std::size_t i = 0; i < count; ++i) {
-            ASSERT_EQ(visits[i].load(), 1) << "index " << i << " of " << count;
-        }
-    }
-}
-
 TEST(WorkerPool, rethrowsTheFirstFailureAndStaysUsable)
 {
     WorkerPool pool(2);
@@ -35,25 +23,6 @@ TEST(WorkerPool, rethrowsTheFirstFailureAndStaysUsable)
     std::atomic<int> total = 0;
     pool.forEach(10, [&](std::size_t) { ++total; });
     EXPECT_EQ(total.load(), 10);
-}
-
-TEST(BackgroundWriter, writesEverythingInOrder)
-{
-    test::TempDir dir;
-    const auto file = dir / "out.bin";
-    UniqueFd fd = openFile(file, O_WRONLY | O_CREAT | O_TRUNC);
-    std::string expected;
-    {
-        BackgroundWriter out(fd.get(), file, 10);
-        for (char c = 'a'; c <= 'z'; ++c) {
-            const std::size_t size = static_cast<std::size_t>(c - 'a') % 10 + 1;
-            std::fill_n(out.reserve(size), size, c);
-            expected.append(size, c);
-        }
-        out.finish();
-    }
-    closeFile(fd, file);
-    EXPECT_EQ(test::readFile(file), expected);
 }
 
 TEST(BackgroundWriter, aFailedWriteIsRaisedWithTheFileName)

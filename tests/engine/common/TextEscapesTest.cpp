@@ -22,12 +22,6 @@ TEST(TextEscapes, utf8Validity)
     EXPECT_EQ(lossyUtf8("a\xffz"), "a\xEF\xBF\xBDz");
 }
 
-} // namespace
-} // namespace corvelle
-
-namespace corvelle::test {
-namespace {
-
 TEST(TextEscapes, percentEncodedPathsAreAsciiAndDecodeToEveryByte)
 {
     std::string all;
@@ -44,4 +38,4 @@ TEST(TextEscapes, percentEncodedPathsAreAsciiAndDecodeToEveryByte)
 }
 
 } // namespace
-} // namespace corvelle::test
+} // namespace corvelle

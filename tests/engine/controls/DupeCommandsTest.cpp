@@ -4,6 +4,7 @@
 #include "catalogue/clsDatabase.h"
 #include "controls/GridModel.h"
 #include "controls/ListColumns.h"
+#include "intake/IntakeNames.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -28,10 +29,7 @@ protected:
     {
         const fs::path file = dir / "files" / name;
         writeFile(file, content);
-        const std::string folder = file.parent_path().native() + "/";
-        const auto split = name.rfind('.');
-        const std::string stem = split == std::string::npos ? name : name.substr(0, split);
-        const std::string extension = split == std::string::npos ? "" : name.substr(split);
+        const auto [folder, stem, extension] = splitFullPath(file.native());
         const FileSize size = static_cast<std::int64_t>(content.size());
         const RecordId id =
             db.AddRecord(folder, stem, extension, size, 0, statusOf(file)->identity);

@@ -13,17 +13,9 @@ namespace {
 
 using namespace toolIds;
 
-TEST(ToolModel, settingsStartAsTheWindowOffersThemAndFollowTheTools)
+TEST(ToolModel, settingsFollowTheTools)
 {
     ToolModel tools;
-    const DedupeSettings start = tools.dedupeSettings();
-    EXPECT_FALSE(start.blnUseName);
-    EXPECT_TRUE(start.blnUseExtension && start.blnUseSize && start.blnUseCRC);
-    EXPECT_TRUE(start.blnRemoveBracketedText && start.blnRemoveNumbers && start.blnRemoveSymbols &&
-                start.blnRemoveSpaces);
-    EXPECT_EQ(start.lngMatchScore, 80);
-    EXPECT_EQ(start.lngCRCSize, 1048576);
-
     tools.Tools(ID_UseSize).ToolState(0);
     tools.Tools(ID_MatchPercentage).ComboListIndex(5);
     tools.Tools(ID_CRCFilesFirst).ComboListIndex(14);
