@@ -38,6 +38,20 @@ TEST_F(Cli, onlyFilesIdenticalThroughoutAreActedOnAndOneOfEachStays)
     EXPECT_TRUE(fs::exists(work / "cat.dat"));
 }
 
+TEST_F(Cli, aSetLargerThanTheOpenFilesLimitIsVerifiedWhole)
+{
+    // More copies than the process may hold open: verified in parts and joined, none left out.
+    for (int i = 0; i < 300; ++i) {
+        writeFile(dir / ("c" + std::to_string(i) + ".txt"), "same");
+    }
+    const CliResult r = run({"--verify", "--format", "tsv", "."}, {"prlimit", "--nofile=100:100"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const Groups groups = groupsOf(r.out);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups.begin()->size(), 300u);
+}
+
 TEST_F(Cli, trashGoesToTheDesktopsTrashAndADryRunTouchesNothing)
 {
     const std::string odd = "odd name %\n\xff.txt";
