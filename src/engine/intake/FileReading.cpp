@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -202,6 +203,38 @@ ssize_t FileReader::readWithoutWaiting(FileRead& read, std::size_t want)
     return ::preadv2(read.m_fd.get(), &piece, 1, -1, RWF_NOWAIT);
 }
 
+ssize_t FileReader::firstRead(FileRead& read, std::size_t want, bool mayWait)
+{
+    // Reads in memory take microseconds; one that waited for the disk takes far longer.
+    constexpr auto diskWait = std::chrono::microseconds(200);
+    constexpr int stretchInMemory = 64;
+
+    if (mayWait || !m_noWaitReads) {
+        return ::read(read.m_fd.get(), m_buffer.data(), want);
+    }
+    if (!m_tryMemoryFirst) {
+        const auto started = std::chrono::steady_clock::now();
+        const ssize_t got = ::read(read.m_fd.get(), m_buffer.data(), want);
+        m_tryMemoryFirst = std::chrono::steady_clock::now() - started > diskWait;
+        m_foundInMemory = 0;
+        return got;
+    }
+    for (;;) {
+        const ssize_t got = readWithoutWaiting(read, want);
+        if (got < 0 && errno == EAGAIN) {
+            m_foundInMemory = 0;
+        } else if (got < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)) {
+            m_noWaitReads = false; // an older kernel or a file system that cannot tell
+            return ::read(read.m_fd.get(), m_buffer.data(), want);
+        } else if (got > 0 && ++m_foundInMemory >= stretchInMemory) {
+            m_tryMemoryFirst = false;
+        }
+        if (got >= 0 || errno != EINTR) {
+            return got;
+        }
+    }
+}
+
 bool FileReader::readLeadingBytes(FileRead& read, bool mayWait)
 {
     FileFacts& facts = read.facts;
@@ -217,18 +250,10 @@ bool FileReader::readLeadingBytes(FileRead& read, bool mayWait)
         }
         const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(
             read.m_readable - done, static_cast<std::int64_t>(m_buffer.size())));
-        ssize_t got = 0;
-        if (done == 0 && !mayWait && m_noWaitReads) {
-            got = readWithoutWaiting(read, want);
-            if (got < 0 && errno == EAGAIN) {
-                return false;
-            }
-            if (got < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)) {
-                m_noWaitReads = false; // an older kernel or a file system that cannot tell
-                continue;
-            }
-        } else {
-            got = ::read(fd, m_buffer.data(), want);
+        const ssize_t got =
+            done == 0 ? firstRead(read, want, mayWait) : ::read(fd, m_buffer.data(), want);
+        if (got < 0 && errno == EAGAIN && !mayWait) {
+            return false; // not in memory yet: asked of the disk, finished later
         }
         if (got < 0 && errno == EINTR) {
             continue;

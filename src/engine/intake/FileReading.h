@@ -145,9 +145,18 @@ private:
     const Cancel* m_cancel;
     std::vector<std::uint8_t> m_buffer;
     bool m_noAtime = true;
+    /// The first read of a file. Unless `mayWait`, it tries memory alone while files are
+    /// being found missing from it; -1 with EAGAIN when the bytes are not there yet.
+    ssize_t firstRead(FileRead& read, std::size_t want, bool mayWait);
+
     /// False once the kernel said it cannot answer a read from memory alone; every read then
     /// waits for the disk.
     bool m_noWaitReads = true;
+    /// A read that tries memory alone costs a little more than a plain one, so after a stretch
+    /// of files all found in memory they are read plainly, until a plain read is seen waiting
+    /// for the disk.
+    bool m_tryMemoryFirst = true;
+    int m_foundInMemory = 0;
 };
 
 /// One folder's listing, read to its end.
