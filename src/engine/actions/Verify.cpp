@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace corvelle {
@@ -73,12 +74,19 @@ bool readBlock(const OpenFile& member, char* buffer, std::size_t length, std::in
     return true;
 }
 
-/// Asks the disk for the member's next window without waiting, so that the reads of all the
-/// members are in flight together: on a cold cache a disk answers many requests at once far
-/// faster than one after another. Only advice: where it is ignored, reading simply waits.
-void askAhead(const OpenFile& member, std::int64_t offset)
+/// Reads the member's block at `offset` if it is all in memory (true). Otherwise asks the disk
+/// for the member's next window without waiting (false), so that the reads of all the members
+/// are in flight together: on a cold cache a disk answers many requests at once far faster than
+/// one after another. The request is only advice: where it is ignored, reading simply waits.
+bool readIfInMemory(const OpenFile& member, char* buffer, std::size_t length, std::int64_t offset)
 {
+    iovec piece{buffer, length};
+    const ssize_t got = ::preadv2(member.fd.get(), &piece, 1, offset, RWF_NOWAIT);
+    if (got >= 0 && static_cast<std::size_t>(got) == length) {
+        return true;
+    }
     ::posix_fadvise(member.fd.get(), offset, kWindow, POSIX_FADV_WILLNEED);
+    return false;
 }
 
 /// Whether the open file is still as it was when opened (not grown, not rewritten).
@@ -109,10 +117,11 @@ std::vector<std::vector<std::size_t>> compareSideBySide(std::vector<OpenFile>& m
             return {};
         }
         const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kBlock, size - offset));
+        std::vector<bool> inHand(members.size(), false);
         if (offset % kWindow == 0) {
             for (const std::vector<std::size_t>& members_of : classes) {
                 for (const std::size_t i : members_of) {
-                    askAhead(members[i], offset);
+                    inHand[i] = readIfInMemory(members[i], buffer(i), length, offset);
                 }
             }
         }
@@ -121,7 +130,7 @@ std::vector<std::vector<std::size_t>> compareSideBySide(std::vector<OpenFile>& m
             std::vector<std::vector<std::size_t>> parts;
             for (const std::size_t i : members_of) {
                 std::string reason;
-                if (!readBlock(members[i], buffer(i), length, offset, reason)) {
+                if (!inHand[i] && !readBlock(members[i], buffer(i), length, offset, reason)) {
                     result.leftOut.push_back({members[i].file.row, members[i].file.path, reason});
                     continue;
                 }
