@@ -11,6 +11,7 @@
 #include "controls/ListColumns.h"
 #include "intake/FileIntake.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -19,11 +20,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <poll.h>
 #include <pthread.h>
+#include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -194,15 +199,69 @@ std::string absolutePath(const std::string& given)
     return text;
 }
 
+constexpr std::string_view temporaryPrefix = "corvelle-cli-";
+constexpr std::size_t temporaryNameSize = temporaryPrefix.size() + 6; // mkdtemp's XXXXXX
+
+/// Whether the open folder holds nothing but files a run makes.
+bool holdsOnlyRunFiles(int folder)
+{
+    DIR* listing = ::fdopendir(::dup(folder));
+    if (listing == nullptr) {
+        return false;
+    }
+    bool only = true;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view name = entry->d_name;
+        only = only && (name == "." || name == ".." ||
+                        std::find(TemporaryFiles::names.begin(), TemporaryFiles::names.end(),
+                                  name) != TemporaryFiles::names.end());
+    }
+    ::closedir(listing);
+    return only;
+}
+
+/// Removes the folders of earlier runs that were killed (SIGKILL, the out-of-memory killer)
+/// before they could clean up: a live run holds a lock on its folder, so one of this user's,
+/// named as a run's, that nobody holds, unchanged for a minute (a run takes its lock the
+/// moment after making it) and holding only a run's files is a dead run's. Links are not
+/// followed; anything else found is left alone.
+void removeFoldersOfKilledRuns(const std::string& parent)
+{
+    const UniqueFd parentFd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    std::error_code error;
+    fs::directory_iterator entry(parent, error);
+    for (; parentFd.valid() && !error && entry != fs::directory_iterator();
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.size() != temporaryNameSize || !name.starts_with(temporaryPrefix)) {
+            continue;
+        }
+        const UniqueFd folder(::openat(parentFd.get(), name.c_str(),
+                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat st {};
+        if (!folder.valid() || ::fstat(folder.get(), &st) != 0 || st.st_uid != ::geteuid() ||
+            std::time(nullptr) - st.st_mtime < 60 ||
+            ::flock(folder.get(), LOCK_EX | LOCK_NB) != 0 || !holdsOnlyRunFiles(folder.get())) {
+            continue;
+        }
+        for (const char* file : TemporaryFiles::names) {
+            ::unlinkat(folder.get(), file, 0);
+        }
+        ::unlinkat(parentFd.get(), name.c_str(), AT_REMOVEDIR);
+    }
+}
+
 /// The private folder of one run, for the catalogue and the work files the user did not
-/// place: made with mkdtemp under $TMPDIR (or /tmp), removed with everything in it at exit.
+/// place: made with mkdtemp under $TMPDIR (or /tmp), locked while the run lives, removed with
+/// everything in it at exit, or by a later run should this one be killed.
 class TemporaryFolder {
 public:
     TemporaryFolder()
     {
         const char* base = std::getenv("TMPDIR");
         const std::string parent = base != nullptr && *base != '\0' ? base : "/tmp";
-        std::string pattern = parent + "/corvelle-cli-XXXXXX";
+        removeFoldersOfKilledRuns(parent);
+        std::string pattern = parent + "/" + std::string(temporaryPrefix) + "XXXXXX";
         // Every path inside it must fit the buffers a second interrupt removes them from.
         const bool fits = pattern.size() + 1 + std::strlen("data.dat-journal") < PATH_MAX;
         if (!fits || ::mkdtemp(pattern.data()) == nullptr) {
@@ -210,6 +269,11 @@ public:
                                     "cannot make a temporary folder in '" + parent + "'");
         }
         m_path = pattern;
+        // Released by the kernel however the run ends.
+        m_lock = UniqueFd(::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (m_lock.valid()) {
+            ::flock(m_lock.get(), LOCK_EX | LOCK_NB);
+        }
         std::snprintf(g_temporaryFiles.folder.data(), PATH_MAX, "%s", pattern.c_str());
         for (std::size_t i = 0; i < TemporaryFiles::names.size(); ++i) {
             std::snprintf(g_temporaryFiles.files[i].data(), PATH_MAX, "%s/%s", pattern.c_str(),
@@ -230,6 +294,7 @@ public:
 
 private:
     fs::path m_path;
+    UniqueFd m_lock;
 };
 
 struct Target {

@@ -5,8 +5,11 @@
 #include "CliFixture.h"
 
 #include <chrono>
+#include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <thread>
+#include <unistd.h>
 
 namespace corvelle::test {
 namespace {
@@ -108,6 +111,41 @@ TEST_F(Cli, aRunKilledAtAnyMomentLeavesTheTreeAsItWasAndTheNextRunSucceeds)
         ASSERT_EQ(groupsOf(next.out), expected);
     }
     EXPECT_FALSE(temporaryFilesLeft());
+}
+
+TEST_F(Cli, theFolderOfAKilledRunIsRemovedByTheNextRunAndNothingElseIs)
+{
+    writeFile(dir / "a.txt", "x");
+    writeFile(work / "elsewhere/data.dat", "not a run's");
+    const auto runFolder = [&](const std::string& name, bool strangerInside) {
+        const fs::path folder = tmp / name;
+        writeFile(folder / "data.dat", "catalogue");
+        writeFile(folder / "dedupe.dat", "work");
+        if (strangerInside) {
+            writeFile(folder / "notes.txt", "someone else's");
+        }
+        return folder;
+    };
+    const fs::path killed = runFolder("corvelle-cli-AAAAAA", false);
+    const fs::path stranger = runFolder("corvelle-cli-BBBBBB", true);
+    const fs::path live = runFolder("corvelle-cli-CCCCCC", false);
+    const fs::path justMade = runFolder("corvelle-cli-DDDDDD", false);
+    fs::create_directory_symlink(work / "elsewhere", tmp / "corvelle-cli-EEEEEE");
+    const auto longAgo = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+    for (const fs::path& folder : {killed, stranger, live, work / "elsewhere"}) {
+        fs::last_write_time(folder, longAgo);
+    }
+    const int lock = ::open(live.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+
+    const CliResult r = run({"."});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_TRUE(fs::exists(stranger / "data.dat"));
+    EXPECT_TRUE(fs::exists(live / "data.dat"));
+    EXPECT_TRUE(fs::exists(justMade / "data.dat"));
+    EXPECT_TRUE(fs::exists(work / "elsewhere/data.dat"));
+    ::close(lock);
 }
 
 TEST_F(Cli, aFolderThatFillsUpFailsTheRunNamingTheFileAndPrintsNoList)
