@@ -53,30 +53,18 @@ std::size_t openFilesPerThread(unsigned threads)
     return std::clamp<std::size_t>(available / threads, 2, 256);
 }
 
-const char* pastTense(CopyAction action)
+/// How an action is written once done ("trashed"), or in a dry run ("would trash").
+std::string actedWord(CopyAction action, bool dryRun)
 {
     switch (action) {
     case CopyAction::Trash:
-        return "trashed";
+        return dryRun ? "would trash" : "trashed";
     case CopyAction::Delete:
-        return "deleted";
+        return dryRun ? "would delete" : "deleted";
     case CopyAction::Link:
         break;
     }
-    return "linked";
-}
-
-const char* verb(CopyAction action)
-{
-    switch (action) {
-    case CopyAction::Trash:
-        return "trash";
-    case CopyAction::Delete:
-        return "delete";
-    case CopyAction::Link:
-        break;
-    }
-    return "link";
+    return dryRun ? "would link" : "linked";
 }
 
 } // namespace
@@ -142,12 +130,9 @@ bool actOnSets(const std::vector<VerifiedSet>& sets, const Options& options, con
     request.dryRun = options.dryRun;
     request.trash = TrashEnvironment::current();
     request.done = [&](CopyAction action, const std::string& copy, const std::string& kept) {
-        if (options.dryRun) {
-            printMessageLine(std::string("would ") + verb(action) + " '" + copy + "' (keeping '" +
+        if (options.dryRun || !options.quiet) {
+            printMessageLine(actedWord(action, options.dryRun) + " '" + copy + "' (keeping '" +
                              kept + "')");
-        } else if (!options.quiet) {
-            printMessageLine(std::string(pastTense(action)) + " '" + copy + "' (keeping '" + kept +
-                             "')");
         }
     };
     ActionReport report;
@@ -161,8 +146,7 @@ bool actOnSets(const std::vector<VerifiedSet>& sets, const Options& options, con
         printMessageLine("skipped '" + skipped.path + "': " + skipped.reason);
     }
     if (!options.quiet || options.dryRun) {
-        const std::string done = options.dryRun ? std::string("would ") + verb(request.action)
-                                                : std::string(pastTense(request.action));
+        const std::string done = actedWord(request.action, options.dryRun);
         printMessageLine(done + " " + counted(static_cast<std::int64_t>(report.acted), "file") +
                          " (" + counted(report.bytes, "byte") +
                          (options.dryRun ? " to free" : " freed") + "), skipped " +

@@ -19,6 +19,19 @@ inline PhysicalFile identityInColumns(const sqlite::Statement& row, int deviceCo
                         static_cast<std::uint64_t>(row.integer(deviceColumn + 1))};
 }
 
+/// Reads a record's columns after the first (File, Extension, Size, CRC, CrcFailed, Device,
+/// Inode, in that order) into `record`, reusing its strings' room; the first column, the path
+/// or the ID, is the caller's.
+inline void readRecordColumns(const sqlite::Statement& row, CatalogueRecord& record)
+{
+    record.file.assign(row.bytesView(1));
+    record.extension.assign(row.bytesView(2));
+    record.size = row.integer(3);
+    record.crc.value = CrcValue(static_cast<std::int32_t>(row.integer(4)));
+    record.crc.failed = row.integer(5) != 0;
+    record.identity = identityInColumns(row, 6);
+}
+
 class clsDatabase::Impl {
 public:
     /// The cursor: the IDs of the table in ascending order, and where it rests.
@@ -93,12 +106,7 @@ template <typename Visit> void clsDatabase::Impl::forEachFromFirst(Visit&& visit
     CatalogueRecord record;
     while (m_selectAll.step()) {
         record.id = RecordId{static_cast<std::int32_t>(m_selectAll.integer(0))};
-        record.file.assign(m_selectAll.bytesView(1));
-        record.extension.assign(m_selectAll.bytesView(2));
-        record.size = m_selectAll.integer(3);
-        record.crc.value = CrcValue(static_cast<std::int32_t>(m_selectAll.integer(4)));
-        record.crc.failed = m_selectAll.integer(5) != 0;
-        record.identity = identityInColumns(m_selectAll, 6);
+        readRecordColumns(m_selectAll, record);
         last = record.id;
         if (!visit(record)) {
             restAfter(last);
@@ -124,12 +132,7 @@ void clsDatabase::Impl::fetchEach(const std::vector<RecordId>& ascendingIds, Vis
         }
         record.id = id;
         record.path.assign(m_selectOne.bytesView(0));
-        record.file.assign(m_selectOne.bytesView(1));
-        record.extension.assign(m_selectOne.bytesView(2));
-        record.size = m_selectOne.integer(3);
-        record.crc.value = CrcValue(static_cast<std::int32_t>(m_selectOne.integer(4)));
-        record.crc.failed = m_selectOne.integer(5) != 0;
-        record.identity = identityInColumns(m_selectOne, 6);
+        readRecordColumns(m_selectOne, record);
         visit(static_cast<const CatalogueRecord&>(record));
     }
 }

@@ -68,14 +68,11 @@ bool madeByThisStore(const std::filesystem::path& file)
 /// statement stands on.
 CatalogueRecord selectedRecord(const sqlite::Statement& select, RecordId id)
 {
-    return CatalogueRecord{
-        id,
-        select.bytes(0),
-        select.bytes(1),
-        select.bytes(2),
-        select.integer(3),
-        {CrcValue(static_cast<std::int32_t>(select.integer(4))), select.integer(5) != 0},
-        identityInColumns(select, 6)};
+    CatalogueRecord record;
+    record.id = id;
+    record.path.assign(select.bytesView(0));
+    readRecordColumns(select, record);
+    return record;
 }
 
 StoreError noCurrentRecord(const std::filesystem::path& file)
