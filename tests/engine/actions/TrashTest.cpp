@@ -132,13 +132,16 @@ protected:
 
 TEST_F(RemovalTest, onlyTheFileThatWasCataloguedIsEverRemoved)
 {
+    const auto expectRefused = [&](const CataloguedFile& file, DeleteMode mode) {
+        EXPECT_THROW(removeCataloguedFile(file, mode, {}, environment), std::system_error)
+            << file.path;
+    };
     // Swapped for a symbolic link to another file: neither the link nor its target goes.
     const CataloguedFile swapped = catalogued("swapped.txt", "abc");
     writeFile(dir / "target.txt", "abc");
     fs::remove(swapped.path);
     fs::create_symlink(dir / "target.txt", swapped.path);
-    EXPECT_THROW(removeCataloguedFile(swapped, DeleteMode::Permanent, {}, environment),
-                 std::system_error);
+    expectRefused(swapped, DeleteMode::Permanent);
     EXPECT_TRUE(fs::is_symlink(swapped.path));
     EXPECT_EQ(readFile(dir / "target.txt"), "abc");
 
@@ -146,20 +149,17 @@ TEST_F(RemovalTest, onlyTheFileThatWasCataloguedIsEverRemoved)
     const CataloguedFile folder = catalogued("folder", "abc");
     fs::remove(folder.path);
     fs::create_directory(folder.path);
-    EXPECT_THROW(removeCataloguedFile(folder, DeleteMode::Trash, {}, environment),
-                 std::system_error);
+    expectRefused(folder, DeleteMode::Trash);
     EXPECT_TRUE(fs::is_directory(folder.path));
 
     const CataloguedFile grown = catalogued("grown.txt", "abc");
     writeFile(grown.path, "abcd");
-    EXPECT_THROW(removeCataloguedFile(grown, DeleteMode::Permanent, {}, environment),
-                 std::system_error);
+    expectRefused(grown, DeleteMode::Permanent);
     const CataloguedFile replaced = catalogued("replaced.txt", "abc");
     writeFile(dir / "other.txt", "xyz");
     fs::remove(replaced.path);
     fs::rename(dir / "other.txt", replaced.path);
-    EXPECT_THROW(removeCataloguedFile(replaced, DeleteMode::Permanent, {}, environment),
-                 std::system_error);
+    expectRefused(replaced, DeleteMode::Permanent);
     EXPECT_EQ(readFile(replaced.path), "xyz");
 }
 
