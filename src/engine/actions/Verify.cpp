@@ -54,24 +54,15 @@ std::optional<OpenFile> openMember(const VerifyCandidate& candidate, VerifyResul
 bool readBlock(const OpenFile& member, char* buffer, std::size_t length, std::int64_t offset,
                std::string& reason)
 {
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t got = ::pread(member.fd.get(), buffer + done, length - done,
-                                    offset + static_cast<std::int64_t>(done));
-        if (got < 0 && errno == EINTR) {
-            continue;
+    try {
+        if (readFullyAt(member.fd.get(), buffer, length, offset, member.file.path) == length) {
+            return true;
         }
-        if (got < 0) {
-            reason = std::strerror(errno);
-            return false;
-        }
-        if (got == 0) {
-            reason = kChanged; // shorter than it was
-            return false;
-        }
-        done += static_cast<std::size_t>(got);
+        reason = kChanged; // shorter than it was
+    } catch (const std::system_error& error) {
+        reason = error.code().message();
     }
-    return true;
+    return false;
 }
 
 /// Reads the member's block at `offset` if it is all in memory (true). Otherwise asks the disk

@@ -167,7 +167,7 @@ bool FileReader::start(int dirFd, const char* name, bool followLinks, std::strin
     facts.sizeKnown = true;
     facts.size = st.st_size;
     facts.identity = PhysicalFile::of(st);
-    read.m_modified = st.st_mtim;
+    read.m_opened = PathStatus::of(st);
     read.m_total = std::min<std::int64_t>(facts.size.bytes(), m_crcSize);
     if (!m_scope.takesSize(facts.size)) {
         read.m_fd.reset();
@@ -274,9 +274,8 @@ bool FileReader::readLeadingBytes(FileRead& read, bool mayWait)
     // A file written to while it was read gives bytes of no one version of it: its length
     // and checksum would describe a file that never was, and could match a file it is not.
     struct stat after {};
-    if (!failed && (::fstat(fd, &after) != 0 || after.st_size != facts.size.bytes() ||
-                    after.st_mtim.tv_sec != read.m_modified.tv_sec ||
-                    after.st_mtim.tv_nsec != read.m_modified.tv_nsec)) {
+    if (!failed &&
+        (::fstat(fd, &after) != 0 || !PathStatus::of(after).sameContentAs(read.m_opened))) {
         failed = true;
         error = readFailure::changedWhileRead;
     }

@@ -13,7 +13,6 @@
 #include "intake/IntakeScope.h"
 
 #include <cstdint>
-#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -98,8 +97,8 @@ private:
     UniqueFd m_fd;               ///< open while leading bytes remain to be read
     std::int64_t m_total = 0;    ///< the leading bytes to checksum
     std::int64_t m_readable = 0; ///< of those, the bytes a test fault lets be read
-    struct timespec m_modified {};
-    std::string m_fullPath; ///< for the test faults only
+    PathStatus m_opened;         ///< the file as opened
+    std::string m_fullPath;      ///< for the test faults only
 };
 
 /// Reads the size and leading bytes of files. One per thread: it owns its read buffer. Never
