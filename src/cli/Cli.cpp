@@ -306,8 +306,9 @@ struct Target {
 using StepResult = std::optional<int>;
 
 /// Everything the user named must exist, and a work folder named must take the work files,
-/// before any work starts.
-StepResult checkTargets(const Options& options, std::vector<Target>& targets)
+/// before any work starts. A folder to keep files under is made absolute, as the files' paths
+/// are: a relative one would match none of them, and the wrong copy would stay.
+StepResult checkTargets(Options& options, std::vector<Target>& targets)
 {
     for (const std::string& given : options.paths) {
         struct stat st {};
@@ -316,6 +317,17 @@ StepResult checkTargets(const Options& options, std::vector<Target>& targets)
             return exitUsage;
         }
         targets.push_back(Target{absolutePath(given), S_ISDIR(st.st_mode)});
+    }
+    for (KeepRule& rule : options.keep) {
+        struct stat st {};
+        if (rule.kind == KeepRule::Kind::Under &&
+            (::stat(rule.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
+            complain("--keep: no such folder: '" + rule.folder + "'");
+            return exitUsage;
+        }
+        if (rule.kind == KeepRule::Kind::Under) {
+            rule.folder = absolutePath(rule.folder);
+        }
     }
     if (options.workDir) {
         const std::string& folder = *options.workDir;
@@ -509,7 +521,7 @@ int printDuplicates(const GridModel& duplicates, const Options& options)
     return g_signal.load() != 0 ? interruptedExitCode() : exitCompleted;
 }
 
-int runOptions(const Options& options)
+int runOptions(Options options)
 {
     std::vector<Target> targets;
     if (const StepResult refused = checkTargets(options, targets)) {

@@ -19,6 +19,7 @@ TEST_F(Cli, usageErrorsEndWithCodeTwoAndOneLineNamingTheFault)
         {{"./missing-folder"}, "missing-folder"},
         {{"--work-dir", "no/such/dir", "."}, "no/such/dir"},
         {{"--keep", "biggest", "--delete", "."}, "biggest"},
+        {{"--keep", "under=no-such-folder", "--delete", "."}, "no-such-folder"},
         {{"--trash", "--link", "."}, "at most one"},
         {{"--dry-run", "."}, "--dry-run"}};
     for (const auto& [args, mentions] : cases) {

@@ -5,21 +5,22 @@
 #include <algorithm>
 #include <cerrno>
 #include <random>
+#include <string_view>
 #include <unistd.h>
 
 namespace corvelle {
 namespace {
 
-bool inside(const std::string& path, const std::string& folder)
+bool inside(std::string_view path, std::string_view folder)
 {
-    std::string prefix = folder;
-    while (prefix.size() > 1 && prefix.back() == '/') {
-        prefix.pop_back();
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.remove_suffix(1);
     }
-    if (prefix != "/") {
-        prefix += '/';
+    if (folder == "/") {
+        return path.size() > 1 && path.front() == '/';
     }
-    return path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0;
+    return path.size() > folder.size() + 1 && path.starts_with(folder) &&
+           path[folder.size()] == '/';
 }
 
 /// The members still in the running that are best by the rule.
