@@ -31,9 +31,7 @@ VerifyCandidate candidateOf(const GridModel& duplicates, int row)
 {
     VerifyCandidate candidate;
     candidate.row = row;
-    candidate.path = std::string(duplicates.CellText(row, columnIndex(DupeColumn::Path)));
-    candidate.path += duplicates.CellText(row, columnIndex(DupeColumn::FileName));
-    candidate.path += duplicates.CellText(row, columnIndex(DupeColumn::Extension));
+    candidate.path = dupeRowPath(duplicates, row);
     candidate.size = duplicates.recordAt(row).size;
     return candidate;
 }

@@ -135,14 +135,6 @@ void appendJsonNumber(std::string& out, std::string_view key, std::int64_t value
     out += std::to_string(value);
 }
 
-std::string fullPathOf(const GridModel& grid, int row)
-{
-    std::string path(cell(grid, row, DupeColumn::Path));
-    path += cell(grid, row, DupeColumn::FileName);
-    path += cell(grid, row, DupeColumn::Extension);
-    return path;
-}
-
 /// Every data row, its cells escaped and joined as the format writes them.
 template <class Escape>
 void joinRows(Output& output, const GridModel& grid, char separator, std::string_view lineEnd,
@@ -190,7 +182,7 @@ void appendJsonFile(std::string& out, const GridModel& grid, int row)
     out += ", ";
     appendJsonText(out, "extension", cell(grid, row, DupeColumn::Extension));
     out += ", ";
-    appendJsonText(out, "full_path", fullPathOf(grid, row));
+    appendJsonText(out, "full_path", dupeRowPath(grid, row));
     out += ", ";
     appendJsonNumber(out, "size", record.size.bytes());
     out += ", ";
@@ -236,7 +228,7 @@ void appendTextGroup(std::string& out, const GridModel& grid, std::int32_t group
     out += "Group " + std::to_string(group) + ": " + counted(end - row, "file") +
            (sameSize ? ", " + bytesText(size) + " each\n" : " of different sizes\n");
     for (int r = row; r < end; ++r) {
-        out += "  " + escapeReadable(fullPathOf(grid, r));
+        out += "  " + escapeReadable(dupeRowPath(grid, r));
         out += sameSize ? "\n" : " (" + bytesText(grid.recordAt(r).size) + ")\n";
     }
     out += "\n";

@@ -38,14 +38,6 @@ bool DupeCommands::fileOfRow(int row, CataloguedFile& file)
     return true;
 }
 
-std::string DupeCommands::shownPath(int row) const
-{
-    std::string path(m_dupes.CellText(row, columnIndex(DupeColumn::Path)));
-    path += m_dupes.CellText(row, columnIndex(DupeColumn::FileName));
-    path += m_dupes.CellText(row, columnIndex(DupeColumn::Extension));
-    return path;
-}
-
 std::vector<PhysicalFile> DupeCommands::stayingIn(int memberRow, const std::vector<int>& selected)
 {
     // A group's rows are neighbours in the list: look only around the member's own row.
@@ -108,7 +100,7 @@ void DupeCommands::DeleteSelected()
                 done = false; // reported below, as every other failure of the row
             }
         } else {
-            file.path = shownPath(row);
+            file.path = dupeRowPath(m_dupes, row);
         }
         if (done) {
             removed.push_back(row);

@@ -41,7 +41,6 @@ public:
 
 private:
     [[nodiscard]] bool fileOfRow(int row, CataloguedFile& file);
-    [[nodiscard]] std::string shownPath(int row) const;
     /// The identities, as they are now, of the rows of the member's group that are not being
     /// deleted.
     [[nodiscard]] std::vector<PhysicalFile> stayingIn(int memberRow,

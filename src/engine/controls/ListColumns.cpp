@@ -1,5 +1,7 @@
 #include "controls/ListColumns.h"
 
+#include "controls/GridModel.h"
+
 #include <span>
 
 namespace corvelle {
@@ -38,6 +40,14 @@ std::vector<std::string> dupeListRow(const RecordCells& record, std::int32_t gro
     return {toString(record.id),      std::to_string(group),         std::string(record.path),
             std::string(record.file), std::string(record.extension), toString(record.size),
             formatCrc(record.crc)};
+}
+
+std::string dupeRowPath(const GridModel& dupes, int row)
+{
+    std::string path(dupes.CellText(row, columnIndex(DupeColumn::Path)));
+    path += dupes.CellText(row, columnIndex(DupeColumn::FileName));
+    path += dupes.CellText(row, columnIndex(DupeColumn::Extension));
+    return path;
 }
 
 } // namespace corvelle

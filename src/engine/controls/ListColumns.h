@@ -11,6 +11,8 @@
 
 namespace corvelle {
 
+class GridModel;
+
 enum class FileColumn { Id, Path, FileName, Extension, Size, Crc };
 enum class DupeColumn { Id, DupeGroup, Path, FileName, Extension, Size, Crc };
 
@@ -47,5 +49,9 @@ struct RecordCells {
 std::vector<std::string> fileListRow(const RecordCells& record);
 /// The cells of the record's duplicate-list row in the given group, from column 0 on.
 std::vector<std::string> dupeListRow(const RecordCells& record, std::int32_t group);
+
+/// The full path of a duplicate-list row's file: its Path, File Name and Extension cells,
+/// which hold the catalogue's bytes as they are.
+std::string dupeRowPath(const GridModel& dupes, int row);
 
 } // namespace corvelle
