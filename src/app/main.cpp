@@ -27,7 +27,7 @@ int main(int argc, char* argv[])
     const std::unique_ptr<corvelle::Desktop> desktop = corvelle::makeLinuxDesktop();
     corvelle::clsDatabase catalogue;
     const std::filesystem::path folder = corvelle::catalogueFolder();
-    const std::filesystem::path file = folder / "data.dat";
+    const std::filesystem::path file = folder / corvelle::catalogueFileName;
     try {
         corvelle::startCatalogue(catalogue, file);
     } catch (const std::exception& error) {

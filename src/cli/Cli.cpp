@@ -55,8 +55,8 @@ constexpr std::array<int, 3> stopSignals{SIGINT, SIGTERM, SIGHUP};
 /// The files of the private temporary folder, for a second interrupt that cannot wait for the
 /// orderly clean-up: its handler may only unlink and rmdir paths prepared beforehand.
 struct TemporaryFiles {
-    static constexpr std::array<const char*, 4> names{"data.dat", "data.dat-journal", "dedupe.dat",
-                                                      "dupelist.dat"};
+    static constexpr std::array<const char*, 4> names{catalogueFileName, catalogueJournalName,
+                                                      exportFileName, pairFileName};
     std::array<std::array<char, PATH_MAX>, names.size()> files{};
     std::array<char, PATH_MAX> folder{};
     std::atomic<bool> armed{false};
@@ -202,22 +202,34 @@ std::string absolutePath(const std::string& given)
 constexpr std::string_view temporaryPrefix = "corvelle-cli-";
 constexpr std::size_t temporaryNameSize = temporaryPrefix.size() + 6; // mkdtemp's XXXXXX
 
-/// Whether the open folder holds nothing but files a run makes.
-bool holdsOnlyRunFiles(int folder)
+/// Calls visit(name) for each entry of the open folder but "." and "..", until it returns
+/// false; false when the folder cannot be listed.
+template <class Visit> bool forEachEntry(int folder, Visit visit)
 {
     DIR* listing = ::fdopendir(::dup(folder));
     if (listing == nullptr) {
         return false;
     }
-    bool only = true;
     while (const dirent* entry = ::readdir(listing)) {
         const std::string_view name = entry->d_name;
-        only = only && (name == "." || name == ".." ||
-                        std::find(TemporaryFiles::names.begin(), TemporaryFiles::names.end(),
-                                  name) != TemporaryFiles::names.end());
+        if (name != "." && name != ".." && !visit(name)) {
+            break;
+        }
     }
     ::closedir(listing);
-    return only;
+    return true;
+}
+
+/// Whether the open folder holds nothing but files a run makes.
+bool holdsOnlyRunFiles(int folder)
+{
+    bool only = true;
+    const bool listed = forEachEntry(folder, [&](std::string_view name) {
+        only = std::find(TemporaryFiles::names.begin(), TemporaryFiles::names.end(), name) !=
+               TemporaryFiles::names.end();
+        return only;
+    });
+    return listed && only;
 }
 
 /// Removes the folders of earlier runs that were killed (SIGKILL, the out-of-memory killer)
@@ -228,25 +240,27 @@ bool holdsOnlyRunFiles(int folder)
 void removeFoldersOfKilledRuns(const std::string& parent)
 {
     const UniqueFd parentFd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    std::error_code error;
-    fs::directory_iterator entry(parent, error);
-    for (; parentFd.valid() && !error && entry != fs::directory_iterator();
-         entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
+    std::vector<std::string> killed;
+    forEachEntry(parentFd.get(), [&](std::string_view name) {
         if (name.size() != temporaryNameSize || !name.starts_with(temporaryPrefix)) {
-            continue;
+            return true;
         }
-        const UniqueFd folder(::openat(parentFd.get(), name.c_str(),
+        const std::string folderName(name);
+        const UniqueFd folder(::openat(parentFd.get(), folderName.c_str(),
                                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat st {};
-        if (!folder.valid() || ::fstat(folder.get(), &st) != 0 || st.st_uid != ::geteuid() ||
-            std::time(nullptr) - st.st_mtime < 60 ||
-            ::flock(folder.get(), LOCK_EX | LOCK_NB) != 0 || !holdsOnlyRunFiles(folder.get())) {
-            continue;
+        if (folder.valid() && ::fstat(folder.get(), &st) == 0 && st.st_uid == ::geteuid() &&
+            std::time(nullptr) - st.st_mtime >= 60 &&
+            ::flock(folder.get(), LOCK_EX | LOCK_NB) == 0 && holdsOnlyRunFiles(folder.get())) {
+            for (const char* file : TemporaryFiles::names) {
+                ::unlinkat(folder.get(), file, 0);
+            }
+            killed.push_back(folderName);
         }
-        for (const char* file : TemporaryFiles::names) {
-            ::unlinkat(folder.get(), file, 0);
-        }
+        return true;
+    });
+    // Removed once the listing is done: a listing changed under it may skip or repeat names.
+    for (const std::string& name : killed) {
         ::unlinkat(parentFd.get(), name.c_str(), AT_REMOVEDIR);
     }
 }
@@ -263,7 +277,7 @@ public:
         removeFoldersOfKilledRuns(parent);
         std::string pattern = parent + "/" + std::string(temporaryPrefix) + "XXXXXX";
         // Every path inside it must fit the buffers a second interrupt removes them from.
-        const bool fits = pattern.size() + 1 + std::strlen("data.dat-journal") < PATH_MAX;
+        const bool fits = pattern.size() + 1 + std::strlen(catalogueJournalName) < PATH_MAX;
         if (!fits || ::mkdtemp(pattern.data()) == nullptr) {
             throw std::system_error(fits ? errno : ENAMETOOLONG, std::generic_category(),
                                     "cannot make a temporary folder in '" + parent + "'");
@@ -361,8 +375,8 @@ StepResult openFiles(const Options& options, RunFiles& files)
         }
     }
     files.workDir = options.workDir ? fs::path(*options.workDir) : files.temporary->path();
-    const fs::path catalogue =
-        options.catalogue ? fs::path(*options.catalogue) : files.temporary->path() / "data.dat";
+    const fs::path catalogue = options.catalogue ? fs::path(*options.catalogue)
+                                                 : files.temporary->path() / catalogueFileName;
     try {
         // A fresh catalogue for every run, as the window starts with one; also after a run
         // that was killed while it saved the catalogue.
@@ -466,7 +480,7 @@ StepResult findDuplicates(const Options& options, RunFiles& files, TerminalDispl
     if (outcome == Outcome::Failed) {
         return exitFailed; // the pass has reported its own message
     }
-    if (!options.quiet && countDuplicates(duplicates).groups == 0) {
+    if (!options.quiet && duplicates.RowCount() <= duplicates.HeaderRows()) {
         display.say("no duplicates among " + filesCount(catalogued) + " catalogued");
     }
     return std::nullopt;

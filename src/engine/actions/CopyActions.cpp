@@ -118,8 +118,9 @@ std::size_t chooseKept(const VerifiedSet& set, const std::vector<KeepRule>& rule
 void replaceWithLink(const std::string& kept, const std::string& copy)
 {
     const std::string folder = copy.substr(0, copy.rfind('/') + 1);
-    std::random_device seed;
-    std::mt19937_64 random(seed());
+    // Seeded once per thread: a fresh random_device for every file would read the kernel's
+    // entropy each time.
+    static thread_local std::mt19937_64 random{std::random_device{}()};
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string temporary =
             folder + ".corvelle-link-" + std::to_string(random() % 1'000'000'000);

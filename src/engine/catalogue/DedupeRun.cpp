@@ -6,7 +6,7 @@ namespace corvelle {
 
 DedupeFiles DedupeFiles::in(const std::filesystem::path& folder)
 {
-    return DedupeFiles{folder / "dedupe.dat", folder / "dupelist.dat"};
+    return DedupeFiles{folder / exportFileName, folder / pairFileName};
 }
 
 Outcome runDedupe(clsDatabase& catalogue, const DedupeSettings& settings, const DedupeFiles& files,

@@ -12,10 +12,14 @@ namespace corvelle {
 class clsDatabase;
 class GridModel;
 
+/// The names of a run's two work files.
+inline constexpr const char* exportFileName = "dedupe.dat";
+inline constexpr const char* pairFileName = "dupelist.dat";
+
 /// The two work files of a run, inside the given folder.
 struct DedupeFiles {
-    std::filesystem::path exportFile; // "dedupe.dat"
-    std::filesystem::path pairFile;   // "dupelist.dat"
+    std::filesystem::path exportFile;
+    std::filesystem::path pairFile;
 
     static DedupeFiles in(const std::filesystem::path& folder);
 };

@@ -18,6 +18,11 @@ namespace corvelle {
 
 class GridModel;
 
+/// The catalogue's file name where the programs keep it, and the journal SQLite keeps beside
+/// it while a change is written.
+inline constexpr const char* catalogueFileName = "data.dat";
+inline constexpr const char* catalogueJournalName = "data.dat-journal";
+
 /// A failure of the store other than a refused record: the message names the catalogue file
 /// and the SQLite error.
 class StoreError : public std::runtime_error {
