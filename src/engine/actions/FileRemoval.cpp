@@ -26,16 +26,21 @@ int mismatch(const CataloguedFile& file, const std::optional<PathStatus>& now)
     return 0;
 }
 
-/// The read-only rule: a file without the owner's write permission gets it first.
-void makeWritable(const std::string& path)
+/// The read-only rule: a file without the owner's write permission gets it first. Returns
+/// the permissions to put back should the removal fail.
+std::optional<mode_t> makeWritable(const std::string& path)
 {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
         throw fileError("examining", path, errno);
     }
-    if ((st.st_mode & S_IWUSR) == 0 && ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) {
+    if ((st.st_mode & S_IWUSR) != 0) {
+        return std::nullopt;
+    }
+    if (::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) {
         throw fileError("making writable", path, errno);
     }
+    return st.st_mode & 07777;
 }
 
 } // namespace
@@ -51,11 +56,19 @@ void removeCataloguedFile(const CataloguedFile& file, DeleteMode mode,
                     [&](const PhysicalFile& other) { return now->identity.sameFileAs(other); })) {
         throw fileError("deleting (the same file as one that stays)", file.path, EEXIST);
     }
-    makeWritable(file.path);
-    if (mode == DeleteMode::Trash) {
-        moveToTrash(file.path, trash);
-    } else if (::unlink(file.path.c_str()) != 0) {
-        throw fileError("deleting", file.path, errno);
+    const std::optional<mode_t> former = makeWritable(file.path);
+    try {
+        if (mode == DeleteMode::Trash) {
+            moveToTrash(file.path, trash);
+        } else if (::unlink(file.path.c_str()) != 0) {
+            throw fileError("deleting", file.path, errno);
+        }
+    } catch (...) {
+        // A file that stays is left as it was, read-only included.
+        if (former) {
+            ::chmod(file.path.c_str(), *former);
+        }
+        throw;
     }
 }
 

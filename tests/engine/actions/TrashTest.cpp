@@ -180,5 +180,15 @@ TEST_F(RemovalTest, aHardLinkOfAFileThatStaysIsNeverRemoved)
     EXPECT_EQ(readFile(kept.path), "same bytes");
 }
 
+TEST_F(RemovalTest, aReadOnlyFileThatCannotBeTrashedStaysReadOnly)
+{
+    const CataloguedFile file = catalogued("read-only.txt", "abc");
+    ::chmod(file.path.c_str(), 0444);
+    writeFile(environment.homeTrash / "files", "in the way");
+    EXPECT_THROW(removeCataloguedFile(file, DeleteMode::Trash, {}, environment), std::system_error);
+    EXPECT_EQ(fs::status(file.path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+}
+
 } // namespace
 } // namespace corvelle::test
