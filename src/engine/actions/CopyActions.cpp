@@ -169,7 +169,8 @@ void actOnCopies(const VerifiedSet& set, std::size_t kept, const ActionRequest& 
                     break;
                 }
             } catch (const std::system_error& error) {
-                report.skipped.push_back({copy.path, error.code().message()});
+                // What was being done, to which file (perhaps the trash folder), and why.
+                report.skipped.push_back({copy.path, error.what()});
                 continue;
             }
         }
