@@ -50,6 +50,13 @@ StopFlag g_stop;
 std::atomic<int> g_signal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
+/// Records the signal that ends the run; the first one wins. Safe in a signal handler.
+bool recordEnding(int signal) noexcept
+{
+    int none = 0;
+    return g_signal.compare_exchange_strong(none, signal);
+}
+
 constexpr std::array<int, 3> stopSignals{SIGINT, SIGTERM, SIGHUP};
 
 /// The files of the private temporary folder, for a second interrupt that cannot wait for the
@@ -76,8 +83,7 @@ void removeTemporaryFilesNow() noexcept
 
 extern "C" void onSignal(int signal)
 {
-    int none = 0;
-    if (!g_signal.compare_exchange_strong(none, signal)) {
+    if (!recordEnding(signal)) {
         // A second interrupt: the user does not want to wait for the orderly stop.
         removeTemporaryFilesNow();
         std::signal(signal, SIG_DFL);
@@ -166,8 +172,7 @@ private:
                 return;
             }
             if ((fds[0].revents & (POLLERR | POLLHUP)) != 0) {
-                int none = 0;
-                g_signal.compare_exchange_strong(none, SIGPIPE);
+                recordEnding(SIGPIPE);
                 g_stop.request();
                 return;
             }
@@ -518,8 +523,7 @@ int printDuplicates(const GridModel& duplicates, const Options& options)
                 done += static_cast<std::size_t>(wrote);
             } else if (errno == EPIPE) {
                 // The reader has gone, as with "| head": the end a SIGPIPE would have made.
-                int none = 0;
-                g_signal.compare_exchange_strong(none, SIGPIPE);
+                recordEnding(SIGPIPE);
             } else if (errno != EINTR) {
                 complain(std::string("cannot write the output: ") + std::strerror(errno));
                 failed = true;
