@@ -69,22 +69,27 @@ std::optional<std::int32_t> parsePercent(std::string_view text)
     return value;
 }
 
-std::optional<OutputFormat> parseFormat(std::string_view text)
+/// The value a word stands for in a table of words, if any.
+template <class Value, std::size_t Count>
+std::optional<Value> valueNamed(const std::array<std::pair<std::string_view, Value>, Count>& table,
+                                std::string_view word)
 {
-    const std::string word = lower(text);
-    if (word == "text") {
-        return OutputFormat::Text;
-    }
-    if (word == "tsv") {
-        return OutputFormat::Tsv;
-    }
-    if (word == "csv") {
-        return OutputFormat::Csv;
-    }
-    if (word == "json") {
-        return OutputFormat::Json;
+    for (const auto& [name, value] : table) {
+        if (name == word) {
+            return value;
+        }
     }
     return std::nullopt;
+}
+
+std::optional<OutputFormat> parseFormat(std::string_view text)
+{
+    static constexpr std::array<std::pair<std::string_view, OutputFormat>, 4> formats{
+        {{"text", OutputFormat::Text},
+         {"tsv", OutputFormat::Tsv},
+         {"csv", OutputFormat::Csv},
+         {"json", OutputFormat::Json}}};
+    return valueNamed(formats, lower(text));
 }
 
 /// A checksum size of the window's list as the command line writes it: "1 KB" is "1K".
@@ -205,16 +210,11 @@ namespace {
 
 std::optional<CopyAction> actionNamed(std::string_view name)
 {
-    if (name == "--trash") {
-        return CopyAction::Trash;
-    }
-    if (name == "--delete") {
-        return CopyAction::Delete;
-    }
-    if (name == "--link") {
-        return CopyAction::Link;
-    }
-    return std::nullopt;
+    static constexpr std::array<std::pair<std::string_view, CopyAction>, 3> actions{
+        {{"--trash", CopyAction::Trash},
+         {"--delete", CopyAction::Delete},
+         {"--link", CopyAction::Link}}};
+    return valueNamed(actions, name);
 }
 
 } // namespace
