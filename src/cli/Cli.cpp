@@ -325,8 +325,8 @@ struct Target {
 using StepResult = std::optional<int>;
 
 /// Everything the user named must exist, and a work folder named must take the work files,
-/// before any work starts. A folder to keep files under is made absolute, as the files' paths
-/// are: a relative one would match none of them, and the wrong copy would stay.
+/// before any work starts. A folder to keep files under is found now, once: files are under it
+/// by identity, whatever the spelling of their paths.
 StepResult checkTargets(Options& options, std::vector<Target>& targets)
 {
     for (const std::string& given : options.paths) {
@@ -338,9 +338,7 @@ StepResult checkTargets(Options& options, std::vector<Target>& targets)
         targets.push_back(Target{absolutePath(given), S_ISDIR(st.st_mode)});
     }
     for (KeepRule& rule : options.keep) {
-        struct stat st {};
-        if (rule.kind == KeepRule::Kind::Under &&
-            (::stat(rule.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
+        if (!rule.resolve()) {
             complain("--keep: no such folder: '" + rule.folder + "'");
             return exitUsage;
         }
@@ -511,7 +509,7 @@ StepResult saveCatalogue(const Options& options, RunFiles& files)
 /// Writes the output to stdout, piece by piece as it is formatted. Not through stdio, which
 /// resumes a write that a signal cut short: a Ctrl-C must end a write blocked on a pipe nobody
 /// reads for now.
-int printDuplicates(const GridModel& duplicates, const Options& options)
+template <class List> int printDuplicates(const List& duplicates, const Options& options)
 {
     installSignalHandlers(false);
     bool failed = false;
@@ -532,7 +530,7 @@ int printDuplicates(const GridModel& duplicates, const Options& options)
         }
         return g_signal.load() == 0;
     };
-    writeDuplicates(duplicates, options.format, options.settings, write, options.verify);
+    writeDuplicates(duplicates, options.format, options.settings, write);
     if (failed) {
         return exitFailed;
     }
@@ -564,8 +562,8 @@ int runOptions(Options options)
     if (const StepResult ended = findDuplicates(options, files, display, duplicates)) {
         return *ended;
     }
-    GridModel verified;
-    verified.ColumnFormat(dupeListFormat());
+    VerifiedList verified;
+    verified.rows.ColumnFormat(dupeListFormat());
     std::vector<VerifiedSet> sets;
     if (options.verify) {
         display.clear();

@@ -8,7 +8,9 @@
 #include "controls/ListColumns.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
+#include <set>
 #include <sys/resource.h>
 #include <thread>
 
@@ -52,23 +54,38 @@ std::size_t openFilesPerThread(unsigned threads)
 }
 
 /// How an action is written once done ("trashed"), or in a dry run ("would trash").
-std::string actedWord(CopyAction action, bool dryRun)
+std::string actedWord(FileAction action, bool dryRun)
 {
     switch (action) {
-    case CopyAction::Trash:
+    case FileAction::Trash:
         return dryRun ? "would trash" : "trashed";
-    case CopyAction::Delete:
+    case FileAction::Delete:
         return dryRun ? "would delete" : "deleted";
-    case CopyAction::Link:
+    case FileAction::Link:
         break;
     }
     return dryRun ? "would link" : "linked";
 }
 
+/// Appends the row of the duplicate list to the verified list, in its new group.
+void appendVerifiedRow(const GridModel& duplicates, int row, std::int32_t group,
+                       GridModel& verified)
+{
+    const int groupColumn = columnIndex(DupeColumn::DupeGroup);
+    std::vector<std::string> cells;
+    for (int col = 0; col < duplicates.ColCount(); ++col) {
+        cells.push_back(col == groupColumn ? std::to_string(group)
+                                           : std::string(duplicates.CellText(row, col)));
+    }
+    RowRecord record = duplicates.recordAt(row);
+    record.group = group;
+    verified.AppendRow(std::move(cells), record);
+}
+
 } // namespace
 
 std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, const Options& options,
-                                          const StopFlag& stop, GridModel& verified)
+                                          const StopFlag& stop, VerifiedList& verified)
 {
     // The groups are read on several threads, each group on its own, since reading and
     // comparing is most of the work. More threads than cores: on a cold cache they mostly wait
@@ -88,34 +105,30 @@ std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, const Opt
             results[i] = verifyGroup(groups[i], &stop, maxOpen);
         }
     });
-    std::vector<VerifiedSet> sets;
+    VerifyResult all;
     for (VerifyResult& result : results) {
-        if (!options.quiet) {
-            for (const LeftOut& left : result.leftOut) {
+        std::move(result.sets.begin(), result.sets.end(), std::back_inserter(all.sets));
+        std::move(result.leftOut.begin(), result.leftOut.end(), std::back_inserter(all.leftOut));
+    }
+    joinSetsSharingFiles(all);
+    if (!options.quiet) {
+        std::set<std::string> named;
+        for (const LeftOut& left : all.leftOut) {
+            if (named.insert(left.path).second) {
                 printMessageLine("left out '" + left.path + "': " + left.reason);
             }
         }
-        for (VerifiedSet& set : result.sets) {
-            sets.push_back(std::move(set));
-        }
     }
-    std::sort(sets.begin(), sets.end(), [](const VerifiedSet& a, const VerifiedSet& b) {
-        return a.front().row < b.front().row;
-    });
-    // The sets as groups, numbered anew.
-    const int groupColumn = columnIndex(DupeColumn::DupeGroup);
+    std::vector<VerifiedSet> sets = std::move(all.sets);
+    // The sets as groups, numbered anew; the paths of one physical file side by side.
+    verified.fileNumbers.assign(1, 0);
     for (std::size_t i = 0; i < sets.size(); ++i) {
         const auto group = static_cast<std::int32_t>(i + 1);
-        for (const VerifiedFile& file : sets[i]) {
-            std::vector<std::string> cells;
-            for (int col = 0; col < duplicates.ColCount(); ++col) {
-                cells.push_back(col == groupColumn
-                                    ? std::to_string(group)
-                                    : std::string(duplicates.CellText(file.row, col)));
+        for (std::size_t member = 0; member < sets[i].size(); ++member) {
+            for (const LinkedPath& path : sets[i][member].paths()) {
+                appendVerifiedRow(duplicates, path.row, group, verified.rows);
+                verified.fileNumbers.push_back(static_cast<std::int32_t>(member + 1));
             }
-            RowRecord record = duplicates.recordAt(file.row);
-            record.group = group;
-            verified.AppendRow(std::move(cells), record);
         }
     }
     return sets;
@@ -123,14 +136,16 @@ std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, const Opt
 
 bool actOnSets(const std::vector<VerifiedSet>& sets, const Options& options, const StopFlag& stop)
 {
+    const TrashEnvironment environment = TrashEnvironment::current();
+    FilePlaces places(TrashPlaces::find(environment));
+    TrashBins trash(environment);
     ActionRequest request;
     request.action = *options.action;
     request.dryRun = options.dryRun;
-    request.trash = TrashEnvironment::current();
-    request.done = [&](CopyAction action, const std::string& copy, const std::string& kept) {
+    request.done = [&](const PlannedAction& plan, const ActionResult&) {
         if (options.dryRun || !options.quiet) {
-            printMessageLine(actedWord(action, options.dryRun) + " '" + copy + "' (keeping '" +
-                             kept + "')");
+            printMessageLine(actedWord(plan.action, options.dryRun) + " '" + plan.path +
+                             "' (keeping '" + plan.kept->path + "')");
         }
     };
     ActionReport report;
@@ -138,7 +153,19 @@ bool actOnSets(const std::vector<VerifiedSet>& sets, const Options& options, con
         if (stop.requested()) {
             break;
         }
-        actOnCopies(set, chooseKept(set, options.keep), request, report);
+        const KeepChoice choice = chooseKept(set, options.keep, places);
+        if (choice.kept) {
+            actOnCopies(set, *choice.kept, request, places, trash, report);
+        } else if (choice.refused) {
+            for (const VerifiedFile& member : set) {
+                for (const LinkedPath& path : member.paths()) {
+                    report.skipped.push_back(
+                        {path.path, "its set is left alone: " + choice.reason});
+                }
+            }
+        } else if (!options.quiet || options.dryRun) {
+            printMessageLine("left alone the set of '" + set.front().path + "': " + choice.reason);
+        }
     }
     for (const ActionReport::Skipped& skipped : report.skipped) {
         printMessageLine("skipped '" + skipped.path + "': " + skipped.reason);

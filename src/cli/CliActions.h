@@ -3,6 +3,7 @@
 #pragma once
 
 #include "CliOptions.h"
+#include "CliOutput.h"
 #include "actions/Verify.h"
 
 #include <vector>
@@ -15,13 +16,14 @@ class GridModel;
 namespace corvelle::cli {
 
 /// The verified sets of the list's groups, in the list's order, and `verified` filled with
-/// them as groups renumbered from 1. Each file left out is named on stderr (unless quiet).
+/// them as groups renumbered from 1, the paths of each physical file side by side. Each file
+/// left out is named on stderr (unless quiet).
 std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, const Options& options,
-                                          const StopFlag& stop, GridModel& verified);
+                                          const StopFlag& stop, VerifiedList& verified);
 
-/// Acts on the copies of every set, one file kept in each. Says on stderr what it did (or, in
-/// a dry run, what it would do) and sums up, unless quiet; every file skipped is named. True
-/// when every intended action succeeded.
+/// Acts on the copies of every set, one physical file kept in each. Says on stderr what it
+/// did (or, in a dry run, what it would do) and sums up, unless quiet; every file skipped is
+/// named. True when every intended action succeeded.
 bool actOnSets(const std::vector<VerifiedSet>& sets, const Options& options, const StopFlag& stop);
 
 } // namespace corvelle::cli

@@ -208,12 +208,12 @@ std::optional<std::int32_t> crcFirstKilobytes(std::string_view name)
 
 namespace {
 
-std::optional<CopyAction> actionNamed(std::string_view name)
+std::optional<FileAction> actionNamed(std::string_view name)
 {
-    static constexpr std::array<std::pair<std::string_view, CopyAction>, 3> actions{
-        {{"--trash", CopyAction::Trash},
-         {"--delete", CopyAction::Delete},
-         {"--link", CopyAction::Link}}};
+    static constexpr std::array<std::pair<std::string_view, FileAction>, 3> actions{
+        {{"--trash", FileAction::Trash},
+         {"--delete", FileAction::Delete},
+         {"--link", FileAction::Link}}};
     return valueNamed(actions, name);
 }
 
@@ -285,7 +285,7 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
             error = flag(options.verify);
         } else if (name == "--dry-run") {
             error = flag(options.dryRun);
-        } else if (const std::optional<CopyAction> action = actionNamed(name)) {
+        } else if (const std::optional<FileAction> action = actionNamed(name)) {
             error = flag(keep);
             if (options.action && *options.action != *action) {
                 return UsageError{"--trash, --delete and --link: at most one of them"};

@@ -34,7 +34,7 @@ struct Options {
     /// --keep, in the order given.
     std::vector<KeepRule> keep;
     /// --trash, --delete or --link; at most one.
-    std::optional<CopyAction> action;
+    std::optional<FileAction> action;
     bool dryRun = false;
 };
 

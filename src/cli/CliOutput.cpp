@@ -58,6 +58,23 @@ std::string_view cell(const GridModel& grid, int row, DupeColumn column)
     return grid.CellText(row, columnIndex(column));
 }
 
+/// The list being written, and for verified sets the physical file number of each row.
+struct ListView {
+    const GridModel& grid;
+    const std::vector<std::int32_t>* fileNumbers = nullptr;
+
+    /// Whether the row names the same physical file as the row before it.
+    [[nodiscard]] bool samePhysicalFileAsAbove(int row) const
+    {
+        return fileNumbers != nullptr && row > 1 &&
+               grid.recordAt(row).group == grid.recordAt(row - 1).group &&
+               fileNumbers->at(static_cast<std::size_t>(row)) ==
+                   fileNumbers->at(static_cast<std::size_t>(row - 1));
+    }
+};
+
+constexpr std::string_view kPhysicalFileHeader = "Physical File";
+
 /// Calls visit(group, firstRow, endRow) for each group's run of rows, in list order.
 template <class Visit> void forEachGroup(const GridModel& grid, Visit visit)
 {
@@ -135,12 +152,14 @@ void appendJsonNumber(std::string& out, std::string_view key, std::int64_t value
     out += std::to_string(value);
 }
 
-/// Every data row, its cells escaped and joined as the format writes them.
+/// Every data row, its cells escaped and joined as the format writes them; for verified sets
+/// the physical file's number after them.
 template <class Escape>
-void joinRows(Output& output, const GridModel& grid, char separator, std::string_view lineEnd,
+void joinRows(Output& output, const ListView& list, char separator, std::string_view lineEnd,
               Escape escape)
 {
     std::string& out = output.text();
+    const GridModel& grid = list.grid;
     for (int row = 1; row < grid.RowCount() && output.open(); ++row) {
         for (int col = 0; col < kColumns; ++col) {
             if (col > 0) {
@@ -148,16 +167,20 @@ void joinRows(Output& output, const GridModel& grid, char separator, std::string
             }
             out += escape(grid.CellText(row, col));
         }
+        if (list.fileNumbers != nullptr) {
+            out += separator;
+            out += std::to_string(list.fileNumbers->at(static_cast<std::size_t>(row)));
+        }
         out += lineEnd;
     }
 }
 
-void writeTsv(Output& output, const GridModel& grid)
+void writeTsv(Output& output, const ListView& list)
 {
-    joinRows(output, grid, '\t', "\n", escapeTsv);
+    joinRows(output, list, '\t', "\n", escapeTsv);
 }
 
-void writeCsv(Output& output, const GridModel& grid)
+void writeCsv(Output& output, const ListView& list)
 {
     std::string& out = output.text();
     bool first = true;
@@ -166,12 +189,17 @@ void writeCsv(Output& output, const GridModel& grid)
         out += header;
         first = false;
     }
+    if (list.fileNumbers != nullptr) {
+        out += ",";
+        out += kPhysicalFileHeader;
+    }
     out += "\r\n";
-    joinRows(output, grid, ',', "\r\n", escapeCsv);
+    joinRows(output, list, ',', "\r\n", escapeCsv);
 }
 
-void appendJsonFile(std::string& out, const GridModel& grid, int row)
+void appendJsonFile(std::string& out, const ListView& list, int row)
 {
+    const GridModel& grid = list.grid;
     const RowRecord& record = grid.recordAt(row);
     out += '{';
     appendJsonNumber(out, "id", record.id.value());
@@ -187,11 +215,16 @@ void appendJsonFile(std::string& out, const GridModel& grid, int row)
     appendJsonNumber(out, "size", record.size.bytes());
     out += ", ";
     appendJsonText(out, "crc", cell(grid, row, DupeColumn::Crc));
+    if (list.fileNumbers != nullptr) {
+        out += ", ";
+        appendJsonNumber(out, "physical_file", list.fileNumbers->at(static_cast<std::size_t>(row)));
+    }
     out += '}';
 }
 
-void writeJson(Output& output, const GridModel& grid)
+void writeJson(Output& output, const ListView& list)
 {
+    const GridModel& grid = list.grid;
     std::string& out = output.text();
     out += "{\"groups\": [";
     bool first = true;
@@ -205,7 +238,7 @@ void writeJson(Output& output, const GridModel& grid)
         out += ", \"files\": [";
         for (int r = row; r < end; ++r) {
             out += r == row ? "\n    " : ",\n    ";
-            appendJsonFile(out, grid, r);
+            appendJsonFile(out, list, r);
         }
     });
     out += first ? "]}\n" : "\n  ]}\n]}\n";
@@ -217,40 +250,98 @@ std::string bytesText(FileSize size)
 }
 
 /// "Group 3: 3 files, 85,574 bytes each" and the paths; each path with its size when the
-/// sizes differ (size was not a criterion).
-void appendTextGroup(std::string& out, const GridModel& grid, std::int32_t group, int row, int end)
+/// sizes differ (size was not a criterion). A further path of one physical file says so.
+void appendTextGroup(std::string& out, const ListView& list, std::int32_t group, int row, int end)
 {
+    const GridModel& grid = list.grid;
     const FileSize size = grid.recordAt(row).size;
     bool sameSize = true;
+    int files = 0;
     for (int r = row; r < end; ++r) {
         sameSize = sameSize && grid.recordAt(r).size == size;
+        files += r > row && list.samePhysicalFileAsAbove(r) ? 0 : 1;
     }
-    out += "Group " + std::to_string(group) + ": " + counted(end - row, "file") +
+    const std::string paths = files == end - row ? "" : " (" + counted(end - row, "path") + ")";
+    out += "Group " + std::to_string(group) + ": " + counted(files, "file") + paths +
            (sameSize ? ", " + bytesText(size) + " each\n" : " of different sizes\n");
     for (int r = row; r < end; ++r) {
         out += "  " + escapeReadable(dupeRowPath(grid, r));
-        out += sameSize ? "\n" : " (" + bytesText(grid.recordAt(r).size) + ")\n";
+        if (!sameSize) {
+            out += " (" + bytesText(grid.recordAt(r).size) + ")";
+        }
+        out += r > row && list.samePhysicalFileAsAbove(r) ? " (the same file as the path above)\n"
+                                                          : "\n";
     }
     out += "\n";
 }
 
-void writeText(Output& output, const GridModel& grid, const DedupeSettings& settings, bool verified)
+DuplicateCounts countList(const ListView& list)
+{
+    DuplicateCounts counts;
+    forEachGroup(list.grid, [&](std::int32_t, int row, int end) {
+        ++counts.groups;
+        for (int r = row; r < end; ++r) {
+            const FileSize size = list.grid.recordAt(r).size;
+            counts.largest = std::max(counts.largest, size);
+            if (r > row && list.samePhysicalFileAsAbove(r)) {
+                continue;
+            }
+            ++counts.files;
+            counts.redundantBytes += r == row ? 0 : size.bytes();
+        }
+    });
+    return counts;
+}
+
+void writeText(Output& output, const ListView& list, const DedupeSettings& settings)
 {
     std::string& out = output.text();
-    const DuplicateCounts counts = countDuplicates(grid);
+    const DuplicateCounts counts = countList(list);
     if (counts.groups == 0) {
         out += "No duplicates found.\n";
         return;
     }
-    forEachGroup(grid, [&](std::int32_t group, int row, int end) {
+    forEachGroup(list.grid, [&](std::int32_t group, int row, int end) {
         if (output.open()) {
-            appendTextGroup(out, grid, group, row, end);
+            appendTextGroup(out, list, group, row, end);
         }
     });
     out += counted(static_cast<std::int64_t>(counts.groups), "group") + ", " +
            counted(static_cast<std::int64_t>(counts.redundant()), "redundant file") + " taking " +
            bytesText(counts.redundantBytes) + ".\n";
+    const bool verified = list.fileNumbers != nullptr;
     out += (verified ? std::string(verifiedBasis) : matchBasis(settings, counts.largest)) + "\n";
+}
+
+bool writeList(const ListView& list, OutputFormat format, const DedupeSettings& settings,
+               const OutputSink& sink)
+{
+    Output output(sink);
+    switch (format) {
+    case OutputFormat::Tsv:
+        writeTsv(output, list);
+        break;
+    case OutputFormat::Csv:
+        writeCsv(output, list);
+        break;
+    case OutputFormat::Json:
+        writeJson(output, list);
+        break;
+    case OutputFormat::Text:
+        writeText(output, list, settings);
+        break;
+    }
+    return output.finish();
+}
+
+std::string formatList(const ListView& list, OutputFormat format, const DedupeSettings& settings)
+{
+    std::string all;
+    writeList(list, format, settings, [&](std::string_view piece) {
+        all += piece;
+        return true;
+    });
+    return all;
 }
 
 /// "a, b and c".
@@ -314,17 +405,12 @@ std::string counted(std::int64_t count, std::string_view noun)
 
 DuplicateCounts countDuplicates(const GridModel& duplicates)
 {
-    DuplicateCounts counts;
-    forEachGroup(duplicates, [&](std::int32_t, int row, int end) {
-        ++counts.groups;
-        counts.rows += static_cast<std::size_t>(end - row);
-        for (int r = row; r < end; ++r) {
-            const FileSize size = duplicates.recordAt(r).size;
-            counts.redundantBytes += r == row ? 0 : size.bytes();
-            counts.largest = std::max(counts.largest, size);
-        }
-    });
-    return counts;
+    return countList(ListView{duplicates});
+}
+
+DuplicateCounts countDuplicates(const VerifiedList& verified)
+{
+    return countList(ListView{verified.rows, &verified.fileNumbers});
 }
 
 std::string matchBasis(const DedupeSettings& settings, FileSize largest)
@@ -351,38 +437,27 @@ std::string matchBasis(const DedupeSettings& settings, FileSize largest)
 }
 
 bool writeDuplicates(const GridModel& duplicates, OutputFormat format,
-                     const DedupeSettings& settings, const OutputSink& sink, bool verified)
+                     const DedupeSettings& settings, const OutputSink& sink)
 {
-    Output output(sink);
-    switch (format) {
-    case OutputFormat::Tsv:
-        writeTsv(output, duplicates);
-        break;
-    case OutputFormat::Csv:
-        writeCsv(output, duplicates);
-        break;
-    case OutputFormat::Json:
-        writeJson(output, duplicates);
-        break;
-    case OutputFormat::Text:
-        writeText(output, duplicates, settings, verified);
-        break;
-    }
-    return output.finish();
+    return writeList(ListView{duplicates}, format, settings, sink);
+}
+
+bool writeDuplicates(const VerifiedList& verified, OutputFormat format,
+                     const DedupeSettings& settings, const OutputSink& sink)
+{
+    return writeList(ListView{verified.rows, &verified.fileNumbers}, format, settings, sink);
 }
 
 std::string formatDuplicates(const GridModel& duplicates, OutputFormat format,
-                             const DedupeSettings& settings, bool verified)
+                             const DedupeSettings& settings)
 {
-    std::string all;
-    writeDuplicates(
-        duplicates, format, settings,
-        [&](std::string_view piece) {
-            all += piece;
-            return true;
-        },
-        verified);
-    return all;
+    return formatList(ListView{duplicates}, format, settings);
+}
+
+std::string formatDuplicates(const VerifiedList& verified, OutputFormat format,
+                             const DedupeSettings& settings)
+{
+    return formatList(ListView{verified.rows, &verified.fileNumbers}, format, settings);
 }
 
 std::string escapeCsv(std::string_view field)

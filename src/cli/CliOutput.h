@@ -6,42 +6,56 @@
 #include "common/DedupeSettings.h"
 #include "common/TextEscapes.h"
 #include "common/Types.h"
+#include "controls/GridModel.h"
 
 #include <functional>
 #include <string>
 #include <string_view>
-
-namespace corvelle {
-class GridModel;
-}
+#include <vector>
 
 namespace corvelle::cli {
 
+/// Verified sets as a list: one group per set, and beside each row the number of the physical
+/// file it names within its set (from 1; the header row's is 0). Rows of one group with one
+/// number are paths of one file: its hard links, or the file reached through two paths.
+struct VerifiedList {
+    GridModel rows;
+    std::vector<std::int32_t> fileNumbers;
+};
+
 /// Counts over the duplicate list: groups, the files beyond the first of each group (the
-/// redundant ones) and the bytes those take, and the largest file of all.
+/// redundant ones) and the bytes those take, and the largest file of all. In a verified list a
+/// file is a physical file: its further paths are neither redundant nor take more bytes.
 struct DuplicateCounts {
     std::size_t groups = 0;
-    std::size_t rows = 0;
+    std::size_t files = 0;
     std::int64_t redundantBytes = 0;
     FileSize largest = 0;
-    [[nodiscard]] std::size_t redundant() const { return rows - groups; }
+    [[nodiscard]] std::size_t redundant() const { return files - groups; }
 };
 
 DuplicateCounts countDuplicates(const GridModel& duplicates);
+DuplicateCounts countDuplicates(const VerifiedList& verified);
 
 /// Takes the output piece by piece, in order; false: no more pieces are wanted.
 using OutputSink = std::function<bool(std::string_view)>;
 
 /// The output for the list in the chosen format, handed to the sink in pieces of about 64 KiB,
 /// so that a long list is never held as one text. The text format's summary says what the
-/// match was based on, from the settings the run used (`verified`: the groups are sets of
-/// files proven equal byte for byte, --verify). Returns false when the sink stopped it.
+/// match was based on, from the settings the run used. Returns false when the sink stopped it.
 bool writeDuplicates(const GridModel& duplicates, OutputFormat format,
-                     const DedupeSettings& settings, const OutputSink& sink, bool verified = false);
+                     const DedupeSettings& settings, const OutputSink& sink);
+/// The same for verified sets (--verify): the summary says the files were compared byte for
+/// byte, and every format says which paths are one physical file (tsv and csv in an eighth
+/// column, "Physical File"; json as "physical_file"; text beside each further path).
+bool writeDuplicates(const VerifiedList& verified, OutputFormat format,
+                     const DedupeSettings& settings, const OutputSink& sink);
 
-/// The same output as one text.
+/// The output as one text.
 std::string formatDuplicates(const GridModel& duplicates, OutputFormat format,
-                             const DedupeSettings& settings, bool verified = false);
+                             const DedupeSettings& settings);
+std::string formatDuplicates(const VerifiedList& verified, OutputFormat format,
+                             const DedupeSettings& settings);
 
 /// What a verified list's summary says the match was based on.
 inline constexpr std::string_view verifiedBasis =

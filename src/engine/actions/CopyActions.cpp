@@ -1,90 +1,109 @@
 #include "actions/CopyActions.h"
 
-#include "common/PosixFile.h"
-
 #include <algorithm>
-#include <cerrno>
-#include <random>
-#include <string_view>
-#include <unistd.h>
+#include <sys/stat.h>
 
 namespace corvelle {
 namespace {
 
-bool inside(std::string_view path, std::string_view folder)
+using Kind = KeepRule::Kind;
+
+/// A member's paths outside every Trash.
+std::vector<LinkedPath> livePaths(const VerifiedFile& member, FilePlaces& places)
 {
-    while (folder.size() > 1 && folder.back() == '/') {
-        folder.remove_suffix(1);
+    std::vector<LinkedPath> live = member.paths();
+    std::erase_if(live, [&](const LinkedPath& path) { return places.isInTrash(path.path); });
+    return live;
+}
+
+/// A member's live names to act on: one path for each folder entry, the first row's. A path
+/// through a link to the folder of another is that other's name, gone with it.
+std::vector<LinkedPath> namesToActOn(const VerifiedFile& member, FilePlaces& places)
+{
+    std::vector<LinkedPath> names;
+    std::vector<FilePlaces::Entry> entries;
+    for (LinkedPath& path : livePaths(member, places)) {
+        FilePlaces::Entry entry = places.entryOf(path.path);
+        if (std::find(entries.begin(), entries.end(), entry) == entries.end()) {
+            entries.push_back(std::move(entry));
+            names.push_back(std::move(path));
+        }
     }
-    if (folder == "/") {
-        return path.size() > 1 && path.front() == '/';
+    return names;
+}
+
+/// A member's number by the rule: the smaller, the better. A rule on paths takes the
+/// member's best path.
+std::int64_t rank(const VerifiedFile& member, Kind kind)
+{
+    const std::vector<LinkedPath> paths = member.paths();
+    const auto best = [&](auto key) {
+        std::int64_t out = key(paths.front());
+        for (const LinkedPath& path : paths) {
+            out = std::min(out, key(path));
+        }
+        return out;
+    };
+    const auto length = [](const LinkedPath& path) {
+        return static_cast<std::int64_t>(path.path.size());
+    };
+    switch (kind) {
+    case Kind::Last:
+        return best([](const LinkedPath& path) { return std::int64_t{-path.row}; });
+    case Kind::Oldest:
+        return member.status.mtimeNs;
+    case Kind::Newest:
+        return -member.status.mtimeNs;
+    case Kind::ShortestPath:
+        return best(length);
+    case Kind::LongestPath:
+        return best([&](const LinkedPath& path) { return -length(path); });
+    default:
+        return 0;
     }
-    return path.size() > folder.size() + 1 && path.starts_with(folder) &&
-           path[folder.size()] == '/';
 }
 
 /// The members still in the running that are best by the rule.
 std::vector<std::size_t> narrow(const VerifiedSet& set, std::vector<std::size_t> candidates,
-                                const KeepRule& rule)
+                                const KeepRule& rule, FilePlaces& places)
 {
-    using Kind = KeepRule::Kind;
-    switch (rule.kind) {
-    case Kind::First:
+    if (rule.kind == Kind::First) {
         return {candidates.front()};
-    case Kind::Last:
-        return {candidates.back()};
-    case Kind::Under: {
-        std::vector<std::size_t> within;
-        std::copy_if(candidates.begin(), candidates.end(), std::back_inserter(within),
-                     [&](std::size_t i) { return inside(set[i].path, rule.folder); });
-        return within.empty() ? candidates : within;
     }
-    default:
-        break;
+    if (rule.kind == Kind::Under) {
+        std::erase_if(candidates, [&](std::size_t i) {
+            const std::vector<LinkedPath> paths = set[i].paths();
+            return std::none_of(paths.begin(), paths.end(), [&](const LinkedPath& path) {
+                return places.isUnder(path.path, rule.folderIdentity);
+            });
+        });
+        return candidates;
     }
-    const auto key = [&](std::size_t i) -> std::int64_t {
-        switch (rule.kind) {
-        case Kind::Oldest:
-            return set[i].status.mtimeNs;
-        case Kind::Newest:
-            return -set[i].status.mtimeNs;
-        case Kind::ShortestPath:
-            return static_cast<std::int64_t>(set[i].path.size());
-        default:
-            return -static_cast<std::int64_t>(set[i].path.size());
-        }
-    };
-    const std::int64_t best =
-        key(*std::min_element(candidates.begin(), candidates.end(),
-                              [&](std::size_t a, std::size_t b) { return key(a) < key(b); }));
-    std::erase_if(candidates, [&](std::size_t i) { return key(i) != best; });
+    const auto best =
+        *std::min_element(candidates.begin(), candidates.end(), [&](std::size_t a, std::size_t b) {
+            return rank(set[a], rule.kind) < rank(set[b], rule.kind);
+        });
+    const std::int64_t bestRank = rank(set[best], rule.kind);
+    std::erase_if(candidates, [&](std::size_t i) { return rank(set[i], rule.kind) != bestRank; });
     return candidates;
 }
 
-std::string skipReason(const VerifiedFile& copy, const VerifiedFile& kept, CopyAction action)
+/// The plan for one path of a member, its evidence as the member's last action left it.
+PlannedAction planFor(const LinkedPath& path, const Evidence& evidence, const VerifiedFile& kept,
+                      const Evidence& keptEvidence, FileAction action)
 {
-    const std::optional<PathStatus> copyNow = statusOf(copy.path);
-    if (!copyNow || !copyNow->sameContentAs(copy.status)) {
-        return "changed, moved or replaced since it was verified";
-    }
-    const std::optional<PathStatus> keptNow = statusOf(kept.path);
-    if (!keptNow || !keptNow->sameContentAs(kept.status)) {
-        return "the file kept, '" + kept.path + "', changed or is gone since it was verified";
-    }
-    if (copyNow->identity.sameFileAs(keptNow->identity)) {
-        return "is the same file as the one kept, '" + kept.path + "'";
-    }
-    if (action == CopyAction::Link && copyNow->identity.device != keptNow->identity.device) {
-        return "is on another file system than the file kept, '" + kept.path + "'";
-    }
-    return {};
+    PlannedAction plan;
+    plan.action = action;
+    plan.path = path.path;
+    plan.evidence = evidence;
+    plan.kept = KeptFile{kept.path, keptEvidence};
+    return plan;
 }
 
 } // namespace
 
 std::optional<KeepRule> KeepRule::parse(std::string_view text)
 {
-    using Kind = KeepRule::Kind;
     static const std::pair<std::string_view, Kind> names[] = {{"first", Kind::First},
                                                               {"last", Kind::Last},
                                                               {"oldest", Kind::Oldest},
@@ -93,91 +112,90 @@ std::optional<KeepRule> KeepRule::parse(std::string_view text)
                                                               {"longest-path", Kind::LongestPath}};
     for (const auto& [name, kind] : names) {
         if (text == name) {
-            return KeepRule{kind, {}};
+            return KeepRule{kind, {}, {}};
         }
     }
     constexpr std::string_view under = "under=";
     if (text.starts_with(under) && text.size() > under.size()) {
-        return KeepRule{Kind::Under, std::string(text.substr(under.size()))};
+        return KeepRule{Kind::Under, std::string(text.substr(under.size())), {}};
     }
     return std::nullopt;
 }
 
-std::size_t chooseKept(const VerifiedSet& set, const std::vector<KeepRule>& rules)
+bool KeepRule::resolve()
 {
-    std::vector<std::size_t> candidates(set.size());
-    for (std::size_t i = 0; i < set.size(); ++i) {
-        candidates[i] = i;
+    if (kind != Kind::Under) {
+        return true;
     }
-    for (const KeepRule& rule : rules) {
-        candidates = narrow(set, std::move(candidates), rule);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        return false;
     }
-    return candidates.front();
+    folderIdentity = PhysicalFile::of(st);
+    return true;
 }
 
-void replaceWithLink(const std::string& kept, const std::string& copy)
+KeepChoice chooseKept(const VerifiedSet& set, const std::vector<KeepRule>& rules,
+                      FilePlaces& places)
 {
-    const std::string folder = copy.substr(0, copy.rfind('/') + 1);
-    // Seeded once per thread: a fresh random_device for every file would read the kernel's
-    // entropy each time.
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temporary =
-            folder + ".corvelle-link-" + std::to_string(random() % 1'000'000'000);
-        if (::link(kept.c_str(), temporary.c_str()) != 0) {
-            if (errno == EEXIST) {
-                continue;
-            }
-            throw fileError("linking", copy, errno);
+    std::vector<std::size_t> candidates;
+    for (std::size_t i = 0; i < set.size(); ++i) {
+        if (!livePaths(set[i], places).empty()) {
+            candidates.push_back(i);
         }
-        if (::rename(temporary.c_str(), copy.c_str()) != 0) {
-            const int error = errno;
-            ::unlink(temporary.c_str());
-            throw fileError("linking", copy, error);
-        }
-        return;
     }
-    throw fileError("linking", copy, EEXIST);
+    if (candidates.size() < 2) {
+        return {std::nullopt, "its other files are in a Trash", false};
+    }
+    for (const KeepRule& rule : rules) {
+        candidates = narrow(set, std::move(candidates), rule, places);
+        if (candidates.empty()) {
+            return {std::nullopt, "none of its files is inside '" + rule.folder + "'", true};
+        }
+    }
+    return {candidates.front(), {}, false};
 }
 
 void actOnCopies(const VerifiedSet& set, std::size_t kept, const ActionRequest& request,
-                 ActionReport& report)
+                 FilePlaces& places, TrashBins& trash, ActionReport& report)
 {
+    // A link to the file kept gives it a new change time, as acting on one path of a member
+    // gives the member one: what the last action of this run left is what the next expects.
+    Evidence keptEvidence = Evidence::verified(set[kept].status);
     for (std::size_t i = 0; i < set.size(); ++i) {
         if (i == kept) {
             continue;
         }
-        const VerifiedFile& copy = set[i];
-        if (const std::string reason = skipReason(copy, set[kept], request.action);
-            !reason.empty()) {
-            report.skipped.push_back({copy.path, reason});
-            continue;
-        }
-        if (!request.dryRun) {
-            try {
-                switch (request.action) {
-                case CopyAction::Trash:
-                    moveToTrash(copy.path, request.trash);
-                    break;
-                case CopyAction::Delete:
-                    if (::unlink(copy.path.c_str()) != 0) {
-                        throw fileError("deleting", copy.path, errno);
-                    }
-                    break;
-                case CopyAction::Link:
-                    replaceWithLink(set[kept].path, copy.path);
-                    break;
-                }
-            } catch (const std::system_error& error) {
-                // What was being done, to which file (perhaps the trash folder), and why.
-                report.skipped.push_back({copy.path, error.what()});
+        Evidence evidence = Evidence::verified(set[i].status);
+        std::uint64_t linksGone = 0;
+        for (const LinkedPath& path : namesToActOn(set[i], places)) {
+            const PlannedAction plan =
+                planFor(path, evidence, set[kept], keptEvidence, request.action);
+            ActionResult result;
+            if (request.dryRun) {
+                result.reason = checkAction(plan);
+                result.done = result.reason.empty();
+            } else {
+                result = performAction(plan, trash);
+            }
+            if (!result.done) {
+                report.skipped.push_back({path.path, result.reason});
                 continue;
             }
+            ++report.acted;
+            ++linksGone;
+            if (!request.dryRun) {
+                evidence.status.ctimeNs = result.after.ctimeNs;
+                if (result.keptAfter) {
+                    keptEvidence.status.ctimeNs = result.keptAfter->ctimeNs;
+                }
+            }
+            if (request.done) {
+                request.done(plan, result);
+            }
         }
-        ++report.acted;
-        report.bytes += copy.status.size;
-        if (request.done) {
-            request.done(request.action, copy.path, set[kept].path);
+        if (linksGone == set[i].status.links) {
+            report.bytes += set[i].status.size;
         }
     }
 }

@@ -1,9 +1,10 @@
-// What is done with the copies of a verified set: which file stays (the keep rules), and the
-// Trash, deletion or hard link of every other one, each only while both the copy and the file
-// kept are still exactly as they were verified.
+// What is done with the copies of a verified set: which physical file stays (the keep rules),
+// and the Trash, deletion or hard link of every path of every other one, each through the
+// guarded action, so only while both the copy and the file kept are exactly as verified.
 #pragma once
 
-#include "actions/Trash.h"
+#include "actions/FilePlaces.h"
+#include "actions/GuardedAction.h"
 #include "actions/Verify.h"
 
 #include <cstdint>
@@ -20,46 +21,58 @@ namespace corvelle {
 struct KeepRule {
     enum class Kind { First, Last, Oldest, Newest, ShortestPath, LongestPath, Under };
     Kind kind = Kind::First;
-    std::string folder; ///< for Under: files inside it are preferred
+    std::string folder; ///< for Under: the folder as given, for messages
+    /// For Under: the folder itself. Files are under it when it is among their folders, by
+    /// identity; set it with resolve() before choosing.
+    PhysicalFile folderIdentity{};
 
     /// "first", "last", "oldest", "newest", "shortest-path", "longest-path", "under=DIR".
     static std::optional<KeepRule> parse(std::string_view text);
+    /// For Under: finds the folder now; false when it is not a folder that exists.
+    bool resolve();
 };
 
-/// The index in the set of the file that stays.
-std::size_t chooseKept(const VerifiedSet& set, const std::vector<KeepRule>& rules);
+/// The file of a set that stays, or why the set is left alone.
+struct KeepChoice {
+    /// The member that stays; none when the set is left alone.
+    std::optional<std::size_t> kept;
+    /// Why the set is left alone.
+    std::string reason;
+    /// Whether leaving it alone fails the run: a rule that no file met, as opposed to a set
+    /// with nothing to act on (its other files are in a Trash).
+    bool refused = false;
+};
 
-enum class CopyAction { Trash, Delete, Link };
+/// Chooses the physical file that stays. Only a file outside every Trash stays, and a set is
+/// left alone when it has no other such file to act on, or when an "under" rule finds none of
+/// its files inside its folder.
+KeepChoice chooseKept(const VerifiedSet& set, const std::vector<KeepRule>& rules,
+                      FilePlaces& places);
 
-/// How the actions went: the files acted on and their bytes, and each file skipped with why.
+/// How the actions went: the paths acted on, the bytes freed, and each path skipped with why.
 struct ActionReport {
     struct Skipped {
         std::string path;
         std::string reason;
     };
     std::size_t acted = 0;
+    /// The sizes of the physical files whose every link went: a file that keeps a name
+    /// somewhere frees nothing.
     std::int64_t bytes = 0;
     std::vector<Skipped> skipped;
 };
 
 struct ActionRequest {
-    CopyAction action = CopyAction::Trash;
+    FileAction action = FileAction::Trash;
     bool dryRun = false;
-    TrashEnvironment trash;
-    /// Told each action done (or, in a dry run, that would be done): the copy, the file kept.
-    std::function<void(CopyAction, const std::string& copy, const std::string& kept)> done;
+    /// Told each action done (or, in a dry run, found possible), with how it went.
+    std::function<void(const PlannedAction&, const ActionResult&)> done;
 };
 
-/// Acts on every file of the set but the one at `kept`. Just before each, the copy must still
-/// be the regular file verified (device, inode, size and modification time), the file kept
-/// must still be there as verified, and the two must be different files; a link needs both on
-/// one file system. Anything else is skipped with the reason.
+/// Acts on every catalogued path of every member of the set but the one at `kept`, members
+/// and paths inside a Trash excepted. A dry run makes each check the real run would make
+/// first, so that on an unchanged tree it announces exactly what the real run does.
 void actOnCopies(const VerifiedSet& set, std::size_t kept, const ActionRequest& request,
-                 ActionReport& report);
-
-/// Replaces `copy` by a hard link to `kept`: the link is made under a temporary name in the
-/// copy's folder and renamed over the copy, so that at every moment the copy's name holds
-/// either the old file or the link. Throws std::system_error naming the file.
-void replaceWithLink(const std::string& kept, const std::string& copy);
+                 FilePlaces& places, TrashBins& trash, ActionReport& report);
 
 } // namespace corvelle

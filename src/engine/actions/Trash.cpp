@@ -7,9 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -155,64 +153,11 @@ std::string recordedPath(const fs::path& canonicalFile, const TrashFolder& folde
     return canonicalFile.lexically_relative(folder.topdir).native();
 }
 
-} // namespace
-
-TrashEnvironment TrashEnvironment::current()
+/// Moves the file (examined as `before`) into the trash folder under a name free there.
+fs::path moveIntoTrash(const fs::path& file, const fs::path& canonicalFile,
+                       const PathStatus& before, const TrashFolder& trash)
 {
-    fs::path dataHome;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
-        dataHome = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr || home[0] != '/') {
-            const passwd* entry = ::getpwuid(::geteuid());
-            home = entry != nullptr ? entry->pw_dir : "/";
-        }
-        dataHome = fs::path(home) / ".local/share";
-    }
-    return TrashEnvironment{dataHome / "Trash", ::geteuid()};
-}
-
-TrashFolder trashFolderFor(const fs::path& canonicalFile, const TrashEnvironment& environment)
-{
-    struct stat st {};
-    if (::lstat(canonicalFile.c_str(), &st) != 0) {
-        fail("moving to the trash", canonicalFile, errno);
-    }
-    if (st.st_dev == deviceOfNearest(environment.homeTrash)) {
-        const TrashFolder home{environment.homeTrash, {}};
-        makePrivateFolders(home.files());
-        makePrivateFolder(home.info());
-        if (deviceOf(home.files()) == st.st_dev) {
-            return home;
-        }
-    }
-    TrashFolder folder = volumeTrash(volumeTop(canonicalFile.parent_path()), environment);
-    if (deviceOf(folder.files()) != st.st_dev) {
-        fail("moving to the trash (no trash on the file's volume)", canonicalFile, EXDEV);
-    }
-    return folder;
-}
-
-fs::path moveToTrash(const fs::path& file, const TrashEnvironment& environment)
-{
-    const fs::path absolute = fs::absolute(file);
-    const std::string name = absolute.filename().native();
-    if (name.empty() || name == "." || name == "..") {
-        fail("moving to the trash", file, EINVAL);
-    }
-    std::error_code error;
-    const fs::path folder = fs::canonical(absolute.parent_path(), error);
-    if (error) {
-        fail("moving to the trash", file, error.value());
-    }
-    const fs::path canonicalFile = folder / name;
-    const std::optional<PathStatus> before = statusOf(canonicalFile);
-    if (!before) {
-        fail("moving to the trash", file, errno);
-    }
-
-    const TrashFolder trash = trashFolderFor(canonicalFile, environment);
+    const std::string name = canonicalFile.filename().native();
     const std::string info = trashInfoText(recordedPath(canonicalFile, trash), std::time(nullptr));
     for (int attempt = 1;; ++attempt) {
         const std::string entry = trashName(name, attempt);
@@ -241,10 +186,81 @@ fs::path moveToTrash(const fs::path& file, const TrashEnvironment& environment)
             throw;
         }
         const std::optional<PathStatus> after = statusOf(destination);
-        if (!after || after->identity != before->identity || statusOf(canonicalFile)) {
+        if (!after || after->identity != before.identity || statusOf(canonicalFile)) {
             fail("moving to the trash (the file is not where it was moved)", file, EIO);
         }
         return destination;
+    }
+}
+
+} // namespace
+
+TrashFolder trashFolderFor(const fs::path& canonicalFile, const TrashEnvironment& environment)
+{
+    struct stat st {};
+    if (::lstat(canonicalFile.c_str(), &st) != 0) {
+        fail("moving to the trash", canonicalFile, errno);
+    }
+    if (st.st_dev == deviceOfNearest(environment.homeTrash)) {
+        const TrashFolder home{environment.homeTrash, {}};
+        makePrivateFolders(home.files());
+        makePrivateFolder(home.info());
+        if (deviceOf(home.files()) == st.st_dev) {
+            return home;
+        }
+    }
+    TrashFolder folder = volumeTrash(volumeTop(canonicalFile.parent_path()), environment);
+    if (deviceOf(folder.files()) != st.st_dev) {
+        fail("moving to the trash (no trash on the file's volume)", canonicalFile, EXDEV);
+    }
+    return folder;
+}
+
+const TrashFolder& TrashBins::folderFor(const fs::path& canonicalFile, dev_t device)
+{
+    auto found = m_folders.find(device);
+    if (found == m_folders.end()) {
+        found = m_folders.emplace(device, trashFolderFor(canonicalFile, m_environment)).first;
+    }
+    return found->second;
+}
+
+fs::path moveToTrash(const fs::path& file, const TrashEnvironment& environment)
+{
+    TrashBins bins(environment);
+    return moveToTrash(file, bins);
+}
+
+fs::path moveToTrash(const fs::path& file, TrashBins& bins)
+{
+    const fs::path absolute = fs::absolute(file);
+    const std::string name = absolute.filename().native();
+    if (name.empty() || name == "." || name == "..") {
+        fail("moving to the trash", file, EINVAL);
+    }
+    std::error_code error;
+    const fs::path folder = fs::canonical(absolute.parent_path(), error);
+    if (error) {
+        fail("moving to the trash", file, error.value());
+    }
+    const fs::path canonicalFile = folder / name;
+    struct stat st {};
+    if (::lstat(canonicalFile.c_str(), &st) != 0) {
+        fail("moving to the trash", file, errno);
+    }
+    const PathStatus before = PathStatus::of(st);
+    // A trash folder found earlier in the run may have gone since (the Trash emptied by
+    // removing its folders): it is looked for once more before the file is given up.
+    for (int round = 0;; ++round) {
+        const TrashFolder& trash = bins.folderFor(canonicalFile, st.st_dev);
+        try {
+            return moveIntoTrash(file, canonicalFile, before, trash);
+        } catch (const std::system_error& failure) {
+            if (round > 0 || failure.code().value() != ENOENT || fs::exists(trash.info())) {
+                throw;
+            }
+            bins.forget(st.st_dev);
+        }
     }
 }
 

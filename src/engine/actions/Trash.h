@@ -5,21 +5,16 @@
 // (a real folder with the sticky bit), else to "$topdir/.Trash-$uid".
 #pragma once
 
+#include "common/TrashPlaces.h"
+
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
 
 namespace corvelle {
-
-/// Where the home trash is and whose trash it is; current() reads the environment.
-struct TrashEnvironment {
-    std::filesystem::path homeTrash;
-    uid_t uid = 0;
-
-    static TrashEnvironment current();
-};
 
 /// A trash folder: its "files" and "info" folders, and the volume's top folder when the paths
 /// in its ".trashinfo" files are relative to it (empty for the home trash).
@@ -31,12 +26,34 @@ struct TrashFolder {
     [[nodiscard]] std::filesystem::path info() const { return root / "info"; }
 };
 
+/// The trash folders of one run of actions: each volume's is looked for (and made when
+/// missing) when the first file of that volume goes to the Trash, and then used for every
+/// later one, rather than found again for each file.
+class TrashBins {
+public:
+    explicit TrashBins(TrashEnvironment environment = TrashEnvironment::current())
+        : m_environment(std::move(environment))
+    {}
+
+    [[nodiscard]] const TrashEnvironment& environment() const { return m_environment; }
+    /// The trash folder for a file on this device, `canonicalFile` being one such file: made
+    /// when missing, found once per device. Throws when the volume has no usable trash.
+    const TrashFolder& folderFor(const std::filesystem::path& canonicalFile, dev_t device);
+    /// Forgets the folder found for the device (it has gone since it was found).
+    void forget(dev_t device) { m_folders.erase(device); }
+
+private:
+    TrashEnvironment m_environment;
+    std::map<dev_t, TrashFolder> m_folders;
+};
+
 /// Moves the file into the trash of its volume and returns the path it now has there. Throws
 /// std::system_error naming the file when it cannot be trashed; the file is then where it was.
 /// Success is reported only once the file is found at its trash path and gone from its own.
-std::filesystem::path
-moveToTrash(const std::filesystem::path& file,
-            const TrashEnvironment& environment = TrashEnvironment::current());
+std::filesystem::path moveToTrash(const std::filesystem::path& file, TrashBins& bins);
+/// The same with the trash folders found for this file alone.
+std::filesystem::path moveToTrash(const std::filesystem::path& file,
+                                  const TrashEnvironment& environment);
 
 /// The trash folder a file on this volume goes to, created when missing. Throws when the
 /// volume has no usable trash.

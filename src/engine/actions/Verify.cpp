@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <map>
 #include <memory>
+#include <set>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -21,6 +22,9 @@ constexpr std::int64_t kBlock = 64 * 1024;
 constexpr std::int64_t kWindow = 4 * kBlock;
 constexpr const char* kNoMatch = "matches no other file in its group byte for byte";
 constexpr const char* kChanged = "changed while it was being verified";
+constexpr const char* kOnlyLinks =
+    "matches no other file in its group byte for byte (the others equal to it are its own "
+    "hard links or other paths of it)";
 
 struct OpenFile {
     VerifiedFile file;
@@ -47,7 +51,7 @@ std::optional<OpenFile> openMember(const VerifyCandidate& candidate, VerifyResul
         result.leftOut.push_back({candidate.row, candidate.path, kChanged});
         return std::nullopt;
     }
-    return OpenFile{VerifiedFile{candidate.row, candidate.path, status}, std::move(fd)};
+    return OpenFile{VerifiedFile{candidate.row, candidate.path, status, {}}, std::move(fd)};
 }
 
 /// Reads exactly `length` bytes at `offset`; false with the reason when it cannot.
@@ -243,7 +247,111 @@ void verifySameSize(std::span<const VerifyCandidate> group, std::int64_t size, c
     }
 }
 
+/// The rows of one physical file joined into one member. A set left with a single member
+/// (a file and its own hard links) is no set: its rows are left out.
+void joinPathsOfOneFile(VerifyResult& result)
+{
+    std::vector<VerifiedSet> sets;
+    for (VerifiedSet& set : result.sets) {
+        VerifiedSet members;
+        for (VerifiedFile& file : set) {
+            const auto same = std::find_if(members.begin(), members.end(), [&](const auto& m) {
+                return m.status.identity.sameFileAs(file.status.identity);
+            });
+            if (same == members.end()) {
+                members.push_back(std::move(file));
+            } else {
+                same->links.push_back({file.row, std::move(file.path)});
+            }
+        }
+        if (members.size() >= 2) {
+            sets.push_back(std::move(members));
+            continue;
+        }
+        for (const LinkedPath& path : members.front().paths()) {
+            result.leftOut.push_back({path.row, path.path, kOnlyLinks});
+        }
+    }
+    result.sets = std::move(sets);
+}
+
 } // namespace
+
+std::vector<LinkedPath> VerifiedFile::paths() const
+{
+    std::vector<LinkedPath> all{{row, path}};
+    all.insert(all.end(), links.begin(), links.end());
+    return all;
+}
+
+void joinSetsSharingFiles(VerifyResult& result)
+{
+    // Union-find over the sets, by the physical files they hold.
+    std::vector<std::size_t> parent(result.sets.size());
+    for (std::size_t i = 0; i < parent.size(); ++i) {
+        parent[i] = i;
+    }
+    const auto root = [&](std::size_t i) {
+        while (parent[i] != i) {
+            i = parent[i] = parent[parent[i]];
+        }
+        return i;
+    };
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> setOfFile;
+    for (std::size_t i = 0; i < result.sets.size(); ++i) {
+        for (const VerifiedFile& file : result.sets[i]) {
+            const auto key =
+                std::make_pair(file.status.identity.device, file.status.identity.inode);
+            const auto [found, added] = setOfFile.emplace(key, i);
+            if (!added) {
+                parent[root(i)] = root(found->second);
+            }
+        }
+    }
+    std::map<std::size_t, VerifiedSet> joined;
+    for (std::size_t i = 0; i < result.sets.size(); ++i) {
+        VerifiedSet& into = joined[root(i)];
+        for (VerifiedFile& file : result.sets[i]) {
+            const auto same = std::find_if(into.begin(), into.end(), [&](const VerifiedFile& m) {
+                return m.status.identity == file.status.identity;
+            });
+            if (same == into.end()) {
+                into.push_back(std::move(file));
+                continue;
+            }
+            for (LinkedPath& path : file.paths()) {
+                same->links.push_back(std::move(path));
+            }
+        }
+    }
+    std::set<std::string> inASet;
+    result.sets.clear();
+    for (auto& [first, set] : joined) {
+        for (VerifiedFile& file : set) {
+            // The file's paths in row order, each once; the first row's is the file's own.
+            std::vector<LinkedPath> paths = file.paths();
+            std::sort(paths.begin(), paths.end(),
+                      [](const LinkedPath& a, const LinkedPath& b) { return a.row < b.row; });
+            std::vector<LinkedPath> once;
+            for (LinkedPath& path : paths) {
+                if (inASet.insert(path.path).second) {
+                    once.push_back(std::move(path));
+                }
+            }
+            file.row = once.front().row;
+            file.path = once.front().path;
+            file.links.assign(std::make_move_iterator(once.begin() + 1),
+                              std::make_move_iterator(once.end()));
+        }
+        std::sort(set.begin(), set.end(),
+                  [](const VerifiedFile& a, const VerifiedFile& b) { return a.row < b.row; });
+        result.sets.push_back(std::move(set));
+    }
+    std::sort(
+        result.sets.begin(), result.sets.end(),
+        [](const VerifiedSet& a, const VerifiedSet& b) { return a.front().row < b.front().row; });
+    std::erase_if(result.leftOut, [&](const LeftOut& left) { return inASet.contains(left.path); });
+}
 
 VerifyResult verifyGroup(std::span<const VerifyCandidate> group, const StopFlag* stop,
                          std::size_t maxOpen)
@@ -264,6 +372,7 @@ VerifyResult verifyGroup(std::span<const VerifyCandidate> group, const StopFlag*
         std::sort(set.begin(), set.end(),
                   [](const VerifiedFile& a, const VerifiedFile& b) { return a.row < b.row; });
     }
+    joinPathsOfOneFile(result);
     std::sort(
         result.sets.begin(), result.sets.end(),
         [](const VerifiedSet& a, const VerifiedSet& b) { return a.front().row < b.front().row; });

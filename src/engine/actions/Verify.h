@@ -22,14 +22,27 @@ struct VerifyCandidate {
     FileSize size = 0; ///< as catalogued
 };
 
-/// A file proven identical to the other members of its set, as it was when read.
+/// A further path of a verified file: another row that names the same physical file.
+struct LinkedPath {
+    int row = 0;
+    std::string path;
+};
+
+/// A physical file proven identical to the other members of its set, as it was when read:
+/// its first row and path, and the other rows naming the same file (its hard links, or the
+/// file reached through another path), in row order.
 struct VerifiedFile {
     int row = 0;
     std::string path;
     PathStatus status;
+    std::vector<LinkedPath> links;
+
+    /// Every catalogued path of the file, the first row's first.
+    [[nodiscard]] std::vector<LinkedPath> paths() const;
 };
 
-/// Files proven byte for byte identical, in the order of their rows.
+/// Two or more different physical files proven byte for byte identical, in the order of
+/// their first rows.
 using VerifiedSet = std::vector<VerifiedFile>;
 
 /// A file left out: it could not be read, changed while it was read, or matched no other.
@@ -46,11 +59,18 @@ struct VerifyResult {
 
 /// Reads the members side by side, block by block, and keeps together only files equal so
 /// far; a set is dropped as soon as it is down to one member. Files of different sizes are
-/// never identical. Symbolic links are never followed (a member that is one is left out),
-/// and a file whose size differs from its catalogued size has changed and is left out.
-/// `maxOpen` caps the files open at once: larger groups are verified in parts whose sets are
+/// never identical. Rows naming one physical file are one member of its set: a file and its
+/// hard link are never a set by themselves. Symbolic links are never followed (a member that is one
+/// is left out), and a file whose size differs from its catalogued size has changed and is left
+/// out. `maxOpen` caps the files open at once: larger groups are verified in parts whose sets are
 /// then joined by verifying their first members against each other.
 VerifyResult verifyGroup(std::span<const VerifyCandidate> group, const StopFlag* stop = nullptr,
                          std::size_t maxOpen = 256);
+
+/// Joins the sets that share a physical file: a file in two groups of the list (a record
+/// listed twice, or two paths of one file in different groups) makes their sets one, since
+/// all their files are then equal. A path listed twice is kept once, at its first row. The
+/// files left out that are in a set after all are no longer left out.
+void joinSetsSharingFiles(VerifyResult& result);
 
 } // namespace corvelle

@@ -17,6 +17,9 @@ PathStatus PathStatus::of(const struct stat& status) noexcept
     out.size = static_cast<std::int64_t>(status.st_size);
     out.mtimeNs = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 +
                   static_cast<std::int64_t>(status.st_mtim.tv_nsec);
+    out.ctimeNs = static_cast<std::int64_t>(status.st_ctim.tv_sec) * 1'000'000'000 +
+                  static_cast<std::int64_t>(status.st_ctim.tv_nsec);
+    out.links = static_cast<std::uint64_t>(status.st_nlink);
     out.regular = S_ISREG(status.st_mode);
     return out;
 }

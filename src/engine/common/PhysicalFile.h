@@ -34,14 +34,19 @@ struct PathStatus {
     PhysicalFile identity;
     std::int64_t size = 0;
     std::int64_t mtimeNs = 0; ///< the last modification, in nanoseconds since 1970
+    /// The last change of content or attributes, in nanoseconds since 1970. Unlike the
+    /// modification time, no user can set it back: a file rewritten with its old modification
+    /// time put back still shows a new change time.
+    std::int64_t ctimeNs = 0;
+    std::uint64_t links = 0; ///< the file's hard links: its names in all folders
     bool regular = false;
 
-    /// Whether both describe one regular file with the same length and modification time:
-    /// the file as it was, as far as the file system can tell.
+    /// Whether both describe one regular file with the same length, modification and change
+    /// time: the file as it was, as far as the file system can tell.
     [[nodiscard]] bool sameContentAs(const PathStatus& other) const noexcept
     {
         return regular && other.regular && identity == other.identity && identity.known() &&
-               size == other.size && mtimeNs == other.mtimeNs;
+               size == other.size && mtimeNs == other.mtimeNs && ctimeNs == other.ctimeNs;
     }
     static PathStatus of(const struct stat& status) noexcept;
 };

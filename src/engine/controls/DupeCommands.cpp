@@ -5,7 +5,6 @@
 #include "controls/ListColumns.h"
 
 #include <algorithm>
-#include <system_error>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -25,16 +24,17 @@ DupeCommands::DupeCommands(clsDatabase& catalogue, GridModel& files, GridModel& 
     , m_trash(std::move(trash))
 {}
 
-bool DupeCommands::fileOfRow(int row, CataloguedFile& file)
+bool DupeCommands::deletionOf(int row, FileAction action, PlannedAction& plan)
 {
     const RecordId id = m_dupes.recordIdAt(row);
     if (!id || !m_catalogue.FindID(id)) {
         return false;
     }
     const CatalogueRecord& record = m_catalogue.currentRecord();
-    file.path = record.path + record.file + record.extension;
-    file.size = record.size;
-    file.identity = record.identity;
+    plan.action = action;
+    plan.path = record.path + record.file + record.extension;
+    plan.evidence = Evidence::catalogued(record.identity, record.size.bytes());
+    plan.makeWritable = true;
     return true;
 }
 
@@ -51,8 +51,8 @@ std::vector<PhysicalFile> DupeCommands::stayingIn(int memberRow, const std::vect
         if (std::binary_search(selected.begin(), selected.end(), row)) {
             continue;
         }
-        CataloguedFile other;
-        if (fileOfRow(row, other)) {
+        PlannedAction other;
+        if (deletionOf(row, FileAction::Delete, other)) {
             if (const std::optional<PathStatus> now = statusOf(other.path)) {
                 staying.push_back(now->identity);
             }
@@ -67,10 +67,10 @@ void DupeCommands::DeleteSelected()
                                 MessageButtons::YesNo}) != MessageAnswer::Yes) {
         return;
     }
-    const DeleteMode mode = m_messages.show(Message{std::string(trashQuestion), MessageIcon::None,
-                                                    MessageButtons::YesNo}) == MessageAnswer::Yes
-                                ? DeleteMode::Trash
-                                : DeleteMode::Permanent;
+    const FileAction action = m_messages.show(Message{std::string(trashQuestion), MessageIcon::None,
+                                                      MessageButtons::YesNo}) == MessageAnswer::Yes
+                                  ? FileAction::Trash
+                                  : FileAction::Delete;
     std::vector<int> selected;
     selected.reserve(static_cast<std::size_t>(m_dupes.SelectedRowCount()));
     for (int i = 0; i < m_dupes.SelectedRowCount(); ++i) {
@@ -79,33 +79,32 @@ void DupeCommands::DeleteSelected()
     if (selected.empty()) {
         return;
     }
-    const TrashEnvironment trash = m_trash();
+    TrashBins trash(m_trash());
     // What stays of each group is looked at once, when its first row is acted on: the loop
     // does not yield, so nothing else changes the lists meanwhile.
     std::unordered_map<std::int32_t, std::vector<PhysicalFile>> staying;
     std::vector<int> removed;
     for (const int row : selected) {
-        CataloguedFile file;
-        bool done = false;
-        if (fileOfRow(row, file)) {
+        PlannedAction plan;
+        ActionResult result;
+        if (deletionOf(row, action, plan)) {
             const std::int32_t group = m_dupes.recordAt(row).group;
             auto found = staying.find(group);
             if (found == staying.end()) {
                 found = staying.emplace(group, stayingIn(row, selected)).first;
             }
-            try {
-                removeCataloguedFile(file, mode, found->second, trash);
-                done = true;
-            } catch (const std::system_error&) {
-                done = false; // reported below, as every other failure of the row
-            }
+            plan.staying = found->second;
+            result = performAction(plan, trash);
         } else {
-            file.path = dupeRowPath(m_dupes, row);
+            plan.path = dupeRowPath(m_dupes, row);
+            result.reason = "no longer in the catalogue";
         }
-        if (done) {
+        if (result.done) {
             removed.push_back(row);
         } else {
-            m_messages.show(Message{deleteErrorMessage(file.path), MessageIcon::Exclamation});
+            Message message{deleteErrorMessage(plan.path), MessageIcon::Exclamation};
+            message.reason = result.reason;
+            m_messages.show(message);
         }
     }
     removeFromLists(removed);
@@ -140,8 +139,8 @@ std::vector<std::string> DupeCommands::selectedPaths()
 {
     std::vector<std::string> paths;
     for (int i = 0; i < m_dupes.SelectedRowCount(); ++i) {
-        CataloguedFile file;
-        if (fileOfRow(m_dupes.SelectedRowAt(i), file)) {
+        PlannedAction file;
+        if (deletionOf(m_dupes.SelectedRowAt(i), FileAction::Delete, file)) {
             paths.push_back(std::move(file.path));
         }
     }

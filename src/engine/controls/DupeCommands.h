@@ -3,7 +3,7 @@
 // and Explore take the selected rows' paths from the catalogue's exact bytes.
 #pragma once
 
-#include "actions/FileRemoval.h"
+#include "actions/GuardedAction.h"
 #include "common/Hooks.h"
 
 #include <functional>
@@ -40,7 +40,9 @@ public:
     [[nodiscard]] std::vector<std::string> selectedPaths();
 
 private:
-    [[nodiscard]] bool fileOfRow(int row, CataloguedFile& file);
+    /// The deletion of the row's file as the catalogue describes it; false when the row's
+    /// record is gone.
+    [[nodiscard]] bool deletionOf(int row, FileAction action, PlannedAction& plan);
     /// The identities, as they are now, of the rows of the member's group that are not being
     /// deleted.
     [[nodiscard]] std::vector<PhysicalFile> stayingIn(int memberRow,

@@ -1,7 +1,6 @@
 #include "actions/Trash.h"
 
 #include "TestSupport.h"
-#include "actions/FileRemoval.h"
 #include "common/TextEscapes.h"
 
 #include <gtest/gtest.h>
@@ -117,77 +116,34 @@ TEST(Trash, aFileOnAnotherVolumeGoesToThatVolumesOwnTrash)
     }
 }
 
-class RemovalTest : public ::testing::Test {
-protected:
-    CataloguedFile catalogued(const std::string& name, std::string_view content)
-    {
-        writeFile(dir / name, content);
-        return CataloguedFile{(dir / name).native(), static_cast<std::int64_t>(content.size()),
-                              statusOf(dir / name)->identity};
-    }
-
+TEST(TrashPlaces, eachVolumesTrashAndTheHomeTrashAreKnownByIdentity)
+{
     TempDir dir;
-    TrashEnvironment environment{dir / "Trash", ::geteuid()};
-};
+    const std::string uid = std::to_string(::geteuid());
+    // Two "volumes" as a mount table lists them, one with a space escaped in its name.
+    fs::create_directories(dir / "home/Trash");
+    fs::create_directories(dir / "vol one" / (".Trash-" + uid) / "files");
+    fs::create_directories(dir / "vol2/.Trash" / uid / "files");
+    fs::create_directories(dir / "vol2/.Trash-0000");
+    fs::create_symlink(dir / "vol2", dir / "link-to-vol2");
+    const std::string escaped =
+        std::regex_replace((dir / "vol one").native(), std::regex(" "), "\\040");
+    writeFile(dir / "mountinfo", "22 1 8:1 / " + escaped + " rw - ext4 /dev/a rw\n" +
+                                     "23 1 8:2 / " + (dir / "link-to-vol2").native() +
+                                     " rw - ext4 /dev/b rw\n");
+    EXPECT_EQ(mountPoints(readFile(dir / "mountinfo")),
+              (std::vector<fs::path>{dir / "vol one", dir / "link-to-vol2"}));
 
-TEST_F(RemovalTest, onlyTheFileThatWasCataloguedIsEverRemoved)
-{
-    const auto expectRefused = [&](const CataloguedFile& file, DeleteMode mode) {
-        EXPECT_THROW(removeCataloguedFile(file, mode, {}, environment), std::system_error)
-            << file.path;
-    };
-    // Swapped for a symbolic link to another file: neither the link nor its target goes.
-    const CataloguedFile swapped = catalogued("swapped.txt", "abc");
-    writeFile(dir / "target.txt", "abc");
-    fs::remove(swapped.path);
-    fs::create_symlink(dir / "target.txt", swapped.path);
-    expectRefused(swapped, DeleteMode::Permanent);
-    EXPECT_TRUE(fs::is_symlink(swapped.path));
-    EXPECT_EQ(readFile(dir / "target.txt"), "abc");
-
-    // Replaced by a folder, or by another file of another size or identity.
-    const CataloguedFile folder = catalogued("folder", "abc");
-    fs::remove(folder.path);
-    fs::create_directory(folder.path);
-    expectRefused(folder, DeleteMode::Trash);
-    EXPECT_TRUE(fs::is_directory(folder.path));
-
-    const CataloguedFile grown = catalogued("grown.txt", "abc");
-    writeFile(grown.path, "abcd");
-    expectRefused(grown, DeleteMode::Permanent);
-    const CataloguedFile replaced = catalogued("replaced.txt", "abc");
-    writeFile(dir / "other.txt", "xyz");
-    fs::remove(replaced.path);
-    fs::rename(dir / "other.txt", replaced.path);
-    expectRefused(replaced, DeleteMode::Permanent);
-    EXPECT_EQ(readFile(replaced.path), "xyz");
-}
-
-TEST_F(RemovalTest, aHardLinkOfAFileThatStaysIsNeverRemoved)
-{
-    const CataloguedFile kept = catalogued("kept.txt", "same bytes");
-    fs::create_hard_link(kept.path, dir / "link.txt");
-    const CataloguedFile link{(dir / "link.txt").native(), kept.size, kept.identity};
-    const PhysicalFile staying[] = {kept.identity};
-    EXPECT_THROW(removeCataloguedFile(link, DeleteMode::Permanent, staying, environment),
-                 std::system_error);
-    EXPECT_TRUE(fs::exists(dir / "link.txt"));
-    // With nothing of it staying, the user may remove it, for good, read-only as it is.
-    ::chmod(link.path.c_str(), 0444);
-    removeCataloguedFile(link, DeleteMode::Permanent, {}, environment);
-    EXPECT_FALSE(fs::exists(dir / "link.txt"));
-    EXPECT_FALSE(fs::exists(environment.homeTrash));
-    EXPECT_EQ(readFile(kept.path), "same bytes");
-}
-
-TEST_F(RemovalTest, aReadOnlyFileThatCannotBeTrashedStaysReadOnly)
-{
-    const CataloguedFile file = catalogued("read-only.txt", "abc");
-    ::chmod(file.path.c_str(), 0444);
-    writeFile(environment.homeTrash / "files", "in the way");
-    EXPECT_THROW(removeCataloguedFile(file, DeleteMode::Trash, {}, environment), std::system_error);
-    EXPECT_EQ(fs::status(file.path).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const TrashPlaces places =
+        TrashPlaces::find(TrashEnvironment{dir / "home/Trash", ::geteuid()}, dir / "mountinfo");
+    const auto identity = [](const fs::path& folder) { return statusOf(folder)->identity; };
+    EXPECT_TRUE(places.isTrash(identity(dir / "home/Trash")));
+    EXPECT_TRUE(places.isTrash(identity(dir / "vol one" / (".Trash-" + uid))));
+    EXPECT_TRUE(places.isTrash(identity(dir / "vol2/.Trash" / uid)));
+    EXPECT_FALSE(places.isTrash(identity(dir / "vol2/.Trash")));
+    EXPECT_FALSE(places.isTrash(identity(dir / "vol one" / (".Trash-" + uid) / "files")));
+    EXPECT_FALSE(places.isTrash(identity(dir / "home")));
+    EXPECT_FALSE(places.isTrash(PhysicalFile{}));
 }
 
 } // namespace

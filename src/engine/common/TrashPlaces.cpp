@@ -1,0 +1,114 @@
+#include "common/TrashPlaces.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <pwd.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace corvelle {
+namespace {
+
+/// A mount table field with its "\ooo" escapes (space, tab, newline, backslash) undone.
+std::string unescapeMountField(std::string_view field)
+{
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            const std::string_view digits = field.substr(i + 1, 3);
+            if (std::all_of(digits.begin(), digits.end(),
+                            [](char c) { return c >= '0' && c <= '7'; })) {
+                out += static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 +
+                                         (digits[2] - '0'));
+                i += 3;
+                continue;
+            }
+        }
+        out += field[i];
+    }
+    return out;
+}
+
+} // namespace
+
+TrashEnvironment TrashEnvironment::current()
+{
+    fs::path dataHome;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
+        dataHome = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || home[0] != '/') {
+            const passwd* entry = ::getpwuid(::geteuid());
+            home = entry != nullptr ? entry->pw_dir : "/";
+        }
+        dataHome = fs::path(home) / ".local/share";
+    }
+    return TrashEnvironment{dataHome / "Trash", ::geteuid()};
+}
+
+std::vector<fs::path> mountPoints(std::string_view mountTableText)
+{
+    std::vector<fs::path> points;
+    std::size_t start = 0;
+    while (start < mountTableText.size()) {
+        std::size_t end = mountTableText.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = mountTableText.size();
+        }
+        const std::string_view line = mountTableText.substr(start, end - start);
+        start = end + 1;
+        // ID, parent ID, major:minor, root, mount point, ...
+        std::size_t field = 0;
+        std::size_t at = 0;
+        for (; field < 4 && at != std::string_view::npos; ++field) {
+            at = line.find(' ', at);
+            at = at == std::string_view::npos ? at : at + 1;
+        }
+        if (at == std::string_view::npos) {
+            continue;
+        }
+        const std::size_t stop = line.find(' ', at);
+        points.emplace_back(unescapeMountField(
+            line.substr(at, stop == std::string_view::npos ? line.size() - at : stop - at)));
+    }
+    return points;
+}
+
+TrashPlaces TrashPlaces::find(const TrashEnvironment& environment, const fs::path& mountTable)
+{
+    TrashPlaces places;
+    places.add(environment.homeTrash);
+    std::ifstream in(mountTable);
+    const std::string table{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string uid = std::to_string(environment.uid);
+    for (const fs::path& top : mountPoints(table)) {
+        places.add(top / ".Trash" / uid);
+        places.add(top / (".Trash-" + uid));
+    }
+    return places;
+}
+
+bool TrashPlaces::isTrash(PhysicalFile folder) const
+{
+    return folder.known() &&
+           std::find(m_folders.begin(), m_folders.end(), folder) != m_folders.end();
+}
+
+void TrashPlaces::add(const fs::path& folder)
+{
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        const PhysicalFile identity = PhysicalFile::of(st);
+        if (!isTrash(identity)) {
+            m_folders.push_back(identity);
+        }
+    }
+}
+
+} // namespace corvelle
