@@ -1,7 +1,10 @@
 // corvelle-cli's --verify and its actions, run for real: nothing that merely looked alike is
 // ever touched, one file of each set stays, and a kill at any moment loses nothing.
 #include "CliFixture.h"
+#include "CliOutput.h"
+#include "common/PhysicalFile.h"
 
+#include <cstring>
 #include <random>
 #include <sys/stat.h>
 
@@ -24,7 +27,8 @@ TEST_F(Cli, onlyFilesIdenticalThroughoutAreActedOnAndOneOfEachStays)
     EXPECT_EQ(groupsOf(listed.out), (Groups{{at("a/big.bin"), at("b/big.bin")}}));
     EXPECT_NE(listed.err.find("left out '" + at("c/big.bin") + "'"), std::string::npos);
 
-    const CliResult named = run({"-r", "-q", "--use", "name", "--delete", "."});
+    const CliResult named =
+        run({"-r", "-q", "--use", "name", "--filter", "*.jpg", "--delete", "."});
     EXPECT_EQ(named.exitCode, 0) << named.err;
     EXPECT_TRUE(fs::exists(dir / "b/Holiday (2019).jpg")) << "alike names, other contents";
 
@@ -125,6 +129,234 @@ TEST_F(Cli, aKillDuringLinkingNeverLosesAFile)
             EXPECT_GE(fs::hard_link_count(entry.path()), 2u) << entry.path();
         }
     }
+}
+
+/// The lines of stderr that announce an action ("trashed 'x' (keeping 'y')"), a dry run's
+/// in the words of the real run.
+std::vector<std::string> actionLines(const std::string& err)
+{
+    static const std::pair<std::string_view, std::string_view> words[] = {
+        {"would trash ", "trashed "}, {"would delete ", "deleted "}, {"would link ", "linked "}};
+    std::vector<std::string> lines;
+    for (std::string line : linesOf(err)) {
+        line = line.substr(std::string_view("corvelle-cli: ").size());
+        if (line.find("' (keeping '") == std::string::npos) {
+            continue;
+        }
+        for (const auto& [dry, done] : words) {
+            if (line.starts_with(dry)) {
+                line = std::string(done) + line.substr(dry.size());
+            }
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST_F(Cli, aFileInATrashIsNeverTakenForACopy)
+{
+    const fs::path home = dir / "home";
+    const Launcher user{"HOME=" + home.native(),
+                        "XDG_DATA_HOME=" + (home / ".local/share").native()};
+    writeFile(home / "docs/r.txt", "report");
+    writeFile(home / "docs/r-old.txt", "report");
+    ASSERT_EQ(run({"-q", "--trash", "home/docs/r-old.txt", "home/docs/r.txt"}, user).exitCode, 0);
+    ASSERT_TRUE(fs::exists(home / ".local/share/Trash/files/r.txt"));
+
+    // A scan of the home folder, hidden folders and all, does not see the Trash: the live
+    // copy has no twin to go for.
+    const CliResult scanned = run({"-r", "--hidden", "--trash", home.native()}, user);
+    EXPECT_EQ(scanned.exitCode, 0) << scanned.err;
+    EXPECT_EQ(readFile(home / "docs/r-old.txt"), "report");
+
+    // Named, the trashed file is catalogued and verified, but it keeps nothing alive.
+    const CliResult named =
+        run({"--trash", (home / ".local/share/Trash/files/r.txt").native(), "home/docs"}, user);
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_NE(named.err.find("left alone the set of '"), std::string::npos) << named.err;
+    EXPECT_EQ(readFile(home / "docs/r-old.txt"), "report");
+
+    // A volume's own Trash, found through the mount table.
+    if (std::system("unshare -m true >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "cannot make a private mount namespace here (unshare -m)";
+    }
+    const std::string volume = (dir / "volume").native();
+    const std::string trash = volume + "/.Trash-" + std::to_string(::geteuid()) + "/files";
+    fs::create_directories(volume);
+    const Launcher mounted{"unshare", "-m", "sh", "-c",
+                           "mount -t tmpfs tmpfs '" + volume + "' && mkdir -p '" + trash +
+                               "' && echo same >'" + trash + "/a' && echo same >'" + volume +
+                               "/a' && exec \"$0\" \"$@\""};
+    const CliResult onVolume = run({"-r", "--hidden", "--format", "tsv", volume}, mounted);
+    EXPECT_EQ(onVolume.exitCode, 0) << onVolume.err;
+    EXPECT_EQ(onVolume.out, "");
+}
+
+TEST_F(Cli, keepUnderComparesFoldersNotTheirSpelling)
+{
+    writeFile(dir / "real/Photos/p.jpg", "photo");
+    writeFile(dir / "Backup/p.jpg", "photo");
+    fs::create_directory_symlink("real/Photos", dir / "Photos");
+    const CliResult kept =
+        run({"-r", "-q", "--trash", "--keep", "under=Photos", "Backup", "real/Photos"},
+            {"XDG_DATA_HOME=" + (work / "share").native()});
+    EXPECT_EQ(kept.exitCode, 0) << kept.err;
+    EXPECT_EQ(readFile(dir / "real/Photos/p.jpg"), "photo");
+    EXPECT_FALSE(fs::exists(dir / "Backup/p.jpg"));
+
+    // A set with no file inside the folder is left alone, and the run says so.
+    writeFile(dir / "Backup/q1.jpg", "other");
+    writeFile(dir / "Backup/q2.jpg", "other");
+    const CliResult none =
+        run({"-r", "--delete", "--keep", "under=Photos", "--keep", "newest", "Backup", "Photos"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_NE(none.err.find("skipped '" + at("Backup/q1.jpg") +
+                            "': its set is left alone: none "
+                            "of its files is inside '" +
+                            at("Photos") + "'"),
+              std::string::npos)
+        << none.err;
+    EXPECT_TRUE(fs::exists(dir / "Backup/q1.jpg"));
+    EXPECT_TRUE(fs::exists(dir / "Backup/q2.jpg"));
+}
+
+TEST_F(Cli, hardLinksAreOneFileOfTheirSetAndAFileNamedAsKeptStays)
+{
+    // Equal in their first megabyte: only verification tells them apart.
+    std::string bytes(1'100'000, 'k');
+    writeFile(dir / "k.bin", bytes);
+    fs::create_hard_link(dir / "k.bin", dir / "h.bin");
+    bytes.back() = 'x';
+    writeFile(dir / "x.bin", bytes);
+    const CliResult alone = run({"--verify", "x.bin", "k.bin", "h.bin"});
+    EXPECT_EQ(alone.exitCode, 0);
+    EXPECT_NE(alone.out.find("No duplicates found."), std::string::npos) << alone.out;
+
+    writeFile(dir / "t/h", "content");
+    writeFile(dir / "t/xx", "content");
+    fs::create_hard_link(dir / "t/h", dir / "t/zzz");
+    const CliResult listed = run({"-r", "--verify", "t"});
+    EXPECT_EQ(listed.out, "Group 1: 2 files (3 paths), 7 bytes each\n  " + at("t/h") + "\n  " +
+                              at("t/zzz") + " (the same file as the path above)\n  " + at("t/xx") +
+                              "\n\n1 group, 1 redundant file taking 7 bytes.\n" +
+                              std::string(cli::verifiedBasis) + "\n");
+    const CliResult tsv = run({"-r", "--verify", "--format", "tsv", "t"});
+    std::vector<std::string> fileNumbers;
+    for (const Row& row : tsvRows(tsv.out)) {
+        fileNumbers.push_back(row.at(7));
+    }
+    EXPECT_EQ(fileNumbers, (std::vector<std::string>{"1", "1", "2"}));
+
+    const CliResult deleted = run({"-r", "--delete", "--keep", "longest-path", "t"});
+    EXPECT_EQ(deleted.exitCode, 0) << deleted.err;
+    EXPECT_EQ(
+        actionLines(deleted.err),
+        std::vector<std::string>{"deleted '" + at("t/xx") + "' (keeping '" + at("t/h") + "')"});
+    EXPECT_NE(deleted.err.find("deleted 1 file (7 bytes freed)"), std::string::npos);
+    EXPECT_EQ(readFile(dir / "t/h"), "content");
+    EXPECT_EQ(readFile(dir / "t/zzz"), "content");
+}
+
+/// A file's content and identity.
+struct Seen {
+    std::string content;
+    PhysicalFile identity;
+};
+
+/// Every regular file under the root by its real path, the Trash left out; links are not
+/// followed.
+std::map<std::string, Seen> filesUnder(const fs::path& root)
+{
+    std::map<std::string, Seen> files;
+    for (const auto& entry : fs::recursive_directory_iterator(fs::canonical(root))) {
+        if (!entry.is_symlink() && entry.is_regular_file()) {
+            files[entry.path().native()] = {readFile(entry.path()),
+                                            statusOf(entry.path())->identity};
+        }
+    }
+    return files;
+}
+
+/// The real path of a file reached through a link to its folder.
+std::string realPath(const std::string& path)
+{
+    const fs::path file(path);
+    return (fs::canonical(file.parent_path()) / file.filename()).native();
+}
+
+TEST_F(Cli, aDryRunAnnouncesExactlyWhatTheRealRunDoesAndEveryContentStays)
+{
+    // Trees of copies, hard links and links to folders and files, with every action and
+    // several keep rules; some files are reached through two paths.
+    const std::vector<std::vector<std::string>> keeps = {
+        {},
+        {"--keep", "last"},
+        {"--keep", "longest-path"},
+        {"--keep", "shortest-path"},
+        {"--keep", "under=tree/b", "--keep", "newest"}};
+    const std::vector<std::string> actions = {"--trash", "--delete", "--link"};
+    const Launcher data{"XDG_DATA_HOME=" + (work / "share").native()};
+    std::mt19937 random(7);
+    std::size_t actedInAll = 0;
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        fs::remove_all(dir / "tree");
+        for (const char* folder : {"tree/a", "tree/b", "tree/c"}) {
+            fs::create_directories(dir / folder);
+        }
+        for (int i = 0; i < 40; ++i) {
+            const fs::path file = dir / "tree" /
+                                  std::string(1, static_cast<char>('a' + random() % 3)) /
+                                  ("f" + std::to_string(i));
+            const fs::path earlier = dir / "tree/a" / ("f" + std::to_string(random() % (i + 1)));
+            if (random() % 4 == 0 && fs::exists(earlier)) {
+                fs::create_hard_link(earlier, file);
+            } else {
+                writeFile(file, "content " + std::to_string(random() % 8));
+            }
+        }
+        fs::create_directory_symlink("../a", dir / "tree/b/to-a");
+        fs::create_symlink("../a/f0", dir / "tree/c/link-f0");
+        const std::map<std::string, Seen> before = filesUnder(dir / "tree");
+
+        std::vector<std::string> args = {"-r", actions[random() % actions.size()]};
+        const std::vector<std::string>& keep = keeps[random() % keeps.size()];
+        args.insert(args.end(), keep.begin(), keep.end());
+        args.insert(args.end(), {"tree", "tree/b/to-a"});
+        std::vector<std::string> dryArgs = args;
+        dryArgs.push_back("--dry-run");
+        const CliResult dry = run(dryArgs, data);
+        const CliResult real = run(args, data);
+        EXPECT_EQ(dry.exitCode, real.exitCode) << real.err;
+        const std::vector<std::string> done = actionLines(real.err);
+        EXPECT_EQ(actionLines(dry.err), done);
+        actedInAll += done.size();
+
+        const std::map<std::string, Seen> after = filesUnder(dir / "tree");
+        std::set<std::string> contentsBefore;
+        std::set<std::string> contentsAfter;
+        for (const auto& [path, seen] : before) {
+            contentsBefore.insert(seen.content);
+        }
+        for (const auto& [path, seen] : after) {
+            contentsAfter.insert(seen.content);
+        }
+        EXPECT_EQ(contentsAfter, contentsBefore) << "a content is gone from outside the Trash";
+        std::set<std::string> actedOn;
+        for (const std::string& line : done) {
+            const std::size_t start = line.find('\'') + 1;
+            actedOn.insert(realPath(line.substr(start, line.find("' (keeping") - start)));
+        }
+        for (const std::string& line : done) {
+            const std::size_t start = line.find("(keeping '") + 10;
+            const std::string kept = realPath(line.substr(start, line.size() - start - 2));
+            EXPECT_FALSE(actedOn.contains(kept)) << kept << " was named as kept, then acted on";
+            ASSERT_TRUE(after.contains(kept)) << kept;
+            EXPECT_EQ(after.at(kept).content, before.at(kept).content) << kept;
+            EXPECT_EQ(after.at(kept).identity, before.at(kept).identity) << kept;
+        }
+    }
+    EXPECT_GT(actedInAll, 50u);
 }
 
 } // namespace

@@ -69,7 +69,7 @@ void FileIntake::setFaults(IntakeFaults faults)
 
 intake::ReadSettings FileIntake::readSettings() const
 {
-    return intake::ReadSettings{m_crcSize, m_hasFaults ? &m_faults : nullptr, m_scope};
+    return intake::ReadSettings{m_crcSize, m_hasFaults ? &m_faults : nullptr, m_scope, {}};
 }
 
 bool FileIntake::stopSeen()
@@ -221,12 +221,15 @@ void FileIntake::ScanFolder(std::string_view folder, std::string_view filters, b
 {
     std::string root = withTrailingSlash(folder);
     FilterPatterns patterns(filters);
+    intake::ReadSettings settings = readSettings();
+    settings.trash = std::make_shared<const TrashPlaces>(
+        TrashPlaces::find(m_trashEnvironment.value_or(TrashEnvironment::current())));
     std::unique_ptr<intake::IntakeSource> source =
         m_mode == IntakeMode::ReadAhead
             ? intake::makeReadAheadTreeSource(std::move(root), std::move(patterns), recursive,
-                                              readSettings(), m_readers)
+                                              settings, m_readers)
             : intake::makeSequentialTreeSource(std::move(root), std::move(patterns), recursive,
-                                               readSettings());
+                                               settings);
 
     // The folders come in scan order, each listed to its end. The checks below are those of
     // a scan that recurses folder by folder: a stop ends the whole scan after the entry or

@@ -5,11 +5,13 @@
 #pragma once
 
 #include "common/Hooks.h"
+#include "common/TrashPlaces.h"
 #include "common/Types.h"
 #include "intake/IntakeFaults.h"
 #include "intake/IntakeScope.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -87,6 +89,8 @@ public:
     void setFaults(IntakeFaults faults);
     /// Hidden names and the sizes taken, for every later intake of this object.
     void setScope(const IntakeScope& scope) { m_scope = scope; }
+    /// Whose Trash folders folder scans pass over; by default the environment's at each scan.
+    void setTrashEnvironment(TrashEnvironment environment) { m_trashEnvironment = environment; }
 
 private:
     /// Catalogues one file given by its full path.
@@ -126,6 +130,7 @@ private:
     IntakeFaults m_faults;
     bool m_hasFaults = false;
     IntakeScope m_scope;
+    std::optional<TrashEnvironment> m_trashEnvironment;
     std::int32_t m_crcSize = 0; ///< the current intake's lngCRCSize
     std::int64_t m_processed = 0;
     std::int64_t m_accepted = 0;

@@ -291,6 +291,25 @@ bool FileReader::readLeadingBytes(FileRead& read, bool mayWait)
     return true;
 }
 
+bool listedBefore(std::string_view a, std::string_view b)
+{
+    const auto upper = [](char c) {
+        return static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c);
+    };
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const unsigned char x = upper(a[i]);
+        const unsigned char y = upper(b[i]);
+        if (x != y) {
+            return x < y;
+        }
+    }
+    if (a.size() != b.size()) {
+        return a.size() < b.size();
+    }
+    return a < b; // compared as unsigned bytes
+}
+
 FolderListing listFolder(int fd, const FilterPatterns& filter, bool hiddenNames,
                          const Cancel* cancel)
 {
@@ -310,6 +329,8 @@ FolderListing listFolder(int fd, const FilterPatterns& filter, bool hiddenNames,
             return listing;
         }
         if (got == 0) {
+            std::sort(listing.files.begin(), listing.files.end(), listedBefore);
+            std::sort(listing.folders.begin(), listing.folders.end(), listedBefore);
             return listing;
         }
         std::size_t offset = 0;

@@ -22,7 +22,8 @@
 
 namespace corvelle {
 struct IntakeFaults;
-}
+class TrashPlaces;
+} // namespace corvelle
 
 namespace corvelle::intake {
 
@@ -83,6 +84,8 @@ struct ReadSettings {
     const IntakeFaults* faults = nullptr;
     /// Hidden names and sizes taken; a file of a size left out is not read.
     IntakeScope scope{};
+    /// The Trash folders a folder scan passes over; none when null.
+    std::shared_ptr<const TrashPlaces> trash{};
 };
 
 /// One file's examination, which may be left part-way: the file open and its length known,
@@ -177,8 +180,15 @@ struct FolderListing {
     std::vector<std::string> folders; ///< sub-folder names, in listing order
 };
 
-/// Lists the folder open on `fd`. Names starting with "." are listed only when `hiddenNames`
-/// ("." and ".." never). Returns early (result unused) once `cancel` is requested.
+/// Whether `a` is listed before `b`: names compared with ASCII letters as upper case, then
+/// byte by byte. The kernel hands a folder's entries out in an order of its own, which differs
+/// from one file system, machine and run to another; in this order the lists, the groups, the
+/// output and the choice of the first file are the same everywhere.
+bool listedBefore(std::string_view a, std::string_view b);
+
+/// Lists the folder open on `fd`, files and sub-folders each in listedBefore order. Names
+/// starting with "." are listed only when `hiddenNames` ("." and ".." never). Returns early
+/// (result unused) once `cancel` is requested.
 FolderListing listFolder(int fd, const FilterPatterns& filter, bool hiddenNames,
                          const Cancel* cancel);
 

@@ -1,5 +1,6 @@
 #include "intake/IntakeSources.h"
 
+#include "common/TrashPlaces.h"
 #include "intake/IntakeFaults.h"
 #include "intake/ReadAheadSource.h"
 
@@ -46,6 +47,7 @@ TreeWalker::TreeWalker(std::string root, FilterPatterns filter, bool recursive,
     , m_hiddenNames(settings.scope.hiddenNames)
     , m_faults(settings.faults)
     , m_cancel(cancel)
+    , m_trash(settings.trash)
 {}
 
 TreeWalker::~TreeWalker() = default;
@@ -59,8 +61,9 @@ bool TreeWalker::next(ScannedFolder& out)
         int error = 0;
         auto root =
             openFolder(m_root, AT_FDCWD, nullptr, O_RDONLY | O_DIRECTORY | O_CLOEXEC, error);
-        list(std::move(root), error, out);
-        return true;
+        if (list(std::move(root), error, out)) {
+            return true;
+        }
     }
     while (!m_stack.empty()) {
         if (cancelled(m_cancel)) {
@@ -76,8 +79,11 @@ bool TreeWalker::next(ScannedFolder& out)
             auto folder =
                 top.folder ? openFolder(std::move(path), top.folder->fd.get(), &name, flags, error)
                            : openDeep(std::move(path), name, flags, error);
-            list(std::move(folder), error, out);
-            return true;
+            if (list(std::move(folder), error, out)) {
+                return true;
+            }
+            out = ScannedFolder{};
+            continue;
         }
         m_stack.pop_back();
     }
@@ -144,13 +150,17 @@ std::shared_ptr<FolderHandle> TreeWalker::openDeep(std::string path, const std::
     return openFolder(std::move(path), dirFd, &name, flags, error);
 }
 
-void TreeWalker::list(std::shared_ptr<FolderHandle> folder, int openError, ScannedFolder& out)
+bool TreeWalker::list(std::shared_ptr<FolderHandle> folder, int openError, ScannedFolder& out)
 {
     out.failure = FolderListing::Failure::Open;
     out.error = openError;
     struct stat st {};
     if (folder->fd.valid() && ::fstat(folder->fd.get(), &st) != 0) {
         out.error = errno;
+    } else if (folder->fd.valid() && m_trash && m_trash->isTrash(PhysicalFile::of(st))) {
+        // A Trash holds what was thrown away: none of it is a copy to keep, and none of it
+        // may be kept in place of a copy outside.
+        return false;
     } else if (folder->fd.valid()) {
         folder->device = st.st_dev;
         folder->inode = st.st_ino;
@@ -176,6 +186,7 @@ void TreeWalker::list(std::shared_ptr<FolderHandle> folder, int openError, Scann
         folder->fd = UniqueFd();
     }
     out.folder = std::move(folder);
+    return true;
 }
 
 bool TreeWalker::isBeingWalked(dev_t device, ino_t inode) const

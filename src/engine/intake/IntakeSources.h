@@ -56,8 +56,9 @@ private:
     /// folder that was listed, so that no path longer than one name is ever resolved.
     std::shared_ptr<FolderHandle> openDeep(std::string path, const std::string& name, int flags,
                                            int& error) const;
-    /// Lists the opened folder into `out`, and keeps its sub-folders to walk next.
-    void list(std::shared_ptr<FolderHandle> folder, int openError, ScannedFolder& out);
+    /// Lists the opened folder into `out`, and keeps its sub-folders to walk next. False when
+    /// the folder is a Trash, which is passed over as if it were not there.
+    bool list(std::shared_ptr<FolderHandle> folder, int openError, ScannedFolder& out);
     /// Whether the folder is one of those whose sub-folders are being walked.
     [[nodiscard]] bool isBeingWalked(dev_t device, ino_t inode) const;
     void enterLater(const std::shared_ptr<FolderHandle>& folder,
@@ -69,6 +70,7 @@ private:
     bool m_hiddenNames;
     const IntakeFaults* m_faults;
     const Cancel* m_cancel;
+    std::shared_ptr<const TrashPlaces> m_trash;
     bool m_started = false;
     std::vector<Frame> m_stack;
 };

@@ -139,6 +139,29 @@ TEST(FileIntake, hiddenEntriesFifosAndLinksAreNeitherListedNorFollowed)
     EXPECT_TRUE(h.log.messages.empty());
 }
 
+TEST(FileIntake, foldersAreListedInOneOrderEverywhereAndTrashFoldersAreLeftOut)
+{
+    TempDir tree;
+    for (const char* name : {"b.txt", "B2.txt", "a.txt", "_x.txt", "Z.txt", "\xc3\xa9.txt", "A.txt",
+                             "sub2/s", "Sub1/s", "home/.local/Trash/files/t"}) {
+        writeFile(tree / name, "same");
+    }
+    IntakeHarness h;
+    h.trash.homeTrash = tree / "home/.local/Trash";
+    auto run = h.intake(kMode);
+    IntakeScope hidden;
+    hidden.hiddenNames = true;
+    run->setScope(hidden);
+    ASSERT_EQ(run->Run(IntakeRequest::folderScan(tree.path(), 1024, true)), Outcome::Completed);
+    // ASCII letters as upper case, then the bytes: "b.txt" before "B2.txt" ('.' < '2'), "A"
+    // before "a", "_" after "Z", other bytes last; files before sub-folders.
+    const std::string top = folderOf(tree.path());
+    EXPECT_EQ(h.fullPaths(),
+              (std::vector<std::string>{top + "A.txt", top + "a.txt", top + "b.txt", top + "B2.txt",
+                                        top + "Z.txt", top + "_x.txt", top + "\xc3\xa9.txt",
+                                        top + "Sub1/s", top + "sub2/s"}));
+}
+
 TEST(FileIntake, sizesBeyondFourGigabytesAreStoredAndReadWhole)
 {
     // 4 GiB + 1000: cut to 32 bits, its length would be 1,000 bytes and its checksum theirs.

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -74,6 +75,7 @@ public:
         auto result = std::make_unique<FileIntake>(catalogue, &files, std::move(hooks));
         result->setMode(mode);
         result->setReaderThreads(readers);
+        result->setTrashEnvironment(trash);
         return result;
     }
 
@@ -130,6 +132,8 @@ public:
     GridModel files;
     EventLog log;
     StopFlag stop;
+    /// The home trash folder scans pass over: none of the real one's.
+    TrashEnvironment trash{store.path() / "Trash", ::geteuid()};
 };
 
 } // namespace corvelle::test
