@@ -6,6 +6,7 @@
 #include "common/PhysicalFile.h"
 #include "common/Types.h"
 
+#include <atomic>
 #include <functional>
 #include <span>
 #include <string>
@@ -63,9 +64,11 @@ struct VerifyResult {
 /// hard link are never a set by themselves. Symbolic links are never followed (a member that is one
 /// is left out), and a file whose size differs from its catalogued size has changed and is left
 /// out. `maxOpen` caps the files open at once: larger groups are verified in parts whose sets are
-/// then joined by verifying their first members against each other.
+/// then joined by verifying their first members against each other. `bytesCompared`, when
+/// given, grows by the bytes of every block read and compared, for progress shown elsewhere.
 VerifyResult verifyGroup(std::span<const VerifyCandidate> group, const StopFlag* stop = nullptr,
-                         std::size_t maxOpen = 256);
+                         std::size_t maxOpen = 256,
+                         std::atomic<std::int64_t>* bytesCompared = nullptr);
 
 /// Joins the sets that share a physical file: a file in two groups of the list (a record
 /// listed twice, or two paths of one file in different groups) makes their sets one, since
