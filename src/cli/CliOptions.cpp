@@ -492,19 +492,11 @@ std::vector<OptionSpec> makeTable()
     return table;
 }
 
-const OptionSpec* findLong(std::string_view name)
+/// The option the predicate picks, or null.
+template <class Picks> const OptionSpec* findOption(Picks picks)
 {
     const std::span<const OptionSpec> table = optionTable();
-    const auto found = std::find_if(table.begin(), table.end(),
-                                    [&](const OptionSpec& spec) { return spec.name == name; });
-    return found == table.end() ? nullptr : &*found;
-}
-
-const OptionSpec* findLetter(char letter)
-{
-    const std::span<const OptionSpec> table = optionTable();
-    const auto found = std::find_if(table.begin(), table.end(),
-                                    [&](const OptionSpec& spec) { return spec.letter == letter; });
+    const auto found = std::find_if(table.begin(), table.end(), picks);
     return found == table.end() ? nullptr : &*found;
 }
 
@@ -566,7 +558,8 @@ template <class Next> Problem readOption(ParseState& state, std::string_view arg
         // Bundled short options: -rq; a letter that takes a value takes the rest, or the next
         // argument.
         for (std::size_t i = 1; i < arg.size() && !state.ending; ++i) {
-            const OptionSpec* spec = findLetter(arg[i]);
+            const OptionSpec* spec =
+                findOption([&](const OptionSpec& option) { return option.letter == arg[i]; });
             if (spec == nullptr) {
                 return "unknown option " + inQuotes(std::string("-") + arg[i]);
             }
@@ -584,7 +577,8 @@ template <class Next> Problem readOption(ParseState& state, std::string_view arg
     // A long option, with its value after "=" or as the next argument.
     const std::size_t eq = arg.find('=');
     const std::string_view name = arg.substr(0, eq);
-    const OptionSpec* spec = findLong(name);
+    const OptionSpec* spec =
+        findOption([&](const OptionSpec& option) { return option.name == name; });
     if (spec == nullptr) {
         return "unknown option " + inQuotes(name);
     }
