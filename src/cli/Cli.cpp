@@ -359,17 +359,18 @@ StepResult checkTargets(Options& options, std::vector<Target>& targets)
 }
 
 /// Where this run keeps its files: the catalogue and the work files where the user put them,
-/// the others in a private temporary folder.
+/// a catalogue nobody asked for in a private temporary folder, and work files nobody asked for
+/// nowhere (their contents stay in memory).
 struct RunFiles {
     // Declared before the store, so that the store is closed before its folder goes.
     std::optional<TemporaryFolder> temporary;
     clsDatabase store;
-    fs::path workDir;
+    DedupeFiles work;
 };
 
 StepResult openFiles(const Options& options, RunFiles& files)
 {
-    if (!options.catalogue || !options.workDir) {
+    if (!options.catalogue) {
         try {
             files.temporary.emplace();
         } catch (const std::exception& error) {
@@ -377,13 +378,17 @@ StepResult openFiles(const Options& options, RunFiles& files)
             return exitUsage;
         }
     }
-    files.workDir = options.workDir ? fs::path(*options.workDir) : files.temporary->path();
+    files.work = options.workDir ? DedupeFiles::in(*options.workDir) : DedupeFiles::none();
     const fs::path catalogue = options.catalogue ? fs::path(*options.catalogue)
                                                  : files.temporary->path() / catalogueFileName;
     try {
         // A fresh catalogue for every run, as the window starts with one; also after a run
         // that was killed while it saved the catalogue.
-        files.store.openEmptied(catalogue);
+        if (options.catalogue) {
+            files.store.openEmptied(catalogue);
+        } else {
+            files.store.openScratch(catalogue);
+        }
     } catch (const NotACatalogue& error) {
         complain(std::string(error.what()) +
                  ": name a new file, or one that --catalogue made before (it is left as it is)");
@@ -474,8 +479,7 @@ StepResult findDuplicates(const Options& options, RunFiles& files, TerminalDispl
         hooks.status = &display.dedupeStatus();
         hooks.count = &display.dedupeCount();
     }
-    const Outcome outcome =
-        runDedupe(files.store, options.settings, DedupeFiles::in(files.workDir), duplicates, hooks);
+    const Outcome outcome = runDedupe(files.store, options.settings, files.work, duplicates, hooks);
     display.clear();
     if (outcome == Outcome::Stopped || g_stop.requested()) {
         return interruptedExitCode();

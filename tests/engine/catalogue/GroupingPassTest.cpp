@@ -171,6 +171,13 @@ TEST_F(GroupingEquivalence, smallCataloguesWithEverySetting)
             ASSERT_NE(db.FindDupes(copy, dir / "pairs2.dat", s, hooks()), Outcome::Failed);
             ASSERT_EQ(readFile(dir / "pairs2.dat"), expected.pairs) << "read back, round " << round;
         }
+        // Without work files the run keeps their contents in memory, to the same list.
+        GridModel throughFiles = dupeGrid();
+        GridModel inMemory = dupeGrid();
+        const DedupeRunHooks run{hooks(), nullptr, nullptr};
+        ASSERT_EQ(runDedupe(db, s, files, throughFiles, run), Outcome::Completed);
+        ASSERT_EQ(runDedupe(db, s, DedupeFiles::none(), inMemory, run), Outcome::Completed);
+        ASSERT_EQ(gridText(inMemory), gridText(throughFiles)) << "round " << round;
     }
 }
 
