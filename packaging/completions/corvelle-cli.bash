@@ -26,7 +26,7 @@ _corvelle_cli()
     --work-dir)
         COMPREPLY=($(compgen -d -- "$cur"))
         return ;;
-    --catalogue)
+    --catalogue|--cache)
         COMPREPLY=($(compgen -f -- "$cur"))
         return ;;
     esac

@@ -9,6 +9,7 @@
 #include "common/PosixFile.h"
 #include "controls/GridModel.h"
 #include "controls/ListColumns.h"
+#include "intake/ChecksumCache.h"
 #include "intake/FileIntake.h"
 
 #include <algorithm>
@@ -400,6 +401,37 @@ StepResult openFiles(const Options& options, RunFiles& files)
     return std::nullopt;
 }
 
+/// The checksum cache the user named, if any. A damaged one is made anew with a warning; a
+/// file that is not one is refused and left as it is.
+StepResult openCache(const Options& options, std::unique_ptr<ChecksumCache>& cache)
+{
+    if (!options.cache) {
+        return std::nullopt;
+    }
+    try {
+        cache = std::make_unique<ChecksumCache>(
+            *options.cache, [](const std::string& warning) { complain(warning); });
+    } catch (const std::exception& error) {
+        complain("--cache: " + std::string(error.what()));
+        return exitUsage;
+    }
+    return std::nullopt;
+}
+
+/// Writes what the intake learnt to the cache. A cache that cannot be written costs the next
+/// run its reading, nothing of this one: it is said, and the run goes on.
+void saveCache(ChecksumCache* cache, bool complete)
+{
+    if (cache == nullptr) {
+        return;
+    }
+    try {
+        cache->save(complete);
+    } catch (const std::exception& error) {
+        complain(std::string("cannot save the checksum cache: ") + error.what());
+    }
+}
+
 /// Shows the intake's running count on the progress line.
 class IntakeCounter final : public CaptionSink {
 public:
@@ -422,7 +454,7 @@ private:
 /// The paths in the order given: each folder is one scan; a run of files in a row is one list
 /// of chosen files, read ahead together.
 void catalogueTargets(const std::vector<Target>& targets, const Options& options,
-                      clsDatabase& catalogue, TerminalDisplay& display)
+                      clsDatabase& catalogue, ChecksumCache* cache, TerminalDisplay& display)
 {
     IntakeCounter counter(display);
     WorkHooks hooks;
@@ -433,6 +465,7 @@ void catalogueTargets(const std::vector<Target>& targets, const Options& options
     }
     FileIntake intake(catalogue, nullptr, hooks);
     intake.setScope(options.scope);
+    intake.setChecksumCache(cache);
     counter.watch(intake);
     IntakeRequest folderScan =
         IntakeRequest::folderScan({}, options.settings.lngCRCSize, options.recursive);
@@ -557,7 +590,12 @@ int runOptions(Options options)
     if (const StepResult failed = openFiles(options, files)) {
         return *failed;
     }
-    catalogueTargets(targets, options, files.store, display);
+    std::unique_ptr<ChecksumCache> cache;
+    if (const StepResult refused = openCache(options, cache)) {
+        return *refused;
+    }
+    catalogueTargets(targets, options, files.store, cache.get(), display);
+    saveCache(cache.get(), !g_stop.requested());
     if (g_stop.requested()) {
         return interruptedExitCode();
     }

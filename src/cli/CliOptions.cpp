@@ -300,8 +300,8 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
             options.settings.*step = false;
         } else if (name == "--use" || name == "--match" || name == "--crc-first" ||
                    name == "--filter" || name == "--work-dir" || name == "--catalogue" ||
-                   name == "--format" || name == "--min-size" || name == "--max-size" ||
-                   name == "--keep") {
+                   name == "--cache" || name == "--format" || name == "--min-size" ||
+                   name == "--max-size" || name == "--keep") {
             const std::optional<std::string_view> v = value();
             if (!v) {
                 return UsageError{std::string(name) + " needs a value"};
@@ -349,11 +349,11 @@ ParseResult parseArguments(const std::vector<std::string_view>& args)
                     return UsageError{"--work-dir needs a folder"};
                 }
                 options.workDir = std::string(*v);
-            } else if (name == "--catalogue") {
+            } else if (name == "--catalogue" || name == "--cache") {
                 if (v->empty()) {
-                    return UsageError{"--catalogue needs a file name"};
+                    return UsageError{std::string(name) + " needs a file name"};
                 }
-                options.catalogue = std::string(*v);
+                (name == "--cache" ? options.cache : options.catalogue) = std::string(*v);
             } else {
                 const auto format = parseFormat(*v);
                 if (!format) {
@@ -415,9 +415,12 @@ Catalogue files and folders, then list the groups of duplicates among them.
                      512K 1M 2M 4M 8M 16M (default 1M); checksums are computed only
                      when crc is a criterion
   --work-dir DIR     write the work files dedupe.dat and dupelist.dat to DIR and
-                     keep them (default: a private temporary folder, removed at exit)
-  --catalogue FILE   keep the catalogue in FILE (emptied first; default: in the
-                     temporary folder)
+                     keep them (default: none are written; what they would hold
+                     stays in memory)
+  --catalogue FILE   keep the catalogue in FILE (emptied first; default: in a
+                     private temporary folder, removed at exit)
+  --cache FILE       keep the files' checksums in FILE between runs (made when
+                     missing): a file still as it was is not read again
   --format FORMAT    text (default), tsv, csv or json
   --verify           compare the whole contents of every group's files and list
                      only sets of files identical byte for byte; a file that
