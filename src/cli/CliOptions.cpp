@@ -1,5 +1,6 @@
 #include "CliOptions.h"
 
+#include "common/TextParts.h"
 #include "controls/ToolModel.h"
 #include "intake/IntakeNames.h"
 
@@ -166,14 +167,7 @@ std::optional<FileSize> parseSize(std::string_view text)
 std::vector<std::string> filterWarnings(std::string_view filter)
 {
     std::vector<std::string> warnings;
-    std::size_t start = 0;
-    while (start < filter.size()) {
-        std::size_t end = filter.find(';', start);
-        if (end == std::string_view::npos) {
-            end = filter.size();
-        }
-        const std::string_view pattern = filter.substr(start, end - start);
-        start = end + 1;
+    forEachPart(filter, ';', [&](std::string_view pattern) {
         const std::string_view ending = filterEnding(pattern);
         const std::string_view ignored = pattern.substr(0, pattern.size() - ending.size());
         if (ending != ".*" && ending.find('*') != std::string_view::npos) {
@@ -186,7 +180,7 @@ std::vector<std::string> filterWarnings(std::string_view filter)
             warnings.push_back("--filter: " + inQuotes(pattern) + " is taken as the ending " +
                                inQuotes(ending) + ": what comes before the first \".\" is ignored");
         }
-    }
+    });
     return warnings;
 }
 
