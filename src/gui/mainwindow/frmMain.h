@@ -4,9 +4,9 @@
 // ToolModel, SettingCommands and CatalogueLists; this class binds them to widgets.
 #pragma once
 
-#include "controls/DupeCommands.h"
+#include "commands/CatalogueLists.h"
+#include "commands/DupeCommands.h"
 #include "controls/GridModel.h"
-#include "controls/ListCommands.h"
 #include "controls/ToolModel.h"
 #include "intake/FileIntake.h"
 

@@ -1,4 +1,4 @@
-#include "controls/DupeCommands.h"
+#include "commands/DupeCommands.h"
 
 #include "TestSupport.h"
 #include "catalogue/clsDatabase.h"
