@@ -56,6 +56,19 @@ std::string dupeRowPath(const GridModel& dupes, int row)
     return path;
 }
 
+RowRange groupRowsOf(const GridModel& dupes, int row)
+{
+    const std::int32_t group = dupes.recordAt(row).group;
+    RowRange rows{row, row + 1};
+    while (rows.first > 1 && dupes.recordAt(rows.first - 1).group == group) {
+        --rows.first;
+    }
+    while (rows.end < dupes.RowCount() && dupes.recordAt(rows.end).group == group) {
+        ++rows.end;
+    }
+    return rows;
+}
+
 std::string rowCaption(std::string_view listName, const GridModel& grid)
 {
     const int current = grid.CurrentRow() < 0 ? 0 : grid.CurrentRow();

@@ -55,6 +55,14 @@ std::vector<std::string> dupeListRow(const RecordCells& record, std::int32_t gro
 /// which hold the catalogue's bytes as they are.
 std::string dupeRowPath(const GridModel& dupes, int row);
 
+/// Rows first to end - 1 of a list.
+struct RowRange {
+    int first = 1;
+    int end = 1;
+};
+/// The rows of the duplicate-list group that holds `row`: a group's rows are neighbours.
+RowRange groupRowsOf(const GridModel& dupes, int row);
+
 /// "File List (Row r Of n)": r is the current row (0 when there is none), n the data rows.
 std::string rowCaption(std::string_view listName, const GridModel& grid);
 
