@@ -12,7 +12,7 @@ using namespace toolIds;
 
 Command commandFor(std::string_view toolId)
 {
-    static constexpr std::array<std::pair<std::string_view, Command>, 19> commands{{
+    static constexpr std::array<std::pair<std::string_view, Command>, 24> commands{{
         {ID_About, Command::About},
         {ID_Contents, Command::Contents},
         {ID_UseCRC, Command::UseCRC},
@@ -32,13 +32,37 @@ Command commandFor(std::string_view toolId)
         {ID_RemoveSelection, Command::RemoveSelection},
         {ID_ClearAll, Command::ClearAll},
         {ID_SetFileFilter, Command::SetFileFilter},
+        {ID_SelectNone, Command::SelectNone},
+        {ID_InvertSelection, Command::InvertSelection},
+        {ID_ProtectedFolders, Command::ProtectedFolders},
+        {ID_UndoDelete, Command::UndoDelete},
+        {ID_VerifyDuplicates, Command::VerifyDuplicates},
     }};
     for (const auto& [id, command] : commands) {
         if (id == toolId) {
             return command;
         }
     }
-    return Command::None;
+    return keepRuleFor(toolId).empty() ? Command::None : Command::SelectDuplicates;
+}
+
+std::string_view keepRuleFor(std::string_view toolId)
+{
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 7> rules{{
+        {ID_KeepFirst, "first"},
+        {ID_KeepLast, "last"},
+        {ID_KeepOldest, "oldest"},
+        {ID_KeepNewest, "newest"},
+        {ID_KeepShortestPath, "shortest-path"},
+        {ID_KeepLongestPath, "longest-path"},
+        {ID_KeepInsideFolder, "under="},
+    }};
+    for (const auto& [id, rule] : rules) {
+        if (id == toolId) {
+            return rule;
+        }
+    }
+    return {};
 }
 
 } // namespace corvelle

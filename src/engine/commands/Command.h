@@ -21,7 +21,17 @@ enum class Command {
     RemoveSelection,
     ClearAll,
     SetFileFilter,
+    SelectDuplicates, ///< one of the keep rules of the Select Duplicates submenu
+    SelectNone,
+    InvertSelection,
+    ProtectedFolders,
+    UndoDelete,
+    VerifyDuplicates,
 };
+
+/// The keep rule of a Select Duplicates entry ("first", "newest", "under=" for the folder
+/// entry, whose folder is asked for); empty for any other ID.
+[[nodiscard]] std::string_view keepRuleFor(std::string_view toolId);
 
 /// The command a click on the tool with this ID runs; Command::None for any other ID.
 [[nodiscard]] Command commandFor(std::string_view toolId);

@@ -108,8 +108,7 @@ bool DupeCommands::fileOf(int row, FileAction action, RowFile& file)
     return true;
 }
 
-std::vector<int> DupeCommands::unprotected(const std::vector<int>& selected,
-                                           DeleteReport& report)
+std::vector<int> DupeCommands::unprotected(const std::vector<int>& selected, DeleteReport& report)
 {
     if (m_protected.empty()) {
         return selected;
@@ -127,10 +126,9 @@ std::vector<int> DupeCommands::unprotected(const std::vector<int>& selected,
     }
     report.protectedRows = kept.size();
     if (!kept.empty()) {
-        m_messages.show(
-            Message{"These files are inside protected folders and were not deleted:" +
-                        namedPaths(kept),
-                    MessageIcon::Exclamation});
+        m_messages.show(Message{"These files are inside protected folders and were not deleted:" +
+                                    namedPaths(kept),
+                                MessageIcon::Exclamation});
     }
     return rows;
 }
@@ -167,23 +165,29 @@ std::vector<PhysicalFile> DupeCommands::stayingIn(int memberRow, const std::vect
 
 DeleteReport DupeCommands::DeleteSelected(const WorkHooks& hooks)
 {
-    DeleteReport report;
-    if (!confirmed(Message{std::string(deleteQuestion), MessageIcon::None,
-                           MessageButtons::YesNo})) {
-        return report;
+    return deleteRows(askDelete(), hooks);
+}
+
+DeleteRequest DupeCommands::askDelete()
+{
+    DeleteRequest request;
+    DeleteReport& report = request.report;
+    if (!confirmed(
+            Message{std::string(deleteQuestion), MessageIcon::None, MessageButtons::YesNo})) {
+        return request;
     }
     report.confirmed = true;
-    report.action = confirmed(Message{std::string(trashQuestion), MessageIcon::None,
-                                      MessageButtons::YesNo})
-                        ? FileAction::Trash
-                        : FileAction::Delete;
+    report.action =
+        confirmed(Message{std::string(trashQuestion), MessageIcon::None, MessageButtons::YesNo})
+            ? FileAction::Trash
+            : FileAction::Delete;
     std::vector<int> selected;
     for (int i = 0; i < m_dupes.SelectedRowCount(); ++i) {
         selected.push_back(m_dupes.SelectedRowAt(i));
     }
-    const std::vector<int> rows = unprotected(selected, report);
+    std::vector<int> rows = unprotected(selected, report);
     if (rows.empty()) {
-        return report;
+        return request;
     }
     if (report.action == FileAction::Delete) {
         // The shell this window stands in for confirms a permanent delete itself.
@@ -196,8 +200,19 @@ DeleteReport DupeCommands::DeleteSelected(const WorkHooks& hooks)
         question.defaultAnswer = MessageAnswer::No;
         if (!confirmed(question)) {
             report.declined = true;
-            return report;
+            return request;
         }
+    }
+    request.rows = std::move(rows);
+    return request;
+}
+
+DeleteReport DupeCommands::deleteRows(DeleteRequest request, const WorkHooks& hooks)
+{
+    DeleteReport& report = request.report;
+    const std::vector<int>& rows = request.rows;
+    if (rows.empty()) {
+        return report;
     }
     std::vector<RowFile> planned(rows.size());
     std::vector<bool> found(rows.size());
@@ -290,7 +305,8 @@ void DupeCommands::journal(const DeleteReport& report, const std::vector<RowFile
     m_journal.recordTrashed(std::move(trashed), m_files, m_dupes);
 }
 
-std::unordered_map<std::int32_t, int> DupeCommands::removeFromLists(const std::vector<int>& dupeRows)
+std::unordered_map<std::int32_t, int>
+DupeCommands::removeFromLists(const std::vector<int>& dupeRows)
 {
     std::unordered_map<std::int32_t, int> fileRows;
     if (dupeRows.empty()) {

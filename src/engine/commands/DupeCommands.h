@@ -33,15 +33,22 @@ std::string permanentDeleteQuestion(const std::vector<std::string>& paths);
 struct DeleteReport {
     bool confirmed = false; ///< Yes to the first question
     FileAction action = FileAction::Trash;
-    std::size_t done = 0;        ///< files trashed or deleted
-    std::size_t failed = 0;      ///< reported one by one
+    std::size_t done = 0;          ///< files trashed or deleted
+    std::size_t failed = 0;        ///< reported one by one
     std::size_t protectedRows = 0; ///< inside a protected folder: not touched
-    bool declined = false;       ///< No to the permanent delete: nothing touched
+    bool declined = false;         ///< No to the permanent delete: nothing touched
     bool stopped = false;
 };
 
 /// "12 files moved to the Trash; 2 could not be deleted", or empty after a first No.
 std::string deleteStatusText(const DeleteReport& report);
+
+/// A Delete the user has answered: the rows to act on (none when nothing is to be done) and
+/// the report so far.
+struct DeleteRequest {
+    DeleteReport report;
+    std::vector<int> rows;
+};
 
 class DupeCommands {
 public:
@@ -58,6 +65,9 @@ public:
     /// are. A file is never removed while the rows of its group that are not being deleted
     /// are all gone or changed: it may be the last copy. The caller refreshes the captions.
     DeleteReport DeleteSelected(const WorkHooks& hooks = {});
+    /// DeleteSelected in two steps: the questions, then the work.
+    [[nodiscard]] DeleteRequest askDelete();
+    DeleteReport deleteRows(DeleteRequest request, const WorkHooks& hooks = {});
 
     /// The full paths of the selected duplicate rows, in row order, as the catalogue holds
     /// them (rows whose record is gone are left out).
@@ -82,9 +92,8 @@ private:
                                                DeleteReport& report);
     /// The physical files that stay in the row's group: rows not being deleted whose file is
     /// still as catalogued and is not itself going.
-    [[nodiscard]] std::vector<PhysicalFile>
-    stayingIn(int memberRow, const std::vector<int>& going,
-              const std::vector<PhysicalFile>& goingFiles);
+    [[nodiscard]] std::vector<PhysicalFile> stayingIn(int memberRow, const std::vector<int>& going,
+                                                      const std::vector<PhysicalFile>& goingFiles);
     /// Whether the group of the row has rows that are not being deleted.
     [[nodiscard]] bool groupKeepsRows(int memberRow, const std::vector<int>& going) const;
     /// The rows removed leave both lists and the catalogue; returns each record's file-list

@@ -2,6 +2,8 @@
 
 #include "TestSupport.h"
 #include "catalogue/clsDatabase.h"
+#include "commands/ProtectedFolders.h"
+#include "commands/UndoJournal.h"
 #include "controls/GridModel.h"
 #include "controls/ListColumns.h"
 #include "intake/IntakeNames.h"
@@ -39,9 +41,9 @@ protected:
         return id;
     }
 
-    std::vector<std::int32_t> ids(const GridModel& grid) const
+    std::vector<int> ids(const GridModel& grid) const
     {
-        std::vector<std::int32_t> out;
+        std::vector<int> out;
         for (int row = 1; row < grid.RowCount(); ++row) {
             out.push_back(grid.recordIdAt(row).value());
         }
@@ -55,7 +57,9 @@ protected:
     GridModel files;
     GridModel dupes;
     RecordingMessages messages;
-    DupeCommands commands{db, files, dupes, messages, [this] {
+    ProtectedFolders protectedFolders;
+    UndoJournal journal;
+    DupeCommands commands{db, files, dupes, messages, protectedFolders, journal, [this] {
                               return TrashEnvironment{dir / "Trash", ::geteuid()};
                           }};
 };
@@ -70,14 +74,19 @@ TEST_F(DupeCommandsTest, aFailedRowIsReportedAndStaysSelectedWhileTheOthersGoEve
     fs::remove(dir / "files" / "b\tname\n\xff.txt");
     fs::create_directory(dir / "files" / "b\tname\n\xff.txt");
     dupes.setSelection({1, 2, 3});
-    messages.answers = {MessageAnswer::Yes, MessageAnswer::No};
+    messages.answers = {MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Yes};
 
-    commands.DeleteSelected();
+    const DeleteReport report = commands.DeleteSelected();
 
+    const std::string folder = (dir / "files").native() + "/";
     ASSERT_EQ(messages.texts(),
-              (std::vector<std::string>{std::string(deleteQuestion), std::string(trashQuestion),
-                                        "Error deleting file '" + (dir / "files").native() +
-                                            "/b\tname\n\xff.txt'"}));
+              (std::vector<std::string>{
+                  std::string(deleteQuestion), std::string(trashQuestion),
+                  "Permanently delete 3 file(s)? They cannot be restored.\n\n" + folder +
+                      "a.txt\n" + folder + "b\\tname\\n\\xFF.txt\n" + folder + "c.txt",
+                  "Error deleting file '" + folder + "b\tname\n\xff.txt'"}));
+    EXPECT_EQ(messages.shown[2].defaultAnswer, MessageAnswer::No);
+    EXPECT_EQ(deleteStatusText(report), "2 files deleted permanently; 1 could not be deleted");
     EXPECT_EQ(ids(dupes), (std::vector<std::int32_t>{b.value(), d.value()}));
     EXPECT_EQ(ids(files), (std::vector<std::int32_t>{b.value(), d.value()}));
     EXPECT_EQ(dupes.SelectedRowCount(), 1);
@@ -116,11 +125,129 @@ TEST_F(DupeCommandsTest, aCopyThatIsTheSameFileAsOneThatStaysIsNeverRemoved)
     fs::remove(dir / "files" / "b.txt");
     fs::create_hard_link(dir / "files" / "a.txt", dir / "files" / "b.txt");
     dupes.setSelection({2});
-    messages.answers = {MessageAnswer::Yes, MessageAnswer::No};
+    messages.answers = {MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Yes};
     commands.DeleteSelected();
-    ASSERT_EQ(messages.shown.size(), 3u);
+    ASSERT_EQ(messages.shown.size(), 4u);
     EXPECT_EQ(dupes.RowCount(), 3);
     EXPECT_TRUE(fs::exists(dir / "files" / "b.txt"));
+}
+
+TEST_F(DupeCommandsTest, noToThePermanentDeleteQuestionDeletesNothing)
+{
+    add("a.txt", 1);
+    add("b.txt", 1);
+    dupes.setSelection({2});
+    messages.answers = {MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::No};
+    const DeleteReport report = commands.DeleteSelected();
+    EXPECT_TRUE(report.declined);
+    EXPECT_EQ(deleteStatusText(report), "Nothing deleted");
+    EXPECT_TRUE(fs::exists(dir / "files" / "b.txt"));
+    EXPECT_EQ(dupes.RowCount(), 3);
+    EXPECT_FALSE(journal.canUndo());
+}
+
+TEST_F(DupeCommandsTest, rowsInsideAProtectedFolderAreRefusedInOneMessageAndTheOthersGo)
+{
+    add("a.txt", 1);
+    add("keep/b.txt", 1);
+    add("keep/deeper/c.txt", 1);
+    add("d.txt", 2);
+    add("e.txt", 2);
+    ASSERT_EQ(protectedFolders.add((dir / "files" / "keep").native()), "");
+    dupes.setSelection({2, 3, 5});
+    messages.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+    const DeleteReport report = commands.DeleteSelected();
+    ASSERT_EQ(messages.texts().size(), 3u);
+    EXPECT_EQ(messages.texts()[2],
+              "These files are inside protected folders and were not deleted:\n" +
+                  (dir / "files/keep/b.txt").native() + "\n" +
+                  (dir / "files/keep/deeper/c.txt").native());
+    EXPECT_TRUE(fs::exists(dir / "files/keep/b.txt"));
+    EXPECT_TRUE(fs::exists(dir / "files/keep/deeper/c.txt"));
+    EXPECT_FALSE(fs::exists(dir / "files/e.txt"));
+    EXPECT_EQ(deleteStatusText(report), "1 file moved to the Trash; 2 in protected folders kept");
+}
+
+TEST_F(DupeCommandsTest, aCopyIsKeptWhenTheRowsMeantToStayAreGoneOrGoingThemselves)
+{
+    add("a.txt", 1);
+    add("b.txt", 1);
+    add("c.txt", 2, "other");
+    add("d.txt", 2, "other");
+    fs::remove(dir / "files" / "a.txt"); // the copy meant to stay went behind our back
+    dupes.setSelection({2, 4});
+    messages.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+    commands.DeleteSelected();
+    EXPECT_TRUE(fs::exists(dir / "files" / "b.txt")) << "b may be the last copy";
+    EXPECT_FALSE(fs::exists(dir / "files" / "d.txt")) << "c stays for d";
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(messages.shown[2].reason,
+              "none of the files of its group that were to stay is still there");
+}
+
+TEST_F(DupeCommandsTest, undoPutsOddNamesBackExactlyAndRefusesAPathTakenMeanwhile)
+{
+    const std::vector<std::string> names{"with space.txt", "100%.txt", "new\nline.txt",
+                                         "byte\xff.txt", "plain.txt"};
+    add("kept.txt", 1);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        add(names[i], 1, "same");
+    }
+    add("other.txt", 2, "x");
+    add("other copy.txt", 2, "x");
+    const std::vector<int> rowsBefore = ids(dupes);
+    const std::vector<int> fileRowsBefore = ids(files);
+    dupes.setSelection({2, 3, 4, 5, 6});
+    messages.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+    commands.DeleteSelected();
+    ASSERT_TRUE(journal.canUndo());
+    ASSERT_EQ(dupes.RowCount(), 4);
+    // Another file takes the last name's place before the Undo.
+    writeFile(dir / "files" / "plain.txt", "someone else's");
+
+    const UndoReport report =
+        journal.UndoDelete(db, files, dupes, messages, [](RecordId, RecordId) {});
+
+    EXPECT_EQ(undoStatusText(report), "4 files restored from the Trash; 1 could not be restored");
+    for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+        EXPECT_EQ(readFile(dir / "files" / names[i]), "same") << names[i];
+    }
+    EXPECT_EQ(readFile(dir / "files" / "plain.txt"), "someone else's") << "nothing overwritten";
+    EXPECT_NE(messages.texts().back().find("plain.txt"), std::string::npos);
+    // The rows are back where they were, in both lists, with records in the catalogue.
+    ASSERT_EQ(dupes.RowCount(), 8);
+    for (int row = 2; row <= 5; ++row) {
+        EXPECT_EQ(dupeRowPath(dupes, row), (dir / "files" / names[row - 2]).native());
+        EXPECT_TRUE(catalogued(dupes.recordIdAt(row)));
+        EXPECT_EQ(dupes.recordAt(row).group, 1);
+    }
+    EXPECT_EQ(files.RowCount(), 8);
+    EXPECT_TRUE(journal.canUndo()) << "the refused file can be tried again";
+
+    fs::remove(dir / "files" / "plain.txt");
+    journal.UndoDelete(db, files, dupes, messages, [](RecordId, RecordId) {});
+    EXPECT_EQ(readFile(dir / "files" / "plain.txt"), "same");
+    EXPECT_EQ(dupes.RowCount(), static_cast<int>(rowsBefore.size()) + 1);
+    EXPECT_EQ(files.RowCount(), static_cast<int>(fileRowsBefore.size()) + 1);
+    EXPECT_FALSE(journal.canUndo());
+    EXPECT_TRUE(fs::is_empty(dir / "Trash" / "info"));
+}
+
+TEST_F(DupeCommandsTest, aPermanentDeleteLeavesNothingToUndoAndSaysWhy)
+{
+    add("a.txt", 1);
+    add("b.txt", 1);
+    add("c.txt", 1);
+    dupes.setSelection({2});
+    messages.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+    commands.DeleteSelected();
+    ASSERT_TRUE(journal.canUndo());
+    dupes.setSelection({2});
+    messages.answers = {MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Yes};
+    commands.DeleteSelected();
+    EXPECT_FALSE(journal.canUndo());
+    EXPECT_EQ(journal.whyNot(),
+              "The last Delete removed its files permanently: they cannot be restored.");
 }
 
 } // namespace
