@@ -119,8 +119,8 @@ std::string MatchReasons::outcomes(clsDatabase& catalogue, RecordId a, RecordId 
     }
     if (settings.blnUseCRC) {
         const bool equal = !first.crc.failed && !second.crc.failed && first.crc == second.crc;
-        tests.push_back("CRC of the first " + leadingBytesLabel(settings.lngCRCFilesFirstKB) +
-                        " " + outcome(equal));
+        tests.push_back("CRC of the first " + leadingBytesLabel(settings.lngCRCFilesFirstKB) + " " +
+                        outcome(equal));
     }
     std::string text;
     for (const std::string& test : tests) {

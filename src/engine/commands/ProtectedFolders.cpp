@@ -32,9 +32,8 @@ void ProtectedFolders::remove(std::size_t index)
 
 bool ProtectedFolders::protects(std::string_view file, FilePlaces& places) const
 {
-    return std::any_of(m_folders.begin(), m_folders.end(), [&](const Folder& folder) {
-        return places.isUnder(file, folder.identity);
-    });
+    return std::any_of(m_folders.begin(), m_folders.end(),
+                       [&](const Folder& folder) { return places.isUnder(file, folder.identity); });
 }
 
 } // namespace corvelle

@@ -19,7 +19,7 @@ using Kind = KeepRule::Kind;
 struct ListedFile {
     std::vector<int> rows; ///< ascending
     std::int64_t mtimeNs = 0;
-    bool missing = false; ///< could not be examined: never kept
+    bool missing = false;     ///< could not be examined: never kept
     bool untouchable = false; ///< in a protected folder or a Trash: never selected
     enum class Decision : std::uint8_t { Open, Kept, Selected } decision = Decision::Open;
 };
@@ -57,9 +57,9 @@ ListedFiles listedFiles(const GridModel& dupes, clsDatabase& catalogue)
     for (std::size_t r = 1; r < rows; ++r) {
         const PhysicalFile identity = identities[r - 1];
         const std::size_t next = listed.files.size();
-        const std::size_t file =
-            identity.known() ? byIdentity.try_emplace(identity, next).first->second
-                             : byRecord.try_emplace(ids[r - 1].value(), next).first->second;
+        const std::size_t file = identity.known()
+                                     ? byIdentity.try_emplace(identity, next).first->second
+                                     : byRecord.try_emplace(ids[r - 1].value(), next).first->second;
         if (file == next) {
             listed.files.emplace_back();
         }
@@ -154,8 +154,9 @@ void examine(ListedFiles& listed, const KeepRule& rule, const ProtectedFolders& 
     for (ListedFile& file : listed.files) {
         for (const int row : file.rows) {
             const std::string& path = listed.paths[static_cast<std::size_t>(row)];
-            file.untouchable = file.untouchable || places.isInTrash(path) ||
-                               (!protectedFolders.empty() && protectedFolders.protects(path, places));
+            file.untouchable =
+                file.untouchable || places.isInTrash(path) ||
+                (!protectedFolders.empty() && protectedFolders.protects(path, places));
         }
         if (byTime) {
             const std::optional<PathStatus> status =
@@ -201,8 +202,7 @@ SelectionReport SelectionCommands::SelectDuplicates(const KeepRule& rule, FilePl
     // A file kept for one unit is never selected for another: a file in two groups (a chain
     // of names, a hard link) keeps what it was first decided.
     for (const std::vector<std::size_t>& unit : selectionUnits(m_dupes, listed, m_verification)) {
-        const std::vector<KeepCandidate> candidates =
-            candidatesOf(unit, listed, candidateFiles);
+        const std::vector<KeepCandidate> candidates = candidatesOf(unit, listed, candidateFiles);
         const KeepChoice choice = chooseKept(candidates, rules, places);
         if (!choice.kept) {
             if (choice.refused && report.leftAlone++ == 0) {

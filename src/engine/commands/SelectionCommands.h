@@ -19,10 +19,10 @@ class clsDatabase;
 
 /// What Select Duplicates did.
 struct SelectionReport {
-    std::size_t selected = 0;   ///< rows
-    std::size_t groups = 0;     ///< groups with a row selected
-    std::size_t leftAlone = 0;  ///< groups the rule found nothing to keep in
-    std::string leftAloneWhy;   ///< the rule's reason, for the first of them
+    std::size_t selected = 0;  ///< rows
+    std::size_t groups = 0;    ///< groups with a row selected
+    std::size_t leftAlone = 0; ///< groups the rule found nothing to keep in
+    std::string leftAloneWhy;  ///< the rule's reason, for the first of them
 };
 
 /// "1,255 files selected in 578 groups; 3 groups left alone: none of its files is inside …".

@@ -35,9 +35,8 @@ std::string undoStatusText(const UndoReport& report)
 void UndoJournal::recordTrashed(std::vector<TrashedFile> files, const GridModel& fileList,
                                 const GridModel& dupes)
 {
-    std::sort(files.begin(), files.end(), [](const TrashedFile& a, const TrashedFile& b) {
-        return a.dupeRow < b.dupeRow;
-    });
+    std::sort(files.begin(), files.end(),
+              [](const TrashedFile& a, const TrashedFile& b) { return a.dupeRow < b.dupeRow; });
     m_files = std::move(files);
     m_fileListRemovals = fileList.removals();
     m_dupeRemovals = dupes.removals();
@@ -108,9 +107,9 @@ UndoReport UndoJournal::UndoDelete(clsDatabase& catalogue, GridModel& fileList, 
     }
     m_files = std::move(left);
     if (!refusals.empty()) {
-        messages.show(Message{"These files could not be restored and are still in the Trash:" +
-                                  refusals,
-                              MessageIcon::Exclamation});
+        messages.show(
+            Message{"These files could not be restored and are still in the Trash:" + refusals,
+                    MessageIcon::Exclamation});
     }
     return report;
 }
@@ -146,8 +145,8 @@ void UndoJournal::putRowsBack(const std::vector<std::pair<std::size_t, RecordId>
         }
         const TrashedFile& file = m_files[index];
         const CatalogueRecord& record = file.record;
-        const RecordCells cells{id, record.path, record.file, record.extension, record.size,
-                                record.crc.value};
+        const RecordCells cells{id,          record.path,     record.file, record.extension,
+                                record.size, record.crc.value};
         const int fileAt = fileRowsHold && file.fileRow >= 1
                                ? rowNow(file.fileRow, missingFileRows)
                                : fileList.RowCount() + static_cast<int>(fileRows.size());

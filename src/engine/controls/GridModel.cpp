@@ -166,6 +166,9 @@ void GridModel::RowCount(int rows)
         throw std::out_of_range("a grid keeps its header row");
     }
     const int current = RowCount();
+    if (rows == 1 && current == 1) {
+        ++m_removals; // emptied again: a list loaded anew starts here
+    }
     if (rows < current) {
         if (m_observer != nullptr) {
             m_observer->rowsAboutToBeRemoved(rows, current - 1);

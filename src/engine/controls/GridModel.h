@@ -96,7 +96,8 @@ public:
     /// Puts rows back in one step. Each `at` is the row's number once all of them are in, in
     /// ascending order; an `at` past the end appends. The rows at and below each move down.
     void insertRows(std::vector<InsertedRow> rows);
-    /// How many times rows have left the grid (removed, or all cleared). Rows only added at
+    /// How many times rows have left the grid (removed, or all cleared, even when it was
+    /// empty already). Rows only added at
     /// the end leave the earlier rows where they were: a command that remembers row numbers
     /// knows by an unchanged count that they still hold.
     [[nodiscard]] std::uint64_t removals() const { return m_removals; }

@@ -662,6 +662,9 @@ void frmMain::setStatusLine(const std::string& text)
 
 void frmMain::showWhy()
 {
+    if (lblWhy == nullptr) {
+        return; // the lists are set up before the status line
+    }
     const std::string why =
         m_reasons.explain(m_dupes.CurrentRow(), m_dupes, m_catalogue, m_verification);
     const QString text = QString::fromUtf8(why.data(), static_cast<qsizetype>(why.size()));
