@@ -105,7 +105,7 @@ private slots:
 
         // Why the current row matched, from the pairs.
         f.window.dupes().CurrentRow(2);
-        const std::string why = f.window.lblWhy->text().toStdString();
+        const std::string why = f.window.lblWhy->toolTip().toStdString();
         QVERIFY2(why.starts_with("Paired with '" + (f.tree / "big/").native()), why.c_str());
         QVERIFY2(why.find("size equal, CRC of the first 1 MB equal") != std::string::npos,
                  why.c_str());

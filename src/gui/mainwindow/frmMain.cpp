@@ -668,8 +668,9 @@ void frmMain::showWhy()
     const std::string why =
         m_reasons.explain(m_dupes.CurrentRow(), m_dupes, m_catalogue, m_verification);
     const QString text = QString::fromUtf8(why.data(), static_cast<qsizetype>(why.size()));
-    lblWhy->setText(text);
-    lblWhy->setToolTip(text); // the whole line, when the window is too narrow for it
+    // Cut in the middle where the window is too narrow; the tooltip has the whole line.
+    lblWhy->setText(lblWhy->fontMetrics().elidedText(text, Qt::ElideMiddle, lblWhy->width()));
+    lblWhy->setToolTip(text);
 }
 
 std::optional<RowNote> frmMain::verifyNote(int gridRow) const
