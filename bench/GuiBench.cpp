@@ -63,8 +63,15 @@ public:
         }
         return m_questions++ == 0 ? MessageAnswer::Yes : MessageAnswer::No;
     }
-    std::vector<std::string> chooseFiles(std::string_view, std::string_view) override { return {}; }
-    std::optional<std::string> chooseFolder(std::string_view) override { return m_folder.string(); }
+    std::vector<std::string> chooseFiles(std::string_view, std::string_view,
+                                         std::string_view) override
+    {
+        return {};
+    }
+    std::optional<std::string> chooseFolder(std::string_view, std::string_view) override
+    {
+        return m_folder.string();
+    }
     bool openUrl(std::string_view) override { return true; }
     void openPath(std::string_view) override {}
     void showInFolder(std::string_view) override {}
