@@ -1,0 +1,202 @@
+#include "matching/NameBounds.h"
+
+#include "matching/NameMatching.h"
+
+#include <algorithm>
+#include <bit>
+#include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace corvelle {
+namespace {
+
+constexpr std::uint32_t kNoBound = std::numeric_limits<std::uint32_t>::max();
+
+/// The least m that reaches the score between names of these lengths (la + lb > 0).
+std::uint32_t leastMatching(std::size_t la, std::size_t lb, std::int32_t matchScore)
+{
+    // The score grows with m, so search the least m that reaches it.
+    std::size_t low = 0;
+    std::size_t high = std::min(la, lb) + 1;
+    while (low < high) {
+        const std::size_t mid = (low + high) / 2;
+        if (similarityScore(mid, la, lb) >= matchScore) {
+            high = mid;
+        } else {
+            low = mid + 1;
+        }
+    }
+    return static_cast<std::uint32_t>(low);
+}
+
+#if defined(__SSE2__)
+/// Sum of the bytewise minimum of 16 bytes each.
+std::uint32_t sharedCounts16(const std::uint8_t* a, const std::uint8_t* b)
+{
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+    const __m128i sum = _mm_sad_epu8(_mm_min_epu8(x, y), _mm_setzero_si128());
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(sum) +
+                                      _mm_cvtsi128_si32(_mm_srli_si128(sum, 8)));
+}
+#else
+std::uint32_t sharedCounts16(const std::uint8_t* a, const std::uint8_t* b)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t k = 0; k < 16; ++k) {
+        sum += std::min(a[k], b[k]);
+    }
+    return sum;
+}
+#endif
+
+} // namespace
+
+NeededMatches::NeededMatches(std::size_t maxLength, std::int32_t matchScore)
+    : m_side(maxLength + 1)
+    , m_table(m_side * m_side)
+{
+    for (std::size_t la = 0; la <= maxLength; ++la) {
+        for (std::size_t lb = 0; lb <= maxLength; ++lb) {
+            // Two empty names are equal: score 100.
+            const std::uint32_t none = matchScore <= 100 ? 0 : 1;
+            m_table[la * m_side + lb] = la + lb == 0 ? none : leastMatching(la, lb, matchScore);
+        }
+    }
+}
+
+Histogram Histogram::of(std::u32string_view codes)
+{
+    std::array<std::uint32_t, kHistogramSlots> counts{};
+    for (const char32_t code : codes) {
+        ++counts[std::min<std::size_t>(code, kHistogramSlots - 1)];
+    }
+    Histogram histogram;
+    for (std::size_t k = 0; k < kHistogramSlots; ++k) {
+        histogram.exact = histogram.exact && counts[k] <= 255;
+        histogram.counts[k] = static_cast<std::uint8_t>(std::min<std::uint32_t>(counts[k], 255));
+    }
+    return histogram;
+}
+
+// A signature of 255 in every byte shares with any other signature at least that one's sum,
+// the other name's whole length, which no needed m exceeds: the pair is never ruled out.
+Signature Histogram::signature() const
+{
+    Signature signature;
+    std::uint32_t others = 0;
+    for (std::size_t k = Signature::kCountedSlots; k < kHistogramSlots; ++k) {
+        others += counts[k];
+    }
+    if (!exact || others > 255) {
+        signature.counts.fill(255);
+        return signature;
+    }
+    std::copy_n(counts.begin(), Signature::kCountedSlots, signature.counts.begin());
+    signature.counts.back() = static_cast<std::uint8_t>(others);
+    return signature;
+}
+
+std::uint32_t sharedByHistogram(const Histogram& a, const Histogram& b)
+{
+    if (!a.exact || !b.exact) {
+        return kNoBound;
+    }
+    std::uint32_t sum = 0;
+    for (std::size_t k = 0; k < kHistogramSlots; k += 16) {
+        sum += sharedCounts16(a.counts.data() + k, b.counts.data() + k);
+    }
+    return sum;
+}
+
+void LcsBound::setFirst(std::u32string_view codes)
+{
+    m_frequent.fill(0);
+    m_rare.clear();
+    m_masks.clear();
+    m_length = codes.size();
+    m_words = (m_length + 63) / 64;
+    std::uint16_t distinct = 0;
+    for (const char32_t code : codes) {
+        if (code < m_frequent.size()) {
+            if (m_frequent[code] == 0) {
+                m_frequent[code] = ++distinct;
+            }
+        } else if (std::none_of(m_rare.begin(), m_rare.end(),
+                                [&](const auto& rare) { return rare.first == code; })) {
+            m_rare.emplace_back(code, ++distinct);
+        }
+    }
+    std::sort(m_rare.begin(), m_rare.end());
+    m_masks.assign(std::size_t{distinct} * m_words, 0);
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        const std::uint32_t index = maskIndex(codes[i]);
+        m_masks[(index - 1) * m_words + i / 64] |= std::uint64_t{1} << (i % 64);
+    }
+    m_row.resize(m_words);
+}
+
+std::uint32_t LcsBound::maskIndex(char32_t code) const
+{
+    if (code < m_frequent.size()) {
+        return m_frequent[code];
+    }
+    const auto it =
+        std::lower_bound(m_rare.begin(), m_rare.end(), std::pair(code, std::uint16_t{0}));
+    return it != m_rare.end() && it->first == code ? it->second : 0;
+}
+
+std::size_t LcsBound::with(std::u32string_view codes) const
+{
+    return m_words <= 1 ? withOneWord(codes) : withManyWords(codes);
+}
+
+// The row V has a 0 bit for each position of the first name that ends a longer common
+// subsequence than the position before it; a character c of the other name moves them by
+// V' = (V + (V & M)) | (V & ~M), M being c's positions. The zeros left count the LCS.
+std::size_t LcsBound::withOneWord(std::u32string_view codes) const
+{
+    std::uint64_t row = ~std::uint64_t{0};
+    for (const char32_t code : codes) {
+        const std::uint32_t index = maskIndex(code);
+        if (index != 0) {
+            const std::uint64_t mask = m_masks[index - 1];
+            row = (row + (row & mask)) | (row & ~mask);
+        }
+    }
+    const std::uint64_t used =
+        m_length == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << m_length) - 1;
+    return m_length - static_cast<std::size_t>(std::popcount(row & used));
+}
+
+std::size_t LcsBound::withManyWords(std::u32string_view codes) const
+{
+    std::fill(m_row.begin(), m_row.end(), ~std::uint64_t{0});
+    for (const char32_t code : codes) {
+        const std::uint32_t index = maskIndex(code);
+        if (index == 0) {
+            continue;
+        }
+        const std::uint64_t* mask = m_masks.data() + (index - 1) * m_words;
+        std::uint64_t carry = 0;
+        for (std::size_t w = 0; w < m_words; ++w) {
+            const std::uint64_t v = m_row[w];
+            const std::uint64_t sum = v + (v & mask[w]);
+            const std::uint64_t total = sum + carry;
+            carry = static_cast<std::uint64_t>(sum < v) | static_cast<std::uint64_t>(total < sum);
+            m_row[w] = total | (v & ~mask[w]);
+        }
+    }
+    std::size_t ones = 0;
+    for (std::size_t w = 0; w < m_words; ++w) {
+        const std::size_t bits = std::min<std::size_t>(64, m_length - w * 64);
+        const std::uint64_t used = bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+        ones += static_cast<std::size_t>(std::popcount(m_row[w] & used));
+    }
+    return m_length - ones;
+}
+
+} // namespace corvelle
