@@ -441,7 +441,8 @@ NameClasses DuplicateFinder::classesByName(NameTable& names,
         }
     }
     names.code();
-    return NameClasses::of(partitionOf, nameOf, grouped);
+    return NameClasses::of(partitionOf, nameOf, grouped,
+                           [&](std::size_t i) { return m_source.identity(i); });
 }
 
 /// Runs the searches of a block of heads' classes on all threads, then reports the block's

@@ -17,7 +17,8 @@ SearchCounts& SearchCounts::operator+=(const SearchCounts& other)
 
 NameClasses NameClasses::of(std::span<const std::uint32_t> partitionOf,
                             std::span<const std::uint32_t> nameOf,
-                            std::span<const std::uint8_t> grouped)
+                            std::span<const std::uint8_t> grouped,
+                            const std::function<PhysicalFile(std::size_t)>& fileOf)
 {
     // Sorted by (partition, name, position), each class's members are one run.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed;
@@ -38,16 +39,22 @@ NameClasses NameClasses::of(std::span<const std::uint32_t> partitionOf,
         classes.nameOf.push_back(static_cast<std::uint32_t>(key));
         classes.partition.push_back(static_cast<std::uint32_t>(key >> 32));
         classes.first.push_back(keyed[k].second);
+        const PhysicalFile firstFile = fileOf(keyed[k].second);
         std::uint32_t openEnd = 0;
+        std::uint32_t linkedEnd = 0;
         for (; k < keyed.size() && keyed[k].first == key; ++k) {
             const std::uint32_t position = keyed[k].second;
             classes.classOf[position] = c;
             if (grouped[position] == 0) {
                 classes.open.push_back(position);
                 openEnd = position + 1;
+                if (position != classes.first[c] && firstFile.sameFileAs(fileOf(position))) {
+                    linkedEnd = position + 1;
+                }
             }
         }
         classes.openEnd.push_back(openEnd);
+        classes.linkedEnd.push_back(linkedEnd);
         classes.openStart.push_back(static_cast<std::uint32_t>(classes.open.size()));
     }
     return classes;
@@ -163,9 +170,10 @@ void SimilarClasses::findInRun(std::uint32_t c, const LengthRun& run, LcsBound& 
         }
         const Entry& b = m_entries[k];
         // The later class is taken only when it has an open member after this class's
-        // first; this class only when it has one after the later class's first.
+        // first; this class only when its first head can have left one after the later
+        // class's first.
         const bool takesB = b.openEnd > firstA + 1;
-        const bool takenByB = m_classes.openAfter(c, b.first);
+        const bool takenByB = m_classes.linkedEnd[c] > b.first + 1;
         const std::uint32_t nameB = m_classes.nameOf[b.cls];
         if ((!takesB && !takenByB) ||
             sharedByHistogram(histogramA, m_names.histogram(nameB)) < needed ||

@@ -4,11 +4,13 @@
 // itself whenever equal names reach the score.
 #pragma once
 
+#include "common/PhysicalFile.h"
 #include "matching/NameBounds.h"
 #include "matching/NameTable.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <span>
 #include <vector>
@@ -25,20 +27,21 @@ struct NameClasses {
     /// By class: 1 + the position of its last open member (one not grouped before the pass),
     /// 0 when it has none. Only open members can still be taken.
     std::vector<std::uint32_t> openEnd;
+    /// By class: 1 + the position of its last open member that is the same physical file as
+    /// its first member, 0 when none. The first head takes every other open member of its
+    /// class, so only these can be left for the heads of other classes.
+    std::vector<std::uint32_t> linkedEnd;
     std::vector<std::uint32_t> openStart; // class c: open[openStart[c] .. openStart[c + 1])
     std::vector<std::uint32_t> open;      // open members, by class, in position order
 
-    /// partitionOf[i]: record i's partition, or kNoClass when it can pair with no record.
+    /// partitionOf[i]: record i's partition, or kNoClass when it can pair with no record;
+    /// fileOf[i]: the physical file it was made from.
     static NameClasses of(std::span<const std::uint32_t> partitionOf,
                           std::span<const std::uint32_t> nameOf,
-                          std::span<const std::uint8_t> grouped);
+                          std::span<const std::uint8_t> grouped,
+                          const std::function<PhysicalFile(std::size_t)>& fileOf);
 
     [[nodiscard]] std::size_t count() const { return nameOf.size(); }
-    /// Whether class c has an open member after position p.
-    [[nodiscard]] bool openAfter(std::uint32_t c, std::uint32_t p) const
-    {
-        return openEnd[c] > p + 1;
-    }
 };
 
 /// Heads of class `taker` take the open members of class `taken`: the taker's name, compared
@@ -59,15 +62,15 @@ struct SearchCounts {
 };
 
 /// Finds the matching pairs of different classes of a partition. Each pair of classes is
-/// looked at once, by the class whose first member comes first; the other class's way round
-/// is settled at the same time.
+/// looked at once, by the class whose first member comes first, which settles both ways
+/// round: the score depends on which name comes first.
 class SimilarClasses {
 public:
     SimilarClasses(const NameClasses& classes, const NameTable& names, std::int32_t matchScore);
 
     /// The matches, either way round, between class c and the classes of its partition whose
-    /// first member comes after c's, where the taken class has an open member after the
-    /// taker's first.
+    /// first member comes after c's, where the taken class can still have an open member
+    /// after the taker's first.
     void find(std::uint32_t c, std::vector<ClassMatch>& out, SearchCounts& counts) const;
 
     /// At most how many classes find(c) looks at.
