@@ -1,11 +1,42 @@
 // Grouping, differentially: for any few names, extensions, sizes, checksums and physical files
 // and any settings, the fast finder reports exactly the pairs, in exactly the order, of the
-// plain loop that compares every record with every later one.
+// plain loop that compares every record with every later one. A name is new text or an
+// earlier record's name with one character inserted, deleted, swapped or re-cased, so that
+// pairs fall near every score.
 #include "FuzzInput.h"
 #include "ReferenceDedupe.h"
 
 #include <string>
+#include <utility>
 #include <vector>
+
+namespace {
+
+/// The name with one change at a place the input chooses.
+std::string edited(std::string name, unsigned change, corvelle::fuzz::FuzzInput& input)
+{
+    const std::size_t at = input.byte() % (name.size() + 1);
+    switch (change & 3) {
+    case 0:
+        name.insert(at, 1, static_cast<char>(input.byte()));
+        break;
+    case 1:
+        name.erase(at, 1);
+        break;
+    case 2:
+        if (at + 1 < name.size()) {
+            std::swap(name[at], name[at + 1]);
+        }
+        break;
+    default:
+        if (at < name.size()) {
+            name[at] = static_cast<char>(name[at] ^ 0x20);
+        }
+    }
+    return name;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -20,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const char* const extensions[] = {".txt", ".TXT",   ".txt ",     "",
                                              ".jpg", ".Jpg  ", ".\xc3\xa9", ".\xc3\x89"};
     std::vector<test::ReferenceRecord> records;
-    while (!input.empty() && records.size() < 8) {
+    while (!input.empty() && records.size() < 12) {
         const std::uint8_t kind = input.byte();
         test::ReferenceRecord r;
         r.id = RecordId(static_cast<std::int32_t>(records.size() + 1));
@@ -29,8 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         r.crc.value = static_cast<std::int32_t>((kind >> 5) & 1);
         r.crc.failed = (kind >> 6) == 3;
         // Identities 0 (not known) to 3: records sharing one are one file reached twice.
-        r.identity = PhysicalFile{1, static_cast<std::uint64_t>(input.byte() & 3)};
-        r.file = std::string(input.text().substr(0, 400));
+        const std::uint8_t how = input.byte();
+        r.identity = PhysicalFile{1, static_cast<std::uint64_t>(how & 3)};
+        if ((how & 4) != 0 && !records.empty()) {
+            r.file = edited(records[input.byte() % records.size()].file, how >> 3, input);
+        } else {
+            r.file = std::string(input.text().substr(0, 400));
+        }
         records.push_back(r);
     }
     fuzz::check(test::finderPairs(records, settings, 1) ==
