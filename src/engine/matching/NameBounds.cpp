@@ -6,14 +6,8 @@
 #include <bit>
 #include <limits>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace corvelle {
 namespace {
-
-constexpr std::uint32_t kNoBound = std::numeric_limits<std::uint32_t>::max();
 
 /// The least m that reaches the score between names of these lengths (la + lb > 0).
 std::uint32_t leastMatching(std::size_t la, std::size_t lb, std::int32_t matchScore)
@@ -32,27 +26,6 @@ std::uint32_t leastMatching(std::size_t la, std::size_t lb, std::int32_t matchSc
     return static_cast<std::uint32_t>(low);
 }
 
-#if defined(__SSE2__)
-/// Sum of the bytewise minimum of 16 bytes each.
-std::uint32_t sharedCounts16(const std::uint8_t* a, const std::uint8_t* b)
-{
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
-    const __m128i sum = _mm_sad_epu8(_mm_min_epu8(x, y), _mm_setzero_si128());
-    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(sum) +
-                                      _mm_cvtsi128_si32(_mm_srli_si128(sum, 8)));
-}
-#else
-std::uint32_t sharedCounts16(const std::uint8_t* a, const std::uint8_t* b)
-{
-    std::uint32_t sum = 0;
-    for (std::size_t k = 0; k < 16; ++k) {
-        sum += std::min(a[k], b[k]);
-    }
-    return sum;
-}
-#endif
-
 } // namespace
 
 NeededMatches::NeededMatches(std::size_t maxLength, std::int32_t matchScore)
@@ -68,48 +41,21 @@ NeededMatches::NeededMatches(std::size_t maxLength, std::int32_t matchScore)
     }
 }
 
-Histogram Histogram::of(std::u32string_view codes)
+Signature Signature::of(std::u32string_view codes)
 {
-    std::array<std::uint32_t, kHistogramSlots> counts{};
+    std::array<std::uint32_t, kCountedSlots + 1> counts{};
     for (const char32_t code : codes) {
-        ++counts[std::min<std::size_t>(code, kHistogramSlots - 1)];
+        ++counts[std::min<std::size_t>(code, kCountedSlots)];
     }
-    Histogram histogram;
-    for (std::size_t k = 0; k < kHistogramSlots; ++k) {
-        histogram.exact = histogram.exact && counts[k] <= 255;
-        histogram.counts[k] = static_cast<std::uint8_t>(std::min<std::uint32_t>(counts[k], 255));
-    }
-    return histogram;
-}
-
-// A signature of 255 in every byte shares with any other signature at least that one's sum,
-// the other name's whole length, which no needed m exceeds: the pair is never ruled out.
-Signature Histogram::signature() const
-{
     Signature signature;
-    std::uint32_t others = 0;
-    for (std::size_t k = Signature::kCountedSlots; k < kHistogramSlots; ++k) {
-        others += counts[k];
+    for (std::size_t k = 0; k < counts.size(); ++k) {
+        if (counts[k] > 255) {
+            signature.counts.fill(255);
+            return signature;
+        }
+        signature.counts[k] = static_cast<std::uint8_t>(counts[k]);
     }
-    if (!exact || others > 255) {
-        signature.counts.fill(255);
-        return signature;
-    }
-    std::copy_n(counts.begin(), Signature::kCountedSlots, signature.counts.begin());
-    signature.counts.back() = static_cast<std::uint8_t>(others);
     return signature;
-}
-
-std::uint32_t sharedByHistogram(const Histogram& a, const Histogram& b)
-{
-    if (!a.exact || !b.exact) {
-        return kNoBound;
-    }
-    std::uint32_t sum = 0;
-    for (std::size_t k = 0; k < kHistogramSlots; k += 16) {
-        sum += sharedCounts16(a.counts.data() + k, b.counts.data() + k);
-    }
-    return sum;
 }
 
 void LcsBound::setFirst(std::u32string_view codes)

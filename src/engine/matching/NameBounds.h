@@ -8,7 +8,8 @@
 // subsequence. So the recursion's m never exceeds the length of the longest common
 // subsequence (LCS), which never exceeds the characters the two names share as multisets,
 // which never exceeds the same count taken over coarser character classes (counts merged
-// into one slot share at least as much as they did apart).
+// into one slot share at least as much as they did apart: min(a1 + a2, b1 + b2) is at
+// least min(a1, b1) + min(a2, b2)).
 //
 //     m  <=  LCS(a, b)  <=  sum over characters c of min(count_a(c), count_b(c))
 //
@@ -51,37 +52,30 @@ private:
     std::vector<std::uint32_t> m_table;
 };
 
-/// A name's characters counted by slot: characters are coded by falling frequency, the 63
-/// most frequent have a slot each and the rest share the last one. Counts stop at 255.
-constexpr std::size_t kHistogramSlots = 64;
-
-/// The quick form of a histogram, one 16-byte vector: the counts of the first 15 slots and,
-/// last, the count of every other character. The bound it gives is one vector operation.
-struct alignas(16) Signature {
-    static constexpr std::size_t kCountedSlots = 15;
+/// A name's characters counted by slot, in 32 bytes: the characters coded 0 to 30 (the most
+/// frequent, see NameTable) have a slot each, and the last byte counts all the others. The
+/// bound it gives takes two vector operations.
+struct alignas(32) Signature {
+    static constexpr std::size_t kCountedSlots = 31;
     std::array<std::uint8_t, kCountedSlots + 1> counts{};
+
+    /// The signature of a coded name. When a count does not fit in its byte, 255 in every
+    /// byte: such a signature shares with any other at least that one's whole name, so it
+    /// rules nothing out (a saturated count could bound too low).
+    static Signature of(std::u32string_view codes);
 };
 
-struct alignas(16) Histogram {
-    std::array<std::uint8_t, kHistogramSlots> counts{};
-    /// Every count fitted in its byte. A saturated count could bound too low, so a histogram
-    /// that is not exact never rules a pair out.
-    bool exact = true;
-
-    /// Counts the characters of a coded name (codes as NameTable gives them).
-    static Histogram of(std::u32string_view codes);
-    /// The signature, or 255 in every byte (ruling nothing out) when a count does not fit.
-    [[nodiscard]] Signature signature() const;
-};
-
-/// Bound from signatures: the shared counts of the first slots plus the lesser of the other
-/// characters. Inline: a search calls it for nearly every pair it looks at.
+/// Bound from signatures: the shared counts of the slots, the other characters counted
+/// together. Inline: a search calls it for nearly every pair it looks at.
 inline std::uint32_t sharedBySignature(const Signature& a, const Signature& b)
 {
 #if defined(__SSE2__)
-    const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(a.counts.data()));
-    const __m128i y = _mm_load_si128(reinterpret_cast<const __m128i*>(b.counts.data()));
-    const __m128i sum = _mm_sad_epu8(_mm_min_epu8(x, y), _mm_setzero_si128());
+    const auto* x = reinterpret_cast<const __m128i*>(a.counts.data());
+    const auto* y = reinterpret_cast<const __m128i*>(b.counts.data());
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i sum = _mm_add_epi64(
+        _mm_sad_epu8(_mm_min_epu8(_mm_load_si128(x), _mm_load_si128(y)), zero),
+        _mm_sad_epu8(_mm_min_epu8(_mm_load_si128(x + 1), _mm_load_si128(y + 1)), zero));
     return static_cast<std::uint32_t>(_mm_cvtsi128_si32(sum) +
                                       _mm_cvtsi128_si32(_mm_srli_si128(sum, 8)));
 #else
@@ -92,9 +86,6 @@ inline std::uint32_t sharedBySignature(const Signature& a, const Signature& b)
     return sum;
 #endif
 }
-
-/// Bound from whole histograms; no bound (the largest value) when either is not exact.
-std::uint32_t sharedByHistogram(const Histogram& a, const Histogram& b);
 
 /// The length of the longest common subsequence of one name (set once) and each of many
 /// others, by the bit-parallel algorithm of Allison and Dix: a bit per character of the first

@@ -120,7 +120,7 @@ void SimilarClasses::addRuns(const std::vector<std::uint32_t>& order)
         for (; k < order.size() && lengthOf(order[k]) == length; ++k) {
             const std::uint32_t c = order[k];
             m_entries.push_back({c, m_classes.first[c], m_classes.openEnd[c]});
-            m_signatures.push_back(m_names.histogram(m_classes.nameOf[c]).signature());
+            m_signatures.push_back(Signature::of(m_names.text(m_classes.nameOf[c])));
         }
         m_runs.push_back({static_cast<std::uint32_t>(length), runBegin,
                           static_cast<std::uint32_t>(m_entries.size())});
@@ -157,8 +157,7 @@ void SimilarClasses::findInRun(std::uint32_t c, const LengthRun& run, LcsBound& 
     const std::uint32_t nameA = m_classes.nameOf[c];
     const std::uint32_t firstA = m_classes.first[c];
     const std::uint32_t needed = m_needed(m_names.length(nameA), run.length);
-    const Histogram& histogramA = m_names.histogram(nameA);
-    const Signature signatureA = histogramA.signature();
+    const Signature signatureA = Signature::of(m_names.text(nameA));
     const auto later = std::upper_bound(
         m_entries.begin() + run.begin, m_entries.begin() + run.end, firstA,
         [](std::uint32_t first, const Entry& entry) { return first < entry.first; });
@@ -175,9 +174,7 @@ void SimilarClasses::findInRun(std::uint32_t c, const LengthRun& run, LcsBound& 
         const bool takesB = b.openEnd > firstA + 1;
         const bool takenByB = m_classes.linkedEnd[c] > b.first + 1;
         const std::uint32_t nameB = m_classes.nameOf[b.cls];
-        if ((!takesB && !takenByB) ||
-            sharedByHistogram(histogramA, m_names.histogram(nameB)) < needed ||
-            lcs.with(m_names.text(nameB)) < needed) {
+        if ((!takesB && !takenByB) || lcs.with(m_names.text(nameB)) < needed) {
             continue;
         }
         ++counts.comparedExactly;

@@ -114,10 +114,6 @@ void NameTable::code()
     }
     m_codeCount = ranked.size();
 
-    m_histograms.resize(size());
-    for (std::uint32_t id = 0; id < size(); ++id) {
-        m_histograms[id] = Histogram::of(text(id));
-    }
     m_slots = {};
     m_hashes = {};
 }

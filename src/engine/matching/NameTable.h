@@ -1,11 +1,9 @@
 // The distinct prepared names of a by-name grouping, each kept once. Records with equal names
 // share an id, so a name is compared once for all of them. Once every name is in, the
 // characters are replaced by codes ranked by frequency: comparisons only ask whether two
-// characters are equal, which codes answer as the characters did, and the histograms of the
-// bounds get the most frequent characters a slot each.
+// characters are equal, which codes answer as the characters did, and the signatures of the
+// bounds give the most frequent characters a slot each.
 #pragma once
-
-#include "matching/NameBounds.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,8 +17,8 @@ public:
     /// The id of this name: the same for an equal name, the next free one for a new name.
     std::uint32_t intern(std::u32string_view name);
 
-    /// Replaces the characters by codes from 0, the most frequent first, and counts each
-    /// name's characters. No name may be added afterwards.
+    /// Replaces the characters by codes from 0, the most frequent first. No name may be
+    /// added afterwards.
     void code();
 
     [[nodiscard]] std::size_t size() const { return m_start.size() - 1; }
@@ -33,7 +31,6 @@ public:
     {
         return m_start[id + 1] - m_start[id];
     }
-    [[nodiscard]] const Histogram& histogram(std::uint32_t id) const { return m_histograms[id]; }
     [[nodiscard]] std::size_t maxLength() const { return m_maxLength; }
     /// Codes run from 0 to codeCount() - 1.
     [[nodiscard]] std::size_t codeCount() const { return m_codeCount; }
@@ -46,7 +43,6 @@ private:
     std::vector<std::uint32_t> m_start{0}; // name id: m_chars[m_start[id] .. m_start[id + 1])
     std::vector<std::uint64_t> m_hashes;   // by name id
     std::vector<std::uint32_t> m_slots;    // open addressing: name id + 1, 0 when free
-    std::vector<Histogram> m_histograms;   // by name id, after code()
     std::size_t m_maxLength = 0;
     std::size_t m_codeCount = 0;
 };

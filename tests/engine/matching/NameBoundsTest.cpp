@@ -91,7 +91,7 @@ TEST(NameBounds, neverFallBelowTheMatchedCharactersOfTheRecursion)
     std::mt19937 rng(5);
     LcsBound lcs;
     for (int round = 0; round < 20000; ++round) {
-        const unsigned alphabet = 2 + rng() % 70; // past the 15 slots of a signature
+        const unsigned alphabet = 2 + rng() % 70; // past the 31 slots of a signature
         const std::u32string a = randomCodes(rng, rng() % 40, alphabet);
         const std::u32string b = mutated(rng, a, alphabet);
         NameTable table;
@@ -103,12 +103,10 @@ TEST(NameBounds, neverFallBelowTheMatchedCharactersOfTheRecursion)
         const std::size_t m = std::max(commonLength(codedA, codedB), commonLength(codedB, codedA));
         lcs.setFirst(codedA);
         const std::size_t longest = lcs.with(codedB);
-        const std::uint32_t shared = sharedByHistogram(table.histogram(idA), table.histogram(idB));
-        const std::uint32_t quick =
-            sharedBySignature(table.histogram(idA).signature(), table.histogram(idB).signature());
+        const std::uint32_t shared =
+            sharedBySignature(Signature::of(codedA), Signature::of(codedB));
         ASSERT_LE(m, longest) << "round " << round;
         ASSERT_LE(longest, shared) << "round " << round;
-        ASSERT_LE(shared, quick) << "round " << round;
     }
 }
 
@@ -118,13 +116,10 @@ TEST(NameBounds, countsThatDoNotFitInAByteRuleNothingOut)
     const std::u32string a = std::u32string(280, U'a') + U"b";
     const std::u32string b = std::u32string(280, U'a') + U"c";
     NameTable table;
-    const std::uint32_t idA = table.intern(a);
-    const std::uint32_t idB = table.intern(b);
-    table.code();
-    EXPECT_FALSE(table.histogram(idA).exact);
-    EXPECT_GE(sharedByHistogram(table.histogram(idA), table.histogram(idB)), 280u);
-    EXPECT_GE(sharedBySignature(table.histogram(idA).signature(), table.histogram(idB).signature()),
-              280u);
+    const Signature signatureA = Signature::of(table.text(table.intern(a)));
+    const Signature signatureB = Signature::of(table.text(table.intern(b)));
+    EXPECT_GE(sharedBySignature(signatureA, signatureB), 280u);
+    EXPECT_GE(sharedBySignature(signatureA, Signature::of(U"bc")), 2u);
 }
 
 TEST(NeededMatches, isTheLeastCountThatReachesTheScore)
