@@ -6,6 +6,10 @@
 #include <bit>
 #include <limits>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace corvelle {
 namespace {
 
@@ -26,7 +30,73 @@ std::uint32_t leastMatching(std::size_t la, std::size_t lb, std::int32_t matchSc
     return static_cast<std::uint32_t>(low);
 }
 
+std::size_t nextPossibleOneByOne(std::span<const Signature> signatures, std::size_t from,
+                                 const Signature& query, std::uint32_t needed)
+{
+    while (from < signatures.size() && sharedBySignature(query, signatures[from]) < needed) {
+        ++from;
+    }
+    return from;
+}
+
+#if defined(__x86_64__)
+/// The bound of one signature as four partial sums, one per 64-bit lane.
+__attribute__((target("avx2"))) inline __m256i partialBounds(__m256i query, const Signature& other)
+{
+    const __m256i counts = _mm256_load_si256(reinterpret_cast<const __m256i*>(other.counts.data()));
+    return _mm256_sad_epu8(_mm256_min_epu8(query, counts), _mm256_setzero_si256());
+}
+
+/// The bounds of four signatures: lane k holds signature k's.
+__attribute__((target("avx2"))) inline __m256i fourBounds(__m256i query, const Signature* four)
+{
+    const __m256i s0 = partialBounds(query, four[0]);
+    const __m256i s1 = partialBounds(query, four[1]);
+    const __m256i s2 = partialBounds(query, four[2]);
+    const __m256i s3 = partialBounds(query, four[3]);
+    const __m256i t01 =
+        _mm256_add_epi64(_mm256_unpacklo_epi64(s0, s1), _mm256_unpackhi_epi64(s0, s1));
+    const __m256i t23 =
+        _mm256_add_epi64(_mm256_unpacklo_epi64(s2, s3), _mm256_unpackhi_epi64(s2, s3));
+    return _mm256_add_epi64(_mm256_permute2x128_si256(t01, t23, 0x20),
+                            _mm256_permute2x128_si256(t01, t23, 0x31));
+}
+
+__attribute__((target("avx2"))) std::size_t
+nextPossibleByFours(std::span<const Signature> signatures, std::size_t from, const Signature& query,
+                    std::uint32_t needed)
+{
+    const __m256i wanted = _mm256_set1_epi64x(static_cast<long long>(needed) - 1);
+    const __m256i q = _mm256_load_si256(reinterpret_cast<const __m256i*>(query.counts.data()));
+    for (; from + 4 <= signatures.size(); from += 4) {
+        const __m256i reach = _mm256_cmpgt_epi64(fourBounds(q, signatures.data() + from), wanted);
+        const int any = _mm256_movemask_pd(_mm256_castsi256_pd(reach));
+        if (any != 0) {
+            return from + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(any)));
+        }
+    }
+    return nextPossibleOneByOne(signatures, from, query, needed);
+}
+
+using NextPossible = std::size_t (*)(std::span<const Signature>, std::size_t, const Signature&,
+                                     std::uint32_t);
+NextPossible chosenByProcessor()
+{
+    __builtin_cpu_init(); // this runs before main
+    return __builtin_cpu_supports("avx2") ? nextPossibleByFours : nextPossibleOneByOne;
+}
+const NextPossible nextPossible = chosenByProcessor();
+#else
+const auto nextPossible = nextPossibleOneByOne;
+#endif
+
 } // namespace
+
+std::size_t nextPossibleMatch(std::span<const Signature> signatures, std::size_t from,
+                              const Signature& query, std::uint32_t needed)
+{
+    return nextPossible(signatures, from, query, needed);
+}
 
 NeededMatches::NeededMatches(std::size_t maxLength, std::int32_t matchScore)
     : m_side(maxLength + 1)

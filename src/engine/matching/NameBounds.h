@@ -20,6 +20,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -86,6 +87,11 @@ inline std::uint32_t sharedBySignature(const Signature& a, const Signature& b)
     return sum;
 #endif
 }
+
+/// The first of signatures[from ..] that may share `needed` characters with `query`, or the
+/// end when none may. Four signatures at a time where the processor has AVX2.
+std::size_t nextPossibleMatch(std::span<const Signature> signatures, std::size_t from,
+                              const Signature& query, std::uint32_t needed);
 
 /// The length of the longest common subsequence of one name (set once) and each of many
 /// others, by the bit-parallel algorithm of Allison and Dix: a bit per character of the first

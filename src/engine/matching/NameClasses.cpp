@@ -163,10 +163,9 @@ void SimilarClasses::findInRun(std::uint32_t c, const LengthRun& run, LcsBound& 
         [](std::uint32_t first, const Entry& entry) { return first < entry.first; });
     const auto begin = static_cast<std::size_t>(later - m_entries.begin());
     counts.visited += run.end - begin;
-    for (std::size_t k = begin; k < run.end; ++k) {
-        if (sharedBySignature(signatureA, m_signatures[k]) < needed) {
-            continue;
-        }
+    const std::span<const Signature> signatures(m_signatures.data(), run.end);
+    for (std::size_t k = nextPossibleMatch(signatures, begin, signatureA, needed); k < run.end;
+         k = nextPossibleMatch(signatures, k + 1, signatureA, needed)) {
         const Entry& b = m_entries[k];
         // The later class is taken only when it has an open member after this class's
         // first; this class only when its first head can have left one after the later

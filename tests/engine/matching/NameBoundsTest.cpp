@@ -122,6 +122,27 @@ TEST(NameBounds, countsThatDoNotFitInAByteRuleNothingOut)
     EXPECT_GE(sharedBySignature(signatureA, Signature::of(U"bc")), 2u);
 }
 
+TEST(NameBounds, theScanFindsTheFirstSignatureThatMayReachTheCount)
+{
+    // Four at a time where the processor allows: every lane must be read in order.
+    std::mt19937 rng(3);
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<Signature> signatures(rng() % 40);
+        for (Signature& s : signatures) {
+            s = Signature::of(randomCodes(rng, rng() % 12, 40));
+        }
+        const Signature query = Signature::of(randomCodes(rng, rng() % 12, 40));
+        const std::size_t from = rng() % (signatures.size() + 1);
+        const auto needed = static_cast<std::uint32_t>(rng() % 8);
+        std::size_t expected = from;
+        while (expected < signatures.size() &&
+               sharedBySignature(query, signatures[expected]) < needed) {
+            ++expected;
+        }
+        ASSERT_EQ(nextPossibleMatch(signatures, from, query, needed), expected) << round;
+    }
+}
+
 TEST(NeededMatches, isTheLeastCountThatReachesTheScore)
 {
     for (const std::int32_t score : {1, 50, 80, 100, 101}) {
