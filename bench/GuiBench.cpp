@@ -191,15 +191,13 @@ void BM_Dedupe_EngineAlone(benchmark::State& state)
         state.counters["rows"] = dupes.RowCount() - 1;
     }
 }
-// Medians of three: the machine may be shared.
-BENCHMARK(BM_Dedupe_EngineAlone)
-    ->Arg(0)
-    ->Arg(1)
-    ->Iterations(1)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+/// Both cases, medians of three runs: the machine may be shared.
+void dedupeCases(benchmark::internal::Benchmark* bench)
+{
+    bench->Arg(0)->Arg(1)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
+    bench->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+BENCHMARK(BM_Dedupe_EngineAlone)->Apply(dedupeCases);
 
 void BM_Dedupe_Window(benchmark::State& state)
 {
@@ -218,14 +216,7 @@ void BM_Dedupe_Window(benchmark::State& state)
         state.counters["rows"] = shown.window.dupes().RowCount() - 1;
     }
 }
-BENCHMARK(BM_Dedupe_Window)
-    ->Arg(0)
-    ->Arg(1)
-    ->Iterations(1)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_Dedupe_Window)->Apply(dedupeCases);
 
 /// Delete, for good, of one file of each of 10,000 pairs of real files.
 void BM_Delete_TenThousandRows(benchmark::State& state)

@@ -4,35 +4,23 @@
 // earlier record's name with one character inserted, deleted, swapped or re-cased, so that
 // pairs fall near every score.
 #include "FuzzInput.h"
+#include "NameEdits.h"
 #include "ReferenceDedupe.h"
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
 
-/// The name with one change at a place the input chooses.
+/// The name with one change at a place the input chooses: an inserted byte, a deleted one,
+/// two swapped, or a letter's case changed.
 std::string edited(std::string name, unsigned change, corvelle::fuzz::FuzzInput& input)
 {
     const std::size_t at = input.byte() % (name.size() + 1);
-    switch (change & 3) {
-    case 0:
-        name.insert(at, 1, static_cast<char>(input.byte()));
-        break;
-    case 1:
-        name.erase(at, 1);
-        break;
-    case 2:
-        if (at + 1 < name.size()) {
-            std::swap(name[at], name[at + 1]);
-        }
-        break;
-    default:
-        if (at < name.size()) {
-            name[at] = static_cast<char>(name[at] ^ 0x20);
-        }
-    }
+    const char c = (change & 3) == 0  ? static_cast<char>(input.byte())
+                   : at < name.size() ? static_cast<char>(name[at] ^ 0x20)
+                                      : ' ';
+    corvelle::test::editName(name, change, at, c);
     return name;
 }
 

@@ -1,5 +1,6 @@
 #include "matching/NameBounds.h"
 
+#include "NameEdits.h"
 #include "matching/NameMatching.h"
 #include "matching/NameTable.h"
 
@@ -60,26 +61,7 @@ std::u32string mutated(std::mt19937& rng, std::u32string name, unsigned alphabet
 {
     for (int edits = static_cast<int>(rng() % 4); edits >= 0; --edits) {
         const std::size_t at = name.empty() ? 0 : rng() % name.size();
-        const auto code = static_cast<char32_t>(rng() % alphabet);
-        switch (rng() % 4) {
-        case 0:
-            name.insert(name.begin() + static_cast<std::ptrdiff_t>(at), code);
-            break;
-        case 1:
-            if (!name.empty()) {
-                name.erase(at, 1);
-            }
-            break;
-        case 2:
-            if (at + 1 < name.size()) {
-                std::swap(name[at], name[at + 1]);
-            }
-            break;
-        default:
-            if (!name.empty()) {
-                name[at] = code;
-            }
-        }
+        test::editName(name, rng(), at, static_cast<char32_t>(rng() % alphabet));
     }
     return name;
 }
