@@ -208,10 +208,10 @@ private:
 TEST(DuplicateFinderByName, nearNamesGiveThePlainLoopsPairsForEveryCleanUpAndScore)
 {
     std::mt19937 rng(2026);
-    for (int round = 0; round < 250; ++round) {
+    for (int round = 0; round < 160; ++round) {
         NearNames names(static_cast<unsigned>(round));
         std::vector<ReferenceRecord> records;
-        const std::size_t n = 10 + rng() % 100;
+        const std::size_t n = 10 + rng() % 80;
         for (std::size_t i = 0; i < n; ++i) {
             // Now and then another path of an earlier record's file, or a record grouped by
             // an earlier pass over the same export.

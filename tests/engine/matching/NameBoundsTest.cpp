@@ -41,7 +41,7 @@ TEST(LcsBound, equalsTheTableForOneWordAndManyWordsAndRareCodes)
 {
     std::mt19937 rng(11);
     LcsBound lcs;
-    for (int round = 0; round < 3000; ++round) {
+    for (int round = 0; round < 1000; ++round) {
         // Lengths around the word boundaries, up to the 300 characters of a name.
         static const std::size_t lengths[] = {0, 1, 5, 17, 63, 64, 65, 127, 128, 129, 300};
         const std::size_t la = round % 3 == 0 ? lengths[rng() % 11] : rng() % 70;
@@ -72,7 +72,7 @@ TEST(NameBounds, neverFallBelowTheMatchedCharactersOfTheRecursion)
 {
     std::mt19937 rng(5);
     LcsBound lcs;
-    for (int round = 0; round < 20000; ++round) {
+    for (int round = 0; round < 5000; ++round) {
         const unsigned alphabet = 2 + rng() % 70; // past the 31 slots of a signature
         const std::u32string a = randomCodes(rng, rng() % 40, alphabet);
         const std::u32string b = mutated(rng, a, alphabet);
