@@ -414,6 +414,7 @@ private:
 // rule class by class.
 bool DuplicateFinder::runByName(GroupingObserver& observer)
 {
+    m_nameSearch = {};
     std::vector<std::uint8_t> grouped(m_count);
     for (std::size_t i = 0; i < m_count; ++i) {
         grouped[i] = m_source.grouped(i) ? 1 : 0;
