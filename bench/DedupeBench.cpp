@@ -1,8 +1,9 @@
-// A whole dedupe run (export, grouping, loading) on synthetic catalogues and on the names
-// corpus, against the plain loop that compares every record with every later one.
+// A whole dedupe run (export, grouping, loading) on synthetic catalogues and on real and
+// generated file names, against the plain loop that compares every record with every later
+// one.
 //
-// The names corpus is read from $CORVELLE_CORPORA/names.manifest.tsv (scripts/run-benchmarks
-// makes it); without it that case is skipped.
+// The name corpora are those of NameCorpora.h; a corpus that is missing is skipped.
+#include "NameCorpora.h"
 #include "ReferenceDedupe.h"
 #include "SyntheticCatalogue.h"
 #include "catalogue/DedupeRun.h"
@@ -15,8 +16,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -41,30 +44,6 @@ struct WorkDir {
     }
     ~WorkDir() { std::filesystem::remove_all(path); }
 };
-
-/// The names corpus as catalogue records, from its manifest (no file is read).
-std::vector<test::ReferenceRecord> namesCorpus()
-{
-    const char* corpora = std::getenv("CORVELLE_CORPORA");
-    if (corpora == nullptr) {
-        return {};
-    }
-    std::ifstream manifest(std::filesystem::path(corpora) / "names.manifest.tsv");
-    std::vector<test::ReferenceRecord> records;
-    std::string line;
-    std::getline(manifest, line); // header
-    while (std::getline(manifest, line)) {
-        const std::string relpath = line.substr(line.rfind('\t') + 1);
-        std::string name = relpath.substr(relpath.rfind('/') + 1);
-        test::ReferenceRecord r;
-        const std::size_t dot = name.rfind('.');
-        r.file = dot == std::string::npos ? name : name.substr(0, dot);
-        r.extension = dot == std::string::npos ? "" : name.substr(dot);
-        r.identity = PhysicalFile{1, records.size() + 1};
-        records.push_back(r);
-    }
-    return records;
-}
 
 struct RunTimes {
     double exportSeconds = 0;
@@ -152,32 +131,72 @@ BENCHMARK(BM_Dedupe_Synthetic)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-void BM_Dedupe_NamesCorpus(benchmark::State& state)
+enum Criteria { kName, kNameAndExtension, kDefault };
+
+DedupeSettings criteria(std::int64_t which)
 {
-    std::vector<test::ReferenceRecord> records = namesCorpus();
+    DedupeSettings settings; // extension, size, checksum; names at 80
+    if (which != kDefault) {
+        settings.blnUseName = true;
+        settings.blnUseExtension = which == kNameAndExtension;
+        settings.blnUseSize = settings.blnUseCRC = false;
+    }
+    return settings;
+}
+
+/// The pairs of distinct names the search looked at, compared exactly and found matching,
+/// and the plain loop's time estimated from its speed on the first 3,000 records: counted
+/// once per case, outside the timed runs.
+struct CaseFacts {
+    SearchCounts search;
+    double plainSeconds = 0;
+};
+
+const CaseFacts& factsOf(const std::vector<test::ReferenceRecord>& records,
+                         const DedupeSettings& settings, std::int64_t key)
+{
+    static std::map<std::int64_t, CaseFacts> known;
+    const auto it = known.find(key);
+    if (it != known.end()) {
+        return it->second;
+    }
+    CaseFacts facts;
+    facts.search =
+        test::runFinder(records, settings, std::thread::hardware_concurrency()).nameSearch;
+    const double n = static_cast<double>(records.size());
+    facts.plainSeconds = n * (n - 1) / 2 / plainPairsPerSecond(records, 3'000, settings);
+    return known.emplace(key, facts).first->second;
+}
+
+/// Args: the corpus, the criteria.
+void BM_Dedupe_Corpus(benchmark::State& state)
+{
+    std::vector<test::ReferenceRecord> records = bench::nameCorpus(state.range(0));
     if (records.empty()) {
-        state.SkipWithError("set CORVELLE_CORPORA to a folder with names.manifest.tsv");
+        state.SkipWithError("corpus missing: see scripts/run-benchmarks");
         return;
     }
-    DedupeSettings settings;
-    settings.blnUseName = true;
-    settings.blnUseExtension = settings.blnUseSize = settings.blnUseCRC = false;
-    settings.lngMatchScore = 80;
+    const DedupeSettings settings = criteria(state.range(1));
     for (auto _ : state) {
         report(state, timePasses(records, settings), records.size());
     }
-    // The plain loop takes minutes on the whole corpus; time it on the first 3,000 names and
-    // scale by the number of pairs.
-    const double pairsPerSecond = plainPairsPerSecond(records, 3'000, settings);
-    const double n = static_cast<double>(records.size());
-    const double plainSeconds = n * (n - 1) / 2 / pairsPerSecond;
-    state.counters["plain_pairs_per_s"] = pairsPerSecond;
-    state.counters["plain_s"] = plainSeconds;
-    state.counters["speedup"] =
-        plainSeconds /
-        (state.counters["export_s"] + state.counters["group_s"] + state.counters["load_s"]);
+    const CaseFacts& facts = factsOf(records, settings, state.range(0) * 16 + state.range(1));
+    state.counters["names_visited"] = static_cast<double>(facts.search.visited);
+    state.counters["compared_exactly"] = static_cast<double>(facts.search.comparedExactly);
+    state.counters["matching"] = static_cast<double>(facts.search.matched);
+    state.counters["plain_s"] = facts.plainSeconds;
+    state.counters["threads"] = std::thread::hardware_concurrency();
 }
-BENCHMARK(BM_Dedupe_NamesCorpus)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+// Medians of three runs: the machine may be shared.
+BENCHMARK(BM_Dedupe_Corpus)
+    ->ArgsProduct({{bench::kNames100k, bench::kUsr, bench::kNamesMillion},
+                   {kName, kNameAndExtension, kDefault}})
+    ->ArgNames({"corpus", "criteria"})
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include "common/PosixFile.h"
 #include "controls/GridModel.h"
 #include "controls/ListColumns.h"
+#include "intake/ChecksumCache.h"
 #include "intake/FileIntake.h"
 
 #include <algorithm>
@@ -432,17 +433,18 @@ void noteFoldersNotEntered(const std::vector<Target>& targets, const Options& op
 }
 
 /// Where this run keeps its files: the catalogue and the work files where the user put them,
-/// the others in a private temporary folder.
+/// a catalogue nobody asked for in a private temporary folder, and work files nobody asked for
+/// nowhere (their contents stay in memory).
 struct RunFiles {
     // Declared before the store, so that the store is closed before its folder goes.
     std::optional<TemporaryFolder> temporary;
     clsDatabase store;
-    fs::path workDir;
+    DedupeFiles work;
 };
 
 StepResult openFiles(const Options& options, RunFiles& files)
 {
-    if (!options.catalogue || !options.workDir) {
+    if (!options.catalogue) {
         try {
             files.temporary.emplace();
         } catch (const std::exception& error) {
@@ -450,13 +452,17 @@ StepResult openFiles(const Options& options, RunFiles& files)
             return exitUsage;
         }
     }
-    files.workDir = options.workDir ? fs::path(*options.workDir) : files.temporary->path();
+    files.work = options.workDir ? DedupeFiles::in(*options.workDir) : DedupeFiles::none();
     const fs::path catalogue = options.catalogue ? fs::path(*options.catalogue)
                                                  : files.temporary->path() / catalogueFileName;
     try {
         // A fresh catalogue for every run, as the window starts with one; also after a run
         // that was killed while it saved the catalogue.
-        files.store.openEmptied(catalogue);
+        if (options.catalogue) {
+            files.store.openEmptied(catalogue);
+        } else {
+            files.store.openScratch(catalogue);
+        }
     } catch (const NotACatalogue& error) {
         complain(std::string(error.what()) +
                  ": name a new file, or one that --catalogue made before (it is left as it is)");
@@ -466,6 +472,37 @@ StepResult openFiles(const Options& options, RunFiles& files)
         return exitUsage;
     }
     return std::nullopt;
+}
+
+/// The checksum cache the user named, if any. A damaged one is made anew with a warning; a
+/// file that is not one is refused and left as it is.
+StepResult openCache(const Options& options, std::unique_ptr<ChecksumCache>& cache)
+{
+    if (!options.cache) {
+        return std::nullopt;
+    }
+    try {
+        cache = std::make_unique<ChecksumCache>(
+            *options.cache, [](const std::string& warning) { complain(warning); });
+    } catch (const std::exception& error) {
+        complain("--cache: " + std::string(error.what()));
+        return exitUsage;
+    }
+    return std::nullopt;
+}
+
+/// Writes what the intake learnt to the cache. A cache that cannot be written costs the next
+/// run its reading, nothing of this one: it is said, and the run goes on.
+void saveCache(ChecksumCache* cache, bool complete)
+{
+    if (cache == nullptr) {
+        return;
+    }
+    try {
+        cache->save(complete);
+    } catch (const std::exception& error) {
+        complain(std::string("cannot save the checksum cache: ") + error.what());
+    }
 }
 
 /// Shows the intake's running count on the progress line.
@@ -490,7 +527,7 @@ private:
 /// The paths in the order given: each folder is one scan; a run of files in a row is one list
 /// of chosen files, read ahead together.
 void catalogueTargets(const std::vector<Target>& targets, const Options& options,
-                      clsDatabase& catalogue, TerminalDisplay& display)
+                      clsDatabase& catalogue, ChecksumCache* cache, TerminalDisplay& display)
 {
     IntakeCounter counter(display);
     WorkHooks hooks;
@@ -501,6 +538,7 @@ void catalogueTargets(const std::vector<Target>& targets, const Options& options
     }
     FileIntake intake(catalogue, nullptr, hooks);
     intake.setScope(options.scope);
+    intake.setChecksumCache(cache);
     counter.watch(intake);
     IntakeRequest folderScan =
         IntakeRequest::folderScan({}, options.settings.lngCRCSize, options.recursive);
@@ -547,8 +585,7 @@ StepResult findDuplicates(const Options& options, RunFiles& files, TerminalDispl
         hooks.status = &display.dedupeStatus();
         hooks.count = &display.dedupeCount();
     }
-    const Outcome outcome =
-        runDedupe(files.store, options.settings, DedupeFiles::in(files.workDir), duplicates, hooks);
+    const Outcome outcome = runDedupe(files.store, options.settings, files.work, duplicates, hooks);
     display.clear();
     if (outcome == Outcome::Stopped || g_stop.requested()) {
         return interruptedExitCode();
@@ -655,7 +692,12 @@ int runOptions(Options options)
     if (const StepResult failed = openFiles(options, files)) {
         return *failed;
     }
-    catalogueTargets(targets, options, files.store, display);
+    std::unique_ptr<ChecksumCache> cache;
+    if (const StepResult refused = openCache(options, cache)) {
+        return *refused;
+    }
+    catalogueTargets(targets, options, files.store, cache.get(), display);
+    saveCache(cache.get(), !g_stop.requested());
     if (g_stop.requested()) {
         return interruptedExitCode();
     }

@@ -3,7 +3,6 @@
 #include "CliOutput.h"
 #include "CliTerminal.h"
 #include "common/Hooks.h"
-#include "common/WorkerPool.h"
 #include "controls/GridModel.h"
 #include "controls/ListColumns.h"
 
@@ -13,47 +12,9 @@
 #include <iterator>
 #include <map>
 #include <set>
-#include <sys/resource.h>
-#include <thread>
 
 namespace corvelle::cli {
 namespace {
-
-/// The rows of each group, in the list's order.
-std::map<std::int32_t, std::vector<int>> rowsByGroup(const GridModel& duplicates)
-{
-    std::map<std::int32_t, std::vector<int>> groups;
-    for (int row = 1; row < duplicates.RowCount(); ++row) {
-        groups[duplicates.recordAt(row).group].push_back(row);
-    }
-    return groups;
-}
-
-/// A row's file. The list's cells hold the catalogue's bytes as they are (nothing in this
-/// program's list is escaped or shortened), so they name exactly the file catalogued.
-VerifyCandidate candidateOf(const GridModel& duplicates, int row)
-{
-    VerifyCandidate candidate;
-    candidate.row = row;
-    candidate.path = dupeRowPath(duplicates, row);
-    candidate.size = duplicates.recordAt(row).size;
-    return candidate;
-}
-
-/// Files each verifying thread may hold open at once: a share of the process's limit, so that
-/// large groups on every thread at once never run out of descriptors (a file that cannot be
-/// opened would be left out of its set).
-std::size_t openFilesPerThread(unsigned threads)
-{
-    constexpr std::size_t reserved = 64; // the catalogue, the output, the terminal, the library
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
-        return 256;
-    }
-    const std::size_t available =
-        limit.rlim_cur > reserved ? static_cast<std::size_t>(limit.rlim_cur) - reserved : 0;
-    return std::clamp<std::size_t>(available / threads, 2, 256);
-}
 
 /// How an action is written once done, in a dry run, and while it goes on.
 struct ActionWords {
@@ -127,37 +88,19 @@ std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, const Opt
                                           const StopFlag& stop, TerminalDisplay& display,
                                           VerifiedList& verified)
 {
-    // The groups are read on several threads, each group on its own, since reading and
-    // comparing is most of the work. More threads than cores: on a cold cache they mostly wait
-    // for the disk, which answers many reads at once faster than a few.
-    std::vector<std::vector<VerifyCandidate>> groups;
-    for (const auto& [group, rows] : rowsByGroup(duplicates)) {
-        std::vector<VerifyCandidate>& candidates = groups.emplace_back();
-        for (const int row : rows) {
-            candidates.push_back(candidateOf(duplicates, row));
-        }
-    }
-    std::vector<VerifyResult> results(groups.size());
-    WorkerPool pool(std::max(8u, std::thread::hardware_concurrency()));
-    const std::size_t maxOpen = openFilesPerThread(pool.threads());
-    std::atomic<std::int64_t> compared{0};
+    const std::vector<std::vector<VerifyCandidate>> groups = candidateGroups(duplicates);
+    std::vector<VerifyResult> results;
     std::atomic<std::size_t> groupsDone{0};
+    std::atomic<std::int64_t> compared{0};
     const Rate rate;
-    display.showWhile(
-        [&] {
-            pool.forEach(groups.size(), [&](std::size_t i) {
-                if (!stop.requested()) {
-                    results[i] = verifyGroup(groups[i], &stop, maxOpen, &compared);
-                }
-                ++groupsDone;
-            });
-        },
-        [&] {
-            const auto bytes = static_cast<double>(compared.load());
-            return "Verifying: " + bytesForPeople(bytes) + " compared (" + rate.perSecond(bytes) +
-                   "), group " + withThousands(static_cast<std::int64_t>(groupsDone.load())) +
-                   " of " + withThousands(static_cast<std::int64_t>(groups.size()));
-        });
+    display.showWhile([&] { results = verifyGroups(groups, stop, &groupsDone, &compared); },
+                      [&] {
+                          const auto bytes = static_cast<double>(compared.load());
+                          return "Verifying: " + bytesForPeople(bytes) + " compared (" +
+                                 rate.perSecond(bytes) + "), group " +
+                                 withThousands(static_cast<std::int64_t>(groupsDone.load())) +
+                                 " of " + withThousands(static_cast<std::int64_t>(groups.size()));
+                      });
     display.clear();
     VerifyResult all;
     for (VerifyResult& result : results) {

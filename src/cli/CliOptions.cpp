@@ -1,5 +1,6 @@
 #include "CliOptions.h"
 
+#include "common/TextParts.h"
 #include "controls/ToolModel.h"
 #include "intake/IntakeNames.h"
 
@@ -477,12 +478,17 @@ std::vector<OptionSpec> makeTable()
                          }));
     table.push_back(valued("--work-dir", ValueKind::Folder, "DIR",
                            "write the work files dedupe.dat and dupelist.dat to DIR and keep "
-                           "them (default: a private temporary folder, removed at exit)",
+                           "them (default: none are written; what they would hold stays in "
+                           "memory)",
                            placeOf(&Options::workDir, "--work-dir needs a folder")));
     table.push_back(valued("--catalogue", ValueKind::File, "FILE",
-                           "keep the catalogue in FILE (emptied first; default: in the "
-                           "temporary folder)",
+                           "keep the catalogue in FILE (emptied first; default: in a private "
+                           "temporary folder, removed at exit)",
                            placeOf(&Options::catalogue, "--catalogue needs a file name")));
+    table.push_back(valued("--cache", ValueKind::File, "FILE",
+                           "keep the files' checksums in FILE between runs (made when missing): "
+                           "a file still as it was is not read again",
+                           placeOf(&Options::cache, "--cache needs a file name")));
     table.push_back(flag("--quiet", 'q',
                          "no progress display (shown only when stderr is a terminal), and no "
                          "note on stderr when there is nothing to report",
@@ -737,14 +743,7 @@ std::optional<FileSize> parseSize(std::string_view text)
 std::vector<std::string> filterWarnings(std::string_view filter)
 {
     std::vector<std::string> warnings;
-    std::size_t start = 0;
-    while (start < filter.size()) {
-        std::size_t end = filter.find(';', start);
-        if (end == std::string_view::npos) {
-            end = filter.size();
-        }
-        const std::string_view pattern = filter.substr(start, end - start);
-        start = end + 1;
+    forEachPart(filter, ';', [&](std::string_view pattern) {
         const std::string_view ending = filterEnding(pattern);
         const std::string_view ignored = pattern.substr(0, pattern.size() - ending.size());
         if (ending != ".*" && ending.find('*') != std::string_view::npos) {
@@ -757,7 +756,7 @@ std::vector<std::string> filterWarnings(std::string_view filter)
             warnings.push_back("--filter: " + inQuotes(pattern) + " is taken as the ending " +
                                inQuotes(ending) + ": what comes before the first \".\" is ignored");
         }
-    }
+    });
     return warnings;
 }
 

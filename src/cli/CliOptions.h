@@ -34,6 +34,8 @@ struct Options {
     /// Where the work files go and stay; without it, a private temporary folder.
     std::optional<std::string> workDir;
     std::optional<std::string> catalogue;
+    /// --cache: checksums kept between runs.
+    std::optional<std::string> cache;
     OutputFormat format = OutputFormat::Text;
     /// --verify: the groups split into sets of files equal byte for byte. Every action
     /// implies it.

@@ -188,23 +188,29 @@ TEST_F(Cli, aFolderThatFillsUpFailsTheRunNamingTheFileAndPrintsNoList)
         EXPECT_FALSE(temporaryFilesLeft());
     }
 
-    // The private temporary folder on a disk that fills up: it is gone when the run ends
-    // (listed, inside the namespace, after the run: nothing may be left to list).
+    // Without a work folder the work files are kept in memory: a small temporary folder holds
+    // the run's catalogue alone. One too small even for that: the folder is gone when the run
+    // ends (listed, inside the namespace, after the run: nothing may be left to list).
     const std::string temporary = tmp.path().string();
-    const Launcher smallTemporary{"unshare", "-m", "sh", "-c",
-                                  "mount -t tmpfs -o size=64k tmpfs '" + temporary +
-                                      "' && { \"$0\" \"$@\"; code=$?; ls -A '" + temporary +
-                                      "' >&2; exit $code; }"};
-    const CliResult r = run({"--format", "tsv", dir.path().string()}, smallTemporary);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "");
-    const std::vector<std::string> lines = r.errLines();
-    ASSERT_EQ(lines.size(), 1u) << r.err;
-    const std::string start = "corvelle-cli: Error occured exporting records to temp dupe check "
-                              "file: cannot write '" +
-                              temporary + "/corvelle-cli-";
-    EXPECT_EQ(lines[0].substr(0, start.size()), start);
-    EXPECT_TRUE(lines[0].ends_with("/dedupe.dat': No space left on device")) << lines[0];
+    for (const char* size : {"64k", "16k"}) {
+        const Launcher smallTemporary{"unshare", "-m", "sh", "-c",
+                                      "mount -t tmpfs -o size=" + std::string(size) + " tmpfs '" +
+                                          temporary + "' && { \"$0\" \"$@\"; code=$?; ls -A '" +
+                                          temporary + "' >&2; exit $code; }"};
+        const CliResult r = run({"--format", "tsv", dir.path().string()}, smallTemporary);
+        if (std::string(size) == "64k") {
+            EXPECT_EQ(r.exitCode, 0) << r.err;
+            EXPECT_EQ(linesOf(r.out).size(), 300u);
+            EXPECT_EQ(r.err, "");
+            continue;
+        }
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        const std::vector<std::string> lines = r.errLines();
+        ASSERT_EQ(lines.size(), 1u) << r.err;
+        EXPECT_TRUE(lines[0].starts_with("corvelle-cli: cannot open the catalogue: ")) << lines[0];
+        EXPECT_TRUE(lines[0].ends_with("database or disk is full")) << lines[0];
+    }
 }
 
 // --- Ends of a run ----------------------------------------------------------------------------

@@ -350,6 +350,30 @@ TEST_F(Cli, aFileThatIsNotACatalogueIsRefusedAndLeftAsItWas)
     EXPECT_FALSE(temporaryFilesLeft());
 }
 
+TEST_F(Cli, aChecksumCacheGivesTheSameListAndAFileNotACacheIsLeftAlone)
+{
+    for (int i = 0; i < 20; ++i) {
+        writeFile(dir / ("t/" + std::to_string(i) + ".txt"), "content " + std::to_string(i % 7));
+    }
+    const std::string cache = (work / "checksums").native();
+    const CliResult plain = run({"-r", "--format", "tsv", "t"});
+    const CliResult first = run({"-r", "--format", "tsv", "--cache", cache, "t"});
+    writeFile(dir / "t/3.txt", "content 4"); // a copy now
+    const CliResult plainAgain = run({"-r", "--format", "tsv", "t"});
+    const CliResult second = run({"-r", "--format", "tsv", "--cache", cache, "t"});
+    EXPECT_EQ(first.out, plain.out);
+    EXPECT_EQ(second.out, plainAgain.out);
+    EXPECT_NE(second.out, first.out);
+    EXPECT_EQ(first.err + second.err, "");
+
+    writeFile(dir / "notes.txt", "my notes, not a cache");
+    const CliResult refused = run({"--cache", "notes.txt", "t"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err, "corvelle-cli: --cache: 'notes.txt' is not a checksum cache: name a "
+                           "new file, or one that --cache made before (it is left as it is)\n");
+    EXPECT_EQ(readFile(dir / "notes.txt"), "my notes, not a cache");
+}
+
 TEST_F(Cli, oneFileUnderSeveralPathsIsNeverPairedWithItself)
 {
     // A folder named twice, once through a link, and a real copy of its song elsewhere.

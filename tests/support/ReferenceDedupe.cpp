@@ -178,19 +178,26 @@ struct IndexPairs final : GroupingObserver {
 
 } // namespace
 
-std::string finderPairs(const std::vector<ReferenceRecord>& records, const DedupeSettings& settings,
-                        unsigned threads)
+FinderRun runFinder(const std::vector<ReferenceRecord>& records, const DedupeSettings& settings,
+                    unsigned threads)
 {
     const ReferenceSource source(records);
     DuplicateFinder finder(source, settings);
     finder.setThreads(threads);
     IndexPairs found;
     finder.run(found);
-    std::string pairs;
+    FinderRun run;
     for (const auto& [head, dupe] : found.found) {
-        appendPair(pairs, records[head].id, records[dupe].id);
+        appendPair(run.pairs, records[head].id, records[dupe].id);
     }
-    return pairs;
+    run.nameSearch = finder.nameSearch();
+    return run;
+}
+
+std::string finderPairs(const std::vector<ReferenceRecord>& records, const DedupeSettings& settings,
+                        unsigned threads)
+{
+    return runFinder(records, settings, threads).pairs;
 }
 
 std::vector<RecordId> pairIds(std::string_view pairs)

@@ -6,6 +6,7 @@
 #include "common/DedupeSettings.h"
 #include "common/PhysicalFile.h"
 #include "common/Types.h"
+#include "matching/NameClasses.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +38,15 @@ struct ReferenceResult {
 ReferenceResult referenceGrouping(const std::vector<ReferenceRecord>& records,
                                   const DedupeSettings& settings,
                                   std::size_t stopAfterHeads = SIZE_MAX);
+
+/// What the fast finder gives for the same records: the pair file's bytes, and what its name
+/// search did.
+struct FinderRun {
+    std::string pairs;
+    SearchCounts nameSearch;
+};
+FinderRun runFinder(const std::vector<ReferenceRecord>& records, const DedupeSettings& settings,
+                    unsigned threads);
 
 /// The pair file's bytes the fast finder gives for the same records, on that many threads.
 std::string finderPairs(const std::vector<ReferenceRecord>& records, const DedupeSettings& settings,

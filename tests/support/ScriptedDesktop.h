@@ -16,6 +16,7 @@ public:
     struct FileRequest {
         std::string title;
         std::string filter;
+        std::string startFolder;
     };
 
     void setParentWindow(QWidget* parent) override { parentWindow = parent; }
@@ -29,15 +30,19 @@ public:
         return takeFront(answers).value_or(MessageAnswer::No);
     }
 
-    std::vector<std::string> chooseFiles(std::string_view title, std::string_view filter) override
+    std::vector<std::string> chooseFiles(std::string_view title, std::string_view filter,
+                                         std::string_view startFolder) override
     {
-        fileRequests.push_back(FileRequest{std::string(title), std::string(filter)});
+        fileRequests.push_back(
+            FileRequest{std::string(title), std::string(filter), std::string(startFolder)});
         return takeFront(fileChoices).value_or(std::vector<std::string>{});
     }
 
-    std::optional<std::string> chooseFolder(std::string_view title) override
+    std::optional<std::string> chooseFolder(std::string_view title,
+                                            std::string_view startFolder) override
     {
         folderRequests.emplace_back(title);
+        folderStarts.emplace_back(startFolder);
         return takeFront(folderChoices).value_or(std::nullopt);
     }
 
@@ -69,6 +74,7 @@ public:
     std::vector<Message> messages;
     std::vector<FileRequest> fileRequests;
     std::vector<std::string> folderRequests;
+    std::vector<std::string> folderStarts;
     std::vector<std::string> openedUrls;
     std::vector<std::string> openedPaths;
     std::vector<std::string> shownInFolder;

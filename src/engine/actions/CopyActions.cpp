@@ -8,12 +8,17 @@ namespace {
 
 using Kind = KeepRule::Kind;
 
-/// A member's paths outside every Trash.
-std::vector<LinkedPath> livePaths(const VerifiedFile& member, FilePlaces& places)
+/// Paths outside every Trash.
+std::vector<LinkedPath> livePaths(std::vector<LinkedPath> paths, FilePlaces& places)
 {
-    std::vector<LinkedPath> live = member.paths();
-    std::erase_if(live, [&](const LinkedPath& path) { return places.isInTrash(path.path); });
-    return live;
+    std::erase_if(paths, [&](const LinkedPath& path) { return places.isInTrash(path.path); });
+    return paths;
+}
+
+bool anyLivePath(const std::vector<LinkedPath>& paths, FilePlaces& places)
+{
+    return std::any_of(paths.begin(), paths.end(),
+                       [&](const LinkedPath& path) { return !places.isInTrash(path.path); });
 }
 
 /// A member's live names to act on: one path for each folder entry, the first row's. A path
@@ -22,7 +27,7 @@ std::vector<LinkedPath> namesToActOn(const VerifiedFile& member, FilePlaces& pla
 {
     std::vector<LinkedPath> names;
     std::vector<FilePlaces::Entry> entries;
-    for (LinkedPath& path : livePaths(member, places)) {
+    for (LinkedPath& path : livePaths(member.paths(), places)) {
         FilePlaces::Entry entry = places.entryOf(path.path);
         if (std::find(entries.begin(), entries.end(), entry) == entries.end()) {
             entries.push_back(std::move(entry));
@@ -34,9 +39,9 @@ std::vector<LinkedPath> namesToActOn(const VerifiedFile& member, FilePlaces& pla
 
 /// A member's number by the rule: the smaller, the better. A rule on paths takes the
 /// member's best path.
-std::int64_t rank(const VerifiedFile& member, Kind kind)
+std::int64_t rank(const KeepCandidate& member, Kind kind)
 {
-    const std::vector<LinkedPath> paths = member.paths();
+    const std::vector<LinkedPath>& paths = member.paths;
     const auto best = [&](auto key) {
         std::int64_t out = key(paths.front());
         for (const LinkedPath& path : paths) {
@@ -51,9 +56,9 @@ std::int64_t rank(const VerifiedFile& member, Kind kind)
     case Kind::Last:
         return best([](const LinkedPath& path) { return std::int64_t{-path.row}; });
     case Kind::Oldest:
-        return member.status.mtimeNs;
+        return member.mtimeNs;
     case Kind::Newest:
-        return -member.status.mtimeNs;
+        return -member.mtimeNs;
     case Kind::ShortestPath:
         return best(length);
     case Kind::LongestPath:
@@ -64,15 +69,16 @@ std::int64_t rank(const VerifiedFile& member, Kind kind)
 }
 
 /// The members still in the running that are best by the rule.
-std::vector<std::size_t> narrow(const VerifiedSet& set, std::vector<std::size_t> candidates,
-                                const KeepRule& rule, FilePlaces& places)
+std::vector<std::size_t> narrow(std::span<const KeepCandidate> set,
+                                std::vector<std::size_t> candidates, const KeepRule& rule,
+                                FilePlaces& places)
 {
     if (rule.kind == Kind::First) {
         return {candidates.front()};
     }
     if (rule.kind == Kind::Under) {
         std::erase_if(candidates, [&](std::size_t i) {
-            const std::vector<LinkedPath> paths = set[i].paths();
+            const std::vector<LinkedPath>& paths = set[i].paths;
             return std::none_of(paths.begin(), paths.end(), [&](const LinkedPath& path) {
                 return places.isUnder(path.path, rule.folderIdentity);
             });
@@ -135,12 +141,28 @@ bool KeepRule::resolve()
     return true;
 }
 
+KeepCandidate KeepCandidate::of(const VerifiedFile& file)
+{
+    return KeepCandidate{file.paths(), file.status.mtimeNs};
+}
+
 KeepChoice chooseKept(const VerifiedSet& set, const std::vector<KeepRule>& rules,
+                      FilePlaces& places)
+{
+    std::vector<KeepCandidate> members;
+    members.reserve(set.size());
+    for (const VerifiedFile& file : set) {
+        members.push_back(KeepCandidate::of(file));
+    }
+    return chooseKept(members, rules, places);
+}
+
+KeepChoice chooseKept(std::span<const KeepCandidate> set, const std::vector<KeepRule>& rules,
                       FilePlaces& places)
 {
     std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i < set.size(); ++i) {
-        if (!livePaths(set[i], places).empty()) {
+        if (anyLivePath(set[i].paths, places)) {
             candidates.push_back(i);
         }
     }

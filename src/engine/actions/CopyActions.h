@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,9 +44,20 @@ struct KeepChoice {
     bool refused = false;
 };
 
+/// What the keep rules look at of one physical file: its rows and paths, and when it was last
+/// modified. A verified file gives one, and so do the rows of one file in a group of the window.
+struct KeepCandidate {
+    std::vector<LinkedPath> paths; ///< every path of the file, its first row's first
+    std::int64_t mtimeNs = 0;
+
+    static KeepCandidate of(const VerifiedFile& file);
+};
+
 /// Chooses the physical file that stays. Only a file outside every Trash stays, and a set is
 /// left alone when it has no other such file to act on, or when an "under" rule finds none of
 /// its files inside its folder.
+KeepChoice chooseKept(std::span<const KeepCandidate> members, const std::vector<KeepRule>& rules,
+                      FilePlaces& places);
 KeepChoice chooseKept(const VerifiedSet& set, const std::vector<KeepRule>& rules,
                       FilePlaces& places);
 

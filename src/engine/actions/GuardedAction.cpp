@@ -93,6 +93,9 @@ void act(const PlannedAction& plan, TrashBins& trash, ActionResult& result)
     case FileAction::Link:
         replaceWithLink(plan.kept->path, plan.path);
         return;
+    case FileAction::Restore:
+        restoreFromTrash(plan.path, plan.destination);
+        return;
     case FileAction::Reflink:
         replaceWithClone(plan.kept->path, plan.kept->evidence.status.identity, plan.path);
         return;

@@ -1,8 +1,8 @@
-// One guarded action on one file, for both programs: a file goes to the Trash, is deleted, or
-// is replaced by a hard link to the file that stays or by a copy-on-write clone of it, only
-// while it is still the file it was seen to be, and never when it is the file that stays. The check
-// and the action are one place, so the window's Delete, the command line's actions and a dry run
-// all decide alike.
+// One guarded action on one file, for both programs: a file goes to the Trash, is deleted, is
+// replaced by a hard link to the file that stays or by a copy-on-write clone of it, or comes back
+// from the Trash, only while it is still the file it was seen to be, and never when it is the file
+// that stays. The check and the action are one place, so the window's Delete, the command line's
+// actions and a dry run all decide alike.
 #pragma once
 
 #include "actions/Trash.h"
@@ -14,7 +14,8 @@
 
 namespace corvelle {
 
-enum class FileAction { Trash, Delete, Link, Reflink };
+/// Restore puts a file in the Trash back where it was trashed from.
+enum class FileAction { Trash, Delete, Link, Restore, Reflink };
 
 /// What a file was seen to be, which it must still be when it is acted on.
 struct Evidence {
@@ -56,6 +57,9 @@ struct PlannedAction {
     /// A file without its owner's write permission gets it first (the window's read-only
     /// rule); it gets its permissions back when the action then fails.
     bool makeWritable = false;
+    /// For Restore: the path the file goes back to, as its trash record named it when it was
+    /// trashed. Nothing there is ever replaced.
+    std::string destination;
 };
 
 /// How an action went.

@@ -193,7 +193,64 @@ fs::path moveIntoTrash(const fs::path& file, const fs::path& canonicalFile,
     }
 }
 
+/// The record of a file in a trash's "files" folder, and the folder its relative paths start
+/// from: the volume's top folder, above ".Trash-$uid" or above ".Trash/$uid".
+struct TrashRecord {
+    fs::path infoFile;
+    fs::path topdir;
+};
+
+TrashRecord recordOf(const fs::path& trashPath)
+{
+    const fs::path root = trashPath.parent_path().parent_path();
+    fs::path top = root.parent_path();
+    if (top.filename() == ".Trash") {
+        top = top.parent_path();
+    }
+    return {root / "info" / (trashPath.filename().native() + std::string(kInfoSuffix)), top};
+}
+
+std::string readInfoFile(const fs::path& infoFile)
+{
+    const UniqueFd fd(::open(infoFile.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) {
+        fail("reading the trash information", infoFile, errno);
+    }
+    std::string text(4096, '\0');
+    text.resize(readFully(fd.get(), text.data(), text.size(), infoFile));
+    return text;
+}
+
 } // namespace
+
+fs::path trashedFrom(const fs::path& trashPath)
+{
+    const TrashRecord record = recordOf(trashPath);
+    const std::string text = readInfoFile(record.infoFile);
+    constexpr std::string_view key = "\nPath=";
+    const std::size_t at = text.find(key);
+    if (!text.starts_with("[Trash Info]\n") || at == std::string::npos) {
+        fail("reading the trash information", record.infoFile, EINVAL);
+    }
+    const std::size_t start = at + key.size();
+    const fs::path recorded = percentDecode(text.substr(start, text.find('\n', start) - start));
+    if (recorded.empty()) {
+        fail("reading the trash information", record.infoFile, EINVAL);
+    }
+    return recorded.is_absolute() ? recorded : record.topdir / recorded;
+}
+
+void restoreFromTrash(const fs::path& trashPath, const fs::path& original)
+{
+    if (trashedFrom(trashPath) != original) {
+        fail("restoring (its trash record names another place)", trashPath, EINVAL);
+    }
+    if (!renameNoReplace(trashPath, original)) {
+        fail("restoring", original, errno);
+    }
+    // The record goes only once the file is back: until then the Trash still lists it.
+    ::unlink(recordOf(trashPath).infoFile.c_str());
+}
 
 TrashFolder trashFolderFor(const fs::path& canonicalFile, const TrashEnvironment& environment)
 {

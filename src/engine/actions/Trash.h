@@ -55,6 +55,19 @@ std::filesystem::path moveToTrash(const std::filesystem::path& file, TrashBins& 
 std::filesystem::path moveToTrash(const std::filesystem::path& file,
                                   const TrashEnvironment& environment);
 
+/// Where the file now at `trashPath` (in a trash's "files" folder) was trashed from, as the
+/// trash's own record of it says: the ".trashinfo" path decoded byte for byte, and made
+/// absolute against the volume's top folder when the record holds it relative. Throws
+/// std::system_error naming the record when it cannot be read or names no path.
+std::filesystem::path trashedFrom(const std::filesystem::path& trashPath);
+
+/// Puts the file at `trashPath` back at `original`, never over anything there, and then removes
+/// its ".trashinfo". Throws std::system_error naming the file when its record no longer names
+/// `original`, when `original` is taken (EEXIST) or when it cannot be moved there; the file is
+/// then still in the Trash with its record.
+void restoreFromTrash(const std::filesystem::path& trashPath,
+                      const std::filesystem::path& original);
+
 /// The trash folder a file on this volume goes to, created when missing. Throws when the
 /// volume has no usable trash.
 TrashFolder trashFolderFor(const std::filesystem::path& canonicalFile,

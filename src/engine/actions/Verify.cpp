@@ -2,6 +2,9 @@
 
 #include "common/Hooks.h"
 #include "common/PosixFile.h"
+#include "common/WorkerPool.h"
+#include "controls/GridModel.h"
+#include "controls/ListColumns.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,8 +14,10 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
+#include <thread>
 #include <unistd.h>
 
 namespace corvelle {
@@ -53,33 +58,41 @@ std::optional<OpenFile> openMember(const VerifyCandidate& candidate, VerifyResul
     struct stat st {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
         const int error = errno;
-        result.leftOut.push_back({candidate.row, candidate.path,
-                                  error == ELOOP ? "is a symbolic link" : std::strerror(error)});
+        if (error == ELOOP) {
+            result.leftOut.push_back(
+                {candidate.row, candidate.path, "is a symbolic link", LeftOut::Kind::Changed});
+        } else {
+            result.leftOut.push_back(
+                {candidate.row, candidate.path, std::strerror(error), LeftOut::Kind::Unreadable});
+        }
         return std::nullopt;
     }
     const PathStatus status = PathStatus::of(st);
     if (!status.regular) {
-        result.leftOut.push_back({candidate.row, candidate.path, "is not a regular file"});
+        result.leftOut.push_back(
+            {candidate.row, candidate.path, "is not a regular file", LeftOut::Kind::Changed});
         return std::nullopt;
     }
     if (status.size != candidate.size.bytes()) {
-        result.leftOut.push_back({candidate.row, candidate.path, kChanged});
+        result.leftOut.push_back({candidate.row, candidate.path, kChanged, LeftOut::Kind::Changed});
         return std::nullopt;
     }
     return OpenFile{VerifiedFile{candidate.row, candidate.path, status, {}}, std::move(fd)};
 }
 
-/// Reads exactly `length` bytes at `offset`; false with the reason when it cannot.
+/// Reads exactly `length` bytes at `offset`; false with why the member is left out when it
+/// cannot.
 bool readBlock(const OpenFile& member, char* buffer, std::size_t length, std::int64_t offset,
-               std::string& reason)
+               LeftOut& why)
 {
     try {
         if (readFullyAt(member.fd.get(), buffer, length, offset, member.file.path) == length) {
             return true;
         }
-        reason = kChanged; // shorter than it was
+        why = {member.file.row, member.file.path, kChanged, LeftOut::Kind::Changed}; // shorter
     } catch (const std::system_error& error) {
-        reason = error.code().message();
+        why = {member.file.row, member.file.path, error.code().message(),
+               LeftOut::Kind::Unreadable};
     }
     return false;
 }
@@ -139,9 +152,9 @@ std::vector<std::vector<std::size_t>> compareSideBySide(std::vector<OpenFile>& m
         for (const std::vector<std::size_t>& members_of : classes) {
             std::vector<std::vector<std::size_t>> parts;
             for (const std::size_t i : members_of) {
-                std::string reason;
-                if (!inHand[i] && !readBlock(members[i], buffer(i), length, offset, reason)) {
-                    result.leftOut.push_back({members[i].file.row, members[i].file.path, reason});
+                LeftOut why;
+                if (!inHand[i] && !readBlock(members[i], buffer(i), length, offset, why)) {
+                    result.leftOut.push_back(std::move(why));
                     continue;
                 }
                 watch.compared(length);
@@ -172,7 +185,8 @@ std::vector<std::vector<std::size_t>> compareSideBySide(std::vector<OpenFile>& m
             if (unchangedSinceOpened(members[i])) {
                 return false;
             }
-            result.leftOut.push_back({members[i].file.row, members[i].file.path, kChanged});
+            result.leftOut.push_back(
+                {members[i].file.row, members[i].file.path, kChanged, LeftOut::Kind::Changed});
             return true;
         });
         if (members_of.size() >= 2) {
@@ -206,7 +220,7 @@ void verifyPart(std::span<const VerifyCandidate> part, std::int64_t size, const 
         sets.push_back(std::move(set));
     }
     for (LeftOut& left : local.leftOut) {
-        const bool single = left.reason == kNoMatch;
+        const bool single = left.kind == LeftOut::Kind::NoMatch;
         if (single && keepSingles) {
             const auto member =
                 std::find_if(members.begin(), members.end(),
@@ -395,6 +409,62 @@ VerifyResult verifyGroup(std::span<const VerifyCandidate> group, const StopFlag*
     std::sort(result.leftOut.begin(), result.leftOut.end(),
               [](const LeftOut& a, const LeftOut& b) { return a.row < b.row; });
     return result;
+}
+
+namespace {
+
+/// Files each verifying thread may hold open at once: a share of the process's limit, so that
+/// large groups on every thread at once never run out of descriptors (a file that cannot be
+/// opened would be left out of its set).
+std::size_t openFilesPerThread(unsigned threads)
+{
+    constexpr std::size_t reserved = 64; // the catalogue, the outputs, the window, the libraries
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return 256;
+    }
+    const std::size_t available =
+        limit.rlim_cur > reserved ? static_cast<std::size_t>(limit.rlim_cur) - reserved : 0;
+    return std::clamp<std::size_t>(available / threads, 2, 256);
+}
+
+} // namespace
+
+std::vector<std::vector<VerifyCandidate>> candidateGroups(const GridModel& duplicates)
+{
+    std::map<std::int32_t, std::vector<VerifyCandidate>> groups;
+    for (int row = 1; row < duplicates.RowCount(); ++row) {
+        const RowRecord& record = duplicates.recordAt(row);
+        groups[record.group].push_back({row, dupeRowPath(duplicates, row), record.size});
+    }
+    std::vector<std::vector<VerifyCandidate>> out;
+    out.reserve(groups.size());
+    for (auto& [group, candidates] : groups) {
+        out.push_back(std::move(candidates));
+    }
+    return out;
+}
+
+std::vector<VerifyResult> verifyGroups(const std::vector<std::vector<VerifyCandidate>>& groups,
+                                       const StopFlag& stop, std::atomic<std::size_t>* groupsDone,
+                                       std::atomic<std::int64_t>* bytesCompared)
+{
+    std::vector<VerifyResult> results(groups.size());
+    WorkerPool pool(std::max(8u, std::thread::hardware_concurrency()));
+    const std::size_t maxOpen = openFilesPerThread(pool.threads());
+    pool.forEach(groups.size(), [&](std::size_t i) {
+        if (stop.requested()) {
+            return;
+        }
+        results[i] = verifyGroup(groups[i], &stop, maxOpen, bytesCompared);
+        if (stop.requested()) {
+            results[i] = {}; // part-way: not a verdict on the group
+        }
+        if (groupsDone != nullptr) {
+            groupsDone->fetch_add(1, std::memory_order_relaxed);
+        }
+    });
+    return results;
 }
 
 } // namespace corvelle

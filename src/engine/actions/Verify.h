@@ -14,6 +14,7 @@
 
 namespace corvelle {
 
+class GridModel;
 class StopFlag;
 
 /// A member of a duplicate group to verify: its row in the list and its exact path.
@@ -46,11 +47,14 @@ struct VerifiedFile {
 /// their first rows.
 using VerifiedSet = std::vector<VerifiedFile>;
 
-/// A file left out: it could not be read, changed while it was read, or matched no other.
+/// A file left out: it matched no other, could not be read, or changed since it was catalogued
+/// or while it was read.
 struct LeftOut {
+    enum class Kind { NoMatch, Unreadable, Changed };
     int row = 0;
     std::string path;
     std::string reason;
+    Kind kind = Kind::NoMatch;
 };
 
 struct VerifyResult {
@@ -75,5 +79,20 @@ VerifyResult verifyGroup(std::span<const VerifyCandidate> group, const StopFlag*
 /// all their files are then equal. A path listed twice is kept once, at its first row. The
 /// files left out that are in a set after all are no longer left out.
 void joinSetsSharingFiles(VerifyResult& result);
+
+/// The duplicate list's groups as candidates to verify, in ascending group number, each
+/// group's rows in list order. The list's cells hold the catalogue's bytes as they are, so
+/// each path names exactly the file catalogued.
+std::vector<std::vector<VerifyCandidate>> candidateGroups(const GridModel& duplicates);
+
+/// Verifies each group on its own, many groups at once on a pool of threads: more threads
+/// than cores, since on a cold cache they mostly wait for the disk, which answers many reads at
+/// once faster than a few. Result i is group i's; a group not finished before a stop has an
+/// empty result. `groupsDone` and `bytesCompared`, when given, count the groups finished and
+/// the bytes read and compared, for a display on another thread.
+std::vector<VerifyResult> verifyGroups(const std::vector<std::vector<VerifyCandidate>>& groups,
+                                       const StopFlag& stop,
+                                       std::atomic<std::size_t>* groupsDone = nullptr,
+                                       std::atomic<std::int64_t>* bytesCompared = nullptr);
 
 } // namespace corvelle

@@ -7,6 +7,8 @@
 #include "catalogue/clsDatabase.h"
 
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace corvelle {
@@ -31,6 +33,21 @@ inline void readRecordColumns(const sqlite::Statement& row, CatalogueRecord& rec
     record.crc.failed = row.integer(5) != 0;
     record.identity = identityInColumns(row, 6);
 }
+
+/// The folders of a scratch catalogue, each kept once: the file holds each record's folder as
+/// a number, four bytes in big-endian order (so that the unique key's index grows at its end
+/// as folders are scanned one after another).
+class FolderNumbers {
+public:
+    /// The number that stands for the folder in the file, the folder numbered when new.
+    std::string_view numberOf(std::string_view folder);
+    /// The folder a stored number stands for.
+    [[nodiscard]] const std::string& folderOf(std::string_view number) const;
+
+private:
+    std::unordered_map<std::string, std::string> m_numbers; // folder -> its stored number
+    std::vector<const std::string*> m_folders;              // by number
+};
 
 class clsDatabase::Impl {
 public:
@@ -72,8 +89,18 @@ public:
     /// names no record. One pass over the table, however many IDs are asked for.
     std::vector<PhysicalFile> physicalFilesOf(const std::vector<RecordId>& ids);
 
+    /// Keeps each folder once, in memory (the catalogue must be empty).
+    void numberFolders() { m_folderNumbers.emplace(); }
+    /// The Path column's bytes as the record's folder.
+    [[nodiscard]] std::string_view folderIn(std::string_view column) const
+    {
+        return m_folderNumbers ? std::string_view(m_folderNumbers->folderOf(column)) : column;
+    }
+
     /// What the last export wrote, for the grouping pass.
     ExportSnapshot& lastExport() { return m_lastExport; }
+    /// The pairs of the last grouping that kept them in memory, for the loading pass.
+    std::vector<DupePair>& keptPairs() { return m_keptPairs; }
 
 private:
     void createSchema();
@@ -96,6 +123,8 @@ private:
     std::optional<CatalogueRecord> m_current; // the loaded fields of *m_at
     int m_changesSinceCommit = 0;
     ExportSnapshot m_lastExport;
+    std::vector<DupePair> m_keptPairs;
+    std::optional<FolderNumbers> m_folderNumbers;
 };
 
 template <typename Visit> void clsDatabase::Impl::forEachFromFirst(Visit&& visit)
@@ -131,7 +160,7 @@ void clsDatabase::Impl::fetchEach(const std::vector<RecordId>& ascendingIds, Vis
             continue;
         }
         record.id = id;
-        record.path.assign(m_selectOne.bytesView(0));
+        record.path.assign(folderIn(m_selectOne.bytesView(0)));
         readRecordColumns(m_selectOne, record);
         visit(static_cast<const CatalogueRecord&>(record));
     }

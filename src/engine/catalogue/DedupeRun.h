@@ -16,12 +16,16 @@ class GridModel;
 inline constexpr const char* exportFileName = "dedupe.dat";
 inline constexpr const char* pairFileName = "dupelist.dat";
 
-/// The two work files of a run, inside the given folder.
+/// The two work files of a run. Empty paths keep their contents in memory instead, in a
+/// compact form: the 613-byte export records are never made.
 struct DedupeFiles {
     std::filesystem::path exportFile;
     std::filesystem::path pairFile;
 
+    /// The two work files inside the given folder.
     static DedupeFiles in(const std::filesystem::path& folder);
+    /// No work files: a run that nobody asked to keep them for.
+    static DedupeFiles none() { return {}; }
 };
 
 /// What a run reports to: the passes' shared hooks (progress, stop, yield, messages; their

@@ -1,5 +1,6 @@
 // The grouping pass: reads the export file, finds the duplicate pairs, marks the grouped
-// records in the export file and writes the pairs to the pair file.
+// records in the export file and writes the pairs to the pair file; or, when no work files
+// are wanted, does the same with what the export kept in memory.
 #include "catalogue/DatabaseImpl.h"
 #include "common/PosixFile.h"
 #include "matching/DuplicateFinder.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 
 namespace corvelle {
@@ -85,21 +87,30 @@ ExportSnapshot readExportFile(int fd, const std::filesystem::path& file)
     return snapshot;
 }
 
-/// Writes the pairs as they are found and keeps the count, the progress and the stop check.
+/// Writes the pairs as they are found, to the pair file or to memory, and keeps the count,
+/// the progress and the stop check.
 class PairWriter final : public GroupingObserver {
 public:
-    PairWriter(const ExportSnapshot& records, BufferedWriter& pairs, const WorkHooks& hooks)
+    /// `file` null: the pairs go to `kept`.
+    PairWriter(const ExportSnapshot& records, BufferedWriter* file, std::vector<DupePair>& kept,
+               const WorkHooks& hooks)
         : m_records(records)
-        , m_pairs(pairs)
+        , m_file(file)
+        , m_kept(kept)
         , m_hooks(hooks)
     {}
 
     void pair(std::size_t head, std::size_t dupe) override
     {
-        char bytes[kDupePairSize];
-        putInt32(bytes, m_records.ids[head].value());
-        putInt32(bytes + 4, m_records.ids[dupe].value());
-        m_pairs.write(bytes, sizeof bytes);
+        const DupePair found{m_records.ids[head], m_records.ids[dupe]};
+        if (m_file != nullptr) {
+            char bytes[kDupePairSize];
+            putInt32(bytes, found.head.value());
+            putInt32(bytes + 4, found.dupe.value());
+            m_file->write(bytes, sizeof bytes);
+        } else {
+            m_kept.push_back(found);
+        }
         m_newlyGrouped.push_back(dupe);
         if (m_hooks.caption != nullptr) {
             m_hooks.setCaption(countCaption(m_newlyGrouped.size()));
@@ -116,7 +127,8 @@ public:
 
 private:
     const ExportSnapshot& m_records;
-    BufferedWriter& m_pairs;
+    BufferedWriter* m_file;
+    std::vector<DupePair>& m_kept;
     const WorkHooks& m_hooks;
     std::vector<std::size_t> m_newlyGrouped;
 };
@@ -164,14 +176,23 @@ Outcome clsDatabase::FindDupes(const std::filesystem::path& strFileName1,
     hooks.setProgress(0.0f);
     hooks.setCaption(countCaption(0));
     ExportSnapshot& remembered = m_impl->lastExport();
+    std::vector<DupePair>& kept = m_impl->keptPairs();
+    kept.clear();
     try {
-        UniqueFd records = openFile(strFileName1, O_RDWR);
-        std::filesystem::remove(strFileName2);
-        UniqueFd pairs = openFile(strFileName2, O_WRONLY | O_CREAT | O_TRUNC);
+        // No export file: the export kept its records in memory alone.
+        const bool recordsInMemory = strFileName1.empty();
+        UniqueFd records = recordsInMemory ? UniqueFd() : openFile(strFileName1, O_RDWR);
+        const bool pairsInMemory = strFileName2.empty();
+        UniqueFd pairs;
+        if (!pairsInMemory) {
+            std::filesystem::remove(strFileName2);
+            pairs = openFile(strFileName2, O_WRONLY | O_CREAT | O_TRUNC);
+        }
 
         // What the export remembers serves while the file is exactly as it left it.
         const bool fresh =
-            !remembered.file.empty() && FileIdentity::of(strFileName1) == remembered.identity;
+            recordsInMemory ||
+            (!remembered.file.empty() && FileIdentity::of(strFileName1) == remembered.identity);
         ExportSnapshot readBack;
         if (!fresh) {
             readBack = readExportFile(records.get(), strFileName1);
@@ -185,24 +206,32 @@ Outcome clsDatabase::FindDupes(const std::filesystem::path& strFileName1,
         ExportSnapshot& input = fresh ? remembered : readBack;
         SnapshotSource source(input, !fresh);
 
-        BufferedWriter pairOut(pairs.get(), strFileName2);
-        PairWriter writer(input, pairOut, hooks);
+        std::optional<BufferedWriter> pairOut;
+        if (!pairsInMemory) {
+            pairOut.emplace(pairs.get(), strFileName2);
+        }
+        PairWriter writer(input, pairOut ? &*pairOut : nullptr, kept, hooks);
         DuplicateFinder finder(source, settings);
         const bool completed = finder.run(writer);
-        pairOut.flush();
 
         for (const std::size_t position : writer.newlyGrouped()) {
             input.grouped[position] = 1;
         }
-        markGrouped(records.get(), writer.newlyGrouped(), strFileName1);
-        closeFile(pairs, strFileName2);
-        closeFile(records, strFileName1);
-        if (fresh) {
-            remembered.identity = FileIdentity::of(strFileName1).value_or(FileIdentity{});
+        if (pairOut) {
+            pairOut->flush();
+            closeFile(pairs, strFileName2);
+        }
+        if (!recordsInMemory) {
+            markGrouped(records.get(), writer.newlyGrouped(), strFileName1);
+            closeFile(records, strFileName1);
+            if (fresh) {
+                remembered.identity = FileIdentity::of(strFileName1).value_or(FileIdentity{});
+            }
         }
         return completed ? Outcome::Completed : Outcome::Stopped;
     } catch (const std::exception& error) {
         remembered.clear();
+        kept.clear();
         hooks.report(groupingFailedMessage(error));
         return Outcome::Failed;
     }

@@ -16,11 +16,6 @@ namespace {
 constexpr Color kBlueShade = 16707305; // red 233, green 238, blue 254
 constexpr Color kRoseShade = 15330558; // red 254, green 236, blue 233
 
-struct DupePair {
-    RecordId head;
-    RecordId dupe;
-};
-
 std::vector<DupePair> readPairs(const std::filesystem::path& file)
 {
     UniqueFd fd = openFile(file, O_RDONLY);
@@ -104,7 +99,9 @@ Outcome clsDatabase::AddDupes(const std::filesystem::path& strFileName, GridMode
 {
     hooks.setProgress(0.0f);
     objVsg.RowCount(1);
-    const std::vector<DupePair> pairs = readPairs(strFileName);
+    const std::vector<DupePair> pairs =
+        strFileName.empty() ? std::move(m_impl->keptPairs()) : readPairs(strFileName);
+    m_impl->keptPairs().clear();
 
     // Look every ID up once, in ascending order through the store's key, before the rows are
     // built in pair order.

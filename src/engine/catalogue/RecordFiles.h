@@ -29,6 +29,12 @@ inline constexpr std::size_t kGroupedOffset = 612;
 
 inline constexpr std::size_t kDupePairSize = 8;
 
+/// One record of the pair file: a duplicate and the head of its group.
+struct DupePair {
+    RecordId head;
+    RecordId dupe;
+};
+
 using DedupeRecordBytes = std::array<char, dedupe_record::kSize>;
 
 /// Fills one export record: texts in code page 1252 cut or padded to 300 bytes, the size's low

@@ -64,16 +64,36 @@ bool madeByThisStore(const std::filesystem::path& file)
     return id == kApplicationId;
 }
 
-/// The record a "SELECT Path, File, Extension, Size, CRC, CrcFailed, Device, Inode"
-/// statement stands on.
-CatalogueRecord selectedRecord(const sqlite::Statement& select, RecordId id)
+} // namespace
+
+std::string_view FolderNumbers::numberOf(std::string_view folder)
 {
-    CatalogueRecord record;
-    record.id = id;
-    record.path.assign(select.bytesView(0));
-    readRecordColumns(select, record);
-    return record;
+    auto found = m_numbers.find(std::string(folder));
+    if (found == m_numbers.end()) {
+        const auto number = static_cast<std::uint32_t>(m_folders.size());
+        std::string stored(4, '\0');
+        for (std::size_t i = 0; i < 4; ++i) {
+            stored[i] = static_cast<char>((number >> (24 - 8 * i)) & 0xFFu);
+        }
+        found = m_numbers.emplace(std::string(folder), std::move(stored)).first;
+        m_folders.push_back(&found->first);
+    }
+    return found->second;
 }
+
+const std::string& FolderNumbers::folderOf(std::string_view number) const
+{
+    std::uint32_t index = 0;
+    for (const char byte : number.substr(0, 4)) {
+        index = (index << 8) | static_cast<unsigned char>(byte);
+    }
+    if (number.size() != 4 || index >= m_folders.size()) {
+        throw StoreError("Catalogue error: a record names no folder of this run");
+    }
+    return *m_folders[index];
+}
+
+namespace {
 
 StoreError noCurrentRecord(const std::filesystem::path& file)
 {
@@ -178,6 +198,7 @@ void clsDatabase::Impl::close()
         failure = m_connection.error("saving");
     }
     m_connection.close();
+    m_folderNumbers.reset();
     m_ids.clear();
     m_position = Position::BeforeFirst;
     m_current.reset();
@@ -295,9 +316,18 @@ const CatalogueRecord& clsDatabase::Impl::current()
         if (!m_selectOne.step()) {
             throw noCurrentRecord(file());
         }
-        m_current = selectedRecord(m_selectOne, m_ids.at(m_at));
+        CatalogueRecord record;
+        record.id = m_ids.at(m_at);
+        record.path.assign(folderIn(m_selectOne.bytesView(0)));
+        readRecordColumns(m_selectOne, record);
+        m_current = std::move(record);
     }
     return *m_current;
+}
+
+std::vector<PhysicalFile> clsDatabase::physicalFilesOf(const std::vector<RecordId>& ids)
+{
+    return m_impl->physicalFilesOf(ids);
 }
 
 std::vector<PhysicalFile> clsDatabase::Impl::physicalFilesOf(const std::vector<RecordId>& ids)
@@ -330,7 +360,7 @@ RecordId clsDatabase::Impl::add(std::string_view path, std::string_view file,
 {
     requireOpen();
     sqlite::ResetGuard guard(m_insert);
-    m_insert.bindBytes(1, path);
+    m_insert.bindBytes(1, m_folderNumbers ? m_folderNumbers->numberOf(path) : path);
     m_insert.bindBytes(2, file);
     m_insert.bindBytes(3, extension);
     m_insert.bind(4, size.bytes());
@@ -435,6 +465,12 @@ void clsDatabase::openEmptied(const std::filesystem::path& file)
     }
     m_impl->open(file);
     m_impl->removeAll();
+}
+
+void clsDatabase::openScratch(const std::filesystem::path& file)
+{
+    openEmptied(file);
+    m_impl->numberFolders();
 }
 
 void clsDatabase::CloseProject()

@@ -61,6 +61,8 @@ struct Message {
     /// Why it happened, as the system said it ("Permission denied"); may be empty. A message
     /// box shows the text alone; a line on stderr adds the reason after it.
     std::string reason{};
+    /// For a question: the answer Enter gives. No where a Yes cannot be taken back.
+    MessageAnswer defaultAnswer = MessageAnswer::Yes;
 };
 
 /// Shows a message and returns the answer: a message box in the window, a line on stderr in

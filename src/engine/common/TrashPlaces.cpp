@@ -1,5 +1,7 @@
 #include "common/TrashPlaces.h"
 
+#include "common/TextParts.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -55,28 +57,17 @@ TrashEnvironment TrashEnvironment::current()
 std::vector<fs::path> mountPoints(std::string_view mountTableText)
 {
     std::vector<fs::path> points;
-    std::size_t start = 0;
-    while (start < mountTableText.size()) {
-        std::size_t end = mountTableText.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = mountTableText.size();
-        }
-        const std::string_view line = mountTableText.substr(start, end - start);
-        start = end + 1;
+    forEachPart(mountTableText, '\n', [&](std::string_view line) {
         // ID, parent ID, major:minor, root, mount point, ...
-        std::size_t field = 0;
         std::size_t at = 0;
-        for (; field < 4 && at != std::string_view::npos; ++field) {
+        for (int field = 0; field < 4 && at != std::string_view::npos; ++field) {
             at = line.find(' ', at);
             at = at == std::string_view::npos ? at : at + 1;
         }
-        if (at == std::string_view::npos) {
-            continue;
+        if (at != std::string_view::npos) {
+            points.emplace_back(unescapeMountField(line.substr(at, line.find(' ', at) - at)));
         }
-        const std::size_t stop = line.find(' ', at);
-        points.emplace_back(unescapeMountField(
-            line.substr(at, stop == std::string_view::npos ? line.size() - at : stop - at)));
-    }
+    });
     return points;
 }
 

@@ -166,12 +166,16 @@ void GridModel::RowCount(int rows)
         throw std::out_of_range("a grid keeps its header row");
     }
     const int current = RowCount();
+    if (rows == 1 && current == 1) {
+        ++m_removals; // emptied again: a list loaded anew starts here
+    }
     if (rows < current) {
         if (m_observer != nullptr) {
             m_observer->rowsAboutToBeRemoved(rows, current - 1);
         }
         releaseRange(static_cast<std::size_t>(rows), m_rows.size());
         m_rows.resize(static_cast<std::size_t>(rows));
+        ++m_removals;
         compactIfWasteful();
         std::erase_if(m_selected, [rows](int r) { return r >= rows; });
         if (m_currentRow >= rows) {
@@ -199,6 +203,7 @@ void GridModel::ColCount(int cols)
     if (m_observer != nullptr) {
         m_observer->aboutToReset();
     }
+    ++m_removals;
     rewriteRows(cols);
     m_columns.resize(static_cast<std::size_t>(cols));
     for (const Row& row : m_rows) {
@@ -292,14 +297,14 @@ void GridModel::CurrentRow(int row)
 
 void GridModel::AppendRow(std::span<const std::string> cells)
 {
-    insertRow(storeCells(cells, cells.size()));
+    insertRowAt(RowCount(), storeCells(cells, cells.size()));
 }
 
 void GridModel::AppendRow(std::vector<std::string>&& cells, const RowRecord& record)
 {
     Row row = storeCells(cells, cells.size());
     row.record = record;
-    insertRow(row);
+    insertRowAt(RowCount(), row);
 }
 
 void GridModel::AppendRowText(std::string_view tabSeparated)
@@ -314,19 +319,7 @@ void GridModel::AppendRowText(std::string_view tabSeparated)
         }
         start = tab + 1;
     }
-    insertRow(storeCells(cells, cells.size()));
-}
-
-void GridModel::insertRow(Row row)
-{
-    const int at = RowCount();
-    if (m_observer != nullptr) {
-        m_observer->rowsAboutToBeInserted(at, at);
-    }
-    m_rows.push_back(row);
-    if (m_observer != nullptr) {
-        m_observer->rowsInserted();
-    }
+    insertRowAt(RowCount(), storeCells(cells, cells.size()));
 }
 
 void GridModel::RemoveRow(int row)
@@ -348,6 +341,7 @@ void GridModel::RemoveRows(int first, int last)
     }
     releaseRange(static_cast<std::size_t>(first), static_cast<std::size_t>(last) + 1);
     m_rows.erase(m_rows.begin() + first, m_rows.begin() + last + 1);
+    ++m_removals;
     compactIfWasteful();
     std::erase_if(m_selected, [&](int row) { return row >= first && row <= last; });
     for (int& selected : m_selected) {
@@ -412,6 +406,7 @@ void GridModel::removeRowSet(std::vector<int> rows)
         ++kept;
     }
     m_rows.resize(kept);
+    ++m_removals;
     compactIfWasteful();
     std::vector<int> selected;
     for (const int row : m_selected) {
@@ -436,6 +431,84 @@ void GridModel::removeRowSet(std::vector<int> rows)
         m_observer->reset();
         m_observer->selectionChanged();
         m_observer->currentRowChanged();
+    }
+}
+
+void GridModel::insertRows(std::vector<InsertedRow> rows)
+{
+    if (rows.empty()) {
+        return;
+    }
+    std::vector<Row> stored;
+    stored.reserve(rows.size());
+    for (InsertedRow& row : rows) {
+        Row made = storeCells(row.cells, row.cells.size());
+        made.record = row.record;
+        made.color = row.color.value_or(kNoColor);
+        stored.push_back(made);
+    }
+    // As removeRowSet: a few go in one by one, so that the views keep their place; more in
+    // one pass, told as a reset.
+    constexpr std::size_t kRowsInsertedOneByOne = 32;
+    if (stored.size() <= kRowsInsertedOneByOne) {
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            insertRowAt(std::min(rows[i].at, RowCount()), stored[i]);
+        }
+        return;
+    }
+    // Where each row now in the grid goes once all are in.
+    const auto shifted = [&](int row) {
+        for (const InsertedRow& inserted : rows) {
+            if (inserted.at <= row) {
+                ++row;
+            }
+        }
+        return row;
+    };
+    std::vector<int> selected;
+    for (const int row : m_selected) {
+        selected.push_back(shifted(row));
+    }
+    const int current = m_currentRow >= 1 ? shifted(m_currentRow) : m_currentRow;
+    if (m_observer != nullptr) {
+        m_observer->aboutToReset();
+    }
+    std::deque<Row> merged;
+    std::size_t next = 0;
+    for (std::size_t r = 0; r < m_rows.size() || next < stored.size();) {
+        const int at = static_cast<int>(merged.size());
+        if (next < stored.size() && (rows[next].at <= at || r == m_rows.size())) {
+            merged.push_back(stored[next++]);
+        } else {
+            merged.push_back(m_rows[r++]);
+        }
+    }
+    m_rows = std::move(merged);
+    m_selected = std::move(selected);
+    m_currentRow = current;
+    if (m_observer != nullptr) {
+        m_observer->reset();
+        m_observer->selectionChanged();
+        m_observer->currentRowChanged();
+    }
+}
+
+void GridModel::insertRowAt(int at, const Row& row)
+{
+    if (m_observer != nullptr) {
+        m_observer->rowsAboutToBeInserted(at, at);
+    }
+    m_rows.insert(m_rows.begin() + at, row);
+    for (int& selected : m_selected) {
+        if (selected >= at) {
+            ++selected;
+        }
+    }
+    if (m_currentRow >= at) {
+        ++m_currentRow;
+    }
+    if (m_observer != nullptr) {
+        m_observer->rowsInserted();
     }
 }
 

@@ -45,6 +45,15 @@ struct RowRecord {
     friend bool operator==(const RowRecord&, const RowRecord&) = default;
 };
 
+/// A row to put into the grid at `at`: its cells from column 0 on, what it stands for, and
+/// the colour of the whole row (none: no colour).
+struct InsertedRow {
+    int at = 1;
+    std::vector<std::string> cells;
+    RowRecord record;
+    std::optional<Color> color;
+};
+
 class GridModel {
 public:
     GridModel() = default;
@@ -84,6 +93,14 @@ public:
     /// RemoveRow on each. Many scattered rows go in one pass, told to the observer as a
     /// reset followed by the selection and the current row.
     void removeRowSet(std::vector<int> rows);
+    /// Puts rows back in one step. Each `at` is the row's number once all of them are in, in
+    /// ascending order; an `at` past the end appends. The rows at and below each move down.
+    void insertRows(std::vector<InsertedRow> rows);
+    /// How many times rows have left the grid (removed, or all cleared, even when it was
+    /// empty already). Rows only added at
+    /// the end leave the earlier rows where they were: a command that remembers row numbers
+    /// knows by an unchanged count that they still hold.
+    [[nodiscard]] std::uint64_t removals() const { return m_removals; }
 
     /// The cell's text. It stays valid until the grid next changes.
     [[nodiscard]] std::string_view CellText(int row, int col) const;
@@ -142,7 +159,7 @@ private:
     void checkCell(int row, int col) const;
     /// Stores the cells (the first m_colCount of them, empty ones added) as a row's text.
     template <class Cells> Row storeCells(const Cells& cells, std::size_t count);
-    void insertRow(Row row);
+    void insertRowAt(int at, const Row& row);
     [[nodiscard]] std::string_view rowText(const Row& row) const;
     /// The row's cells as stored in these blocks.
     [[nodiscard]] std::vector<std::string_view>
@@ -165,6 +182,7 @@ private:
     int m_currentRow = -1;
     int m_redrawMode = 1;
     std::vector<int> m_selected; // ascending row numbers
+    std::uint64_t m_removals = 0;
     GridObserver* m_observer = nullptr;
 };
 

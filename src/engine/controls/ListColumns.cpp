@@ -1,11 +1,17 @@
 #include "controls/ListColumns.h"
 
 #include "controls/GridModel.h"
+#include "matching/NameMatching.h"
 
 #include <span>
 
 namespace corvelle {
 namespace {
+
+int share(int width, double fraction)
+{
+    return roundHalfEven(width * fraction);
+}
 
 std::string leftAlignedFormat(std::span<const std::string_view> headers)
 {
@@ -48,6 +54,40 @@ std::string dupeRowPath(const GridModel& dupes, int row)
     path += dupes.CellText(row, columnIndex(DupeColumn::FileName));
     path += dupes.CellText(row, columnIndex(DupeColumn::Extension));
     return path;
+}
+
+RowRange groupRowsOf(const GridModel& dupes, int row)
+{
+    const std::int32_t group = dupes.recordAt(row).group;
+    RowRange rows{row, row + 1};
+    while (rows.first > 1 && dupes.recordAt(rows.first - 1).group == group) {
+        --rows.first;
+    }
+    while (rows.end < dupes.RowCount() && dupes.recordAt(rows.end).group == group) {
+        ++rows.end;
+    }
+    return rows;
+}
+
+std::string rowCaption(std::string_view listName, const GridModel& grid)
+{
+    const int current = grid.CurrentRow() < 0 ? 0 : grid.CurrentRow();
+    return std::string(listName) + " (Row " + std::to_string(current) + " Of " +
+           std::to_string(grid.RowCount() - 1) + ")";
+}
+
+std::array<int, 6> fileColumnWidths(int fileListWidth)
+{
+    const int wide = share(fileListWidth, 0.34);
+    const int narrow = share(fileListWidth, 0.1);
+    return {0, wide, wide, narrow, narrow, narrow};
+}
+
+std::array<int, 7> dupeColumnWidths(int fileListWidth)
+{
+    const int wide = share(fileListWidth, 0.29);
+    const int narrow = share(fileListWidth, 0.1);
+    return {0, narrow, wide, wide, narrow, narrow, narrow};
 }
 
 } // namespace corvelle

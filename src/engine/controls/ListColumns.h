@@ -1,5 +1,6 @@
-// The columns of the two lists and the cells of their rows: the file list shows the catalogue,
-// the duplicate list the groups a dedupe found. Column 0 of both holds the record's ID.
+// The columns of the two lists, their widths and row captions, and the cells of their rows: the
+// file list shows the catalogue, the duplicate list the groups a dedupe found. Column 0 of both
+// holds the record's ID.
 #pragma once
 
 #include "common/Types.h"
@@ -53,5 +54,25 @@ std::vector<std::string> dupeListRow(const RecordCells& record, std::int32_t gro
 /// The full path of a duplicate-list row's file: its Path, File Name and Extension cells,
 /// which hold the catalogue's bytes as they are.
 std::string dupeRowPath(const GridModel& dupes, int row);
+
+/// Rows first to end - 1 of a list.
+struct RowRange {
+    int first = 1;
+    int end = 1;
+};
+/// The rows of the duplicate-list group that holds `row`: a group's rows are neighbours.
+RowRange groupRowsOf(const GridModel& dupes, int row);
+
+/// "File List (Row r Of n)": r is the current row (0 when there is none), n the data rows.
+std::string rowCaption(std::string_view listName, const GridModel& grid);
+
+/// The file list's width in twips at design; the duplicate list's column widths come from it.
+inline constexpr int kDesignFileListWidth = 11655;
+
+/// Column widths in twips for a file list this wide, column 0 (hidden) included: 0.34, 0.34
+/// and 0.1 of the width, rounded to the nearest whole twip, halves to even.
+std::array<int, 6> fileColumnWidths(int fileListWidth);
+/// The duplicate list's widths, also taken from the file list's width.
+std::array<int, 7> dupeColumnWidths(int fileListWidth);
 
 } // namespace corvelle

@@ -73,6 +73,15 @@ void Tool::ToolEnabled(bool enabled)
     m_owner->enabledChanged(*this);
 }
 
+void Tool::hint(std::string_view text)
+{
+    if (text == m_hint) {
+        return;
+    }
+    m_hint = text;
+    m_owner->hintChanged(*this);
+}
+
 void Tool::checkCombo() const
 {
     if (m_kind != ToolKind::ComboBox) {
@@ -122,6 +131,23 @@ ToolModel::ToolModel()
     addSeparator(selection);
     addTool(&selection, ToolKind::Button, ID_RemoveSelection, "Remove &Selection");
     addTool(&selection, ToolKind::Button, ID_ClearAll, "&Clear All");
+    // Reviewing the duplicate list, after the entries the window always had.
+    addSeparator(selection);
+    Tool& selectDuplicates =
+        addTool(&selection, ToolKind::Submenu, ID_SelectDuplicates, "Select &Duplicates");
+    addTool(&selectDuplicates, ToolKind::Button, ID_KeepFirst, "Keep the &First Row");
+    addTool(&selectDuplicates, ToolKind::Button, ID_KeepLast, "Keep the &Last Row");
+    addTool(&selectDuplicates, ToolKind::Button, ID_KeepOldest, "Keep the &Oldest");
+    addTool(&selectDuplicates, ToolKind::Button, ID_KeepNewest, "Keep the &Newest");
+    addTool(&selectDuplicates, ToolKind::Button, ID_KeepShortestPath, "Keep the &Shortest Path");
+    addTool(&selectDuplicates, ToolKind::Button, ID_KeepLongestPath, "Keep the Lon&gest Path");
+    addTool(&selectDuplicates, ToolKind::Button, ID_KeepInsideFolder,
+            "Keep the One &Inside a Folder...");
+    addTool(&selection, ToolKind::Button, ID_SelectNone, "Select &None");
+    addTool(&selection, ToolKind::Button, ID_InvertSelection, "&Invert Selection within Groups");
+    addSeparator(selection);
+    addTool(&selection, ToolKind::Button, ID_ProtectedFolders, "&Protected Folders...");
+    addTool(&selection, ToolKind::Button, ID_UndoDelete, "&Undo Delete").m_shortcut = "Ctrl+Z";
 
     Tool& dedup = addTool(nullptr, ToolKind::Menu, ID_Deduplication, "&Deduplication");
     addTool(&dedup, ToolKind::StateButton, ID_UseName, "Use &Name");
@@ -135,6 +161,7 @@ ToolModel::ToolModel()
     Tool& crcSettings = addTool(&dedup, ToolKind::Submenu, ID_CRCSettings, "C&RC Settings");
     addSeparator(dedup);
     addTool(&dedup, ToolKind::Button, ID_Dedupe, "&Dedupe");
+    addTool(&dedup, ToolKind::Button, ID_VerifyDuplicates, "&Verify Duplicates");
 
     addTool(&nameSettings, ToolKind::StateButton, ID_RemoveBracketedText, "Remove &Bracketed Text")
         .m_state = 1;
@@ -294,6 +321,13 @@ void ToolModel::enabledChanged(const Tool& tool)
 {
     if (m_observer != nullptr) {
         m_observer->toolEnabledChanged(tool);
+    }
+}
+
+void ToolModel::hintChanged(const Tool& tool)
+{
+    if (m_observer != nullptr) {
+        m_observer->hintChanged(tool);
     }
 }
 

@@ -23,6 +23,18 @@ inline constexpr std::string_view ID_AddFolderRecursive = "ID_AddFolderRecursive
 inline constexpr std::string_view ID_SetFileFilter = "ID_SetFileFilter";
 inline constexpr std::string_view ID_RemoveSelection = "ID_RemoveSelection";
 inline constexpr std::string_view ID_ClearAll = "ID_ClearAll";
+inline constexpr std::string_view ID_SelectDuplicates = "ID_SelectDuplicates";
+inline constexpr std::string_view ID_KeepFirst = "ID_KeepFirst";
+inline constexpr std::string_view ID_KeepLast = "ID_KeepLast";
+inline constexpr std::string_view ID_KeepOldest = "ID_KeepOldest";
+inline constexpr std::string_view ID_KeepNewest = "ID_KeepNewest";
+inline constexpr std::string_view ID_KeepShortestPath = "ID_KeepShortestPath";
+inline constexpr std::string_view ID_KeepLongestPath = "ID_KeepLongestPath";
+inline constexpr std::string_view ID_KeepInsideFolder = "ID_KeepInsideFolder";
+inline constexpr std::string_view ID_SelectNone = "ID_SelectNone";
+inline constexpr std::string_view ID_InvertSelection = "ID_InvertSelection";
+inline constexpr std::string_view ID_ProtectedFolders = "ID_ProtectedFolders";
+inline constexpr std::string_view ID_UndoDelete = "ID_UndoDelete";
 inline constexpr std::string_view ID_Deduplication = "ID_Deduplication";
 inline constexpr std::string_view ID_UseName = "ID_UseName";
 inline constexpr std::string_view ID_UseExtension = "ID_UseExtension";
@@ -37,6 +49,7 @@ inline constexpr std::string_view ID_MatchPercentage = "ID_MatchPercentage";
 inline constexpr std::string_view ID_CRCSettings = "ID_CRCSettings";
 inline constexpr std::string_view ID_CRCFilesFirst = "ID_CRCFilesFirst";
 inline constexpr std::string_view ID_Dedupe = "ID_Dedupe";
+inline constexpr std::string_view ID_VerifyDuplicates = "ID_VerifyDuplicates";
 inline constexpr std::string_view ID_Help = "ID_Help";
 inline constexpr std::string_view ID_Contents = "ID_Contents";
 inline constexpr std::string_view ID_About = "ID_About";
@@ -75,8 +88,11 @@ public:
     /// The caption; "&" marks the accelerator letter.
     [[nodiscard]] const std::string& caption() const { return m_caption; }
     [[nodiscard]] ToolKind kind() const { return m_kind; }
-    /// The toolbar's hint text; empty for a tool that is not on the toolbar.
+    /// The hint text (the toolbar's, or why a menu entry is disabled); may be empty.
     [[nodiscard]] const std::string& hint() const { return m_hint; }
+    void hint(std::string_view text);
+    /// The key that runs it from anywhere in the window ("Ctrl+Z"); empty for none.
+    [[nodiscard]] const std::string& shortcut() const { return m_shortcut; }
 
     /// 0: unticked, 1: ticked. Always 0 for a tool that is not a state button.
     [[nodiscard]] int ToolState() const { return m_state; }
@@ -115,6 +131,7 @@ private:
     std::string m_id;
     std::string m_caption;
     std::string m_hint;
+    std::string m_shortcut;
     bool m_enabled = true;
     int m_state = 0;
     std::vector<ComboEntry> m_entries;
@@ -130,6 +147,7 @@ public:
     virtual void toolStateChanged(const Tool& tool) = 0;
     virtual void toolEnabledChanged(const Tool& tool) = 0;
     virtual void comboIndexChanged(const Tool& tool) = 0;
+    virtual void hintChanged(const Tool& tool) = 0;
 };
 
 /// The two events the window handles. A state button's tick has already flipped when
@@ -194,6 +212,7 @@ private:
     void stateChanged(const Tool& tool);
     void enabledChanged(const Tool& tool);
     void comboIndexChanged(const Tool& tool);
+    void hintChanged(const Tool& tool);
 
     std::vector<std::unique_ptr<Tool>> m_tools; // every tool and separator, owned here
     std::vector<const Tool*> m_menuBar;

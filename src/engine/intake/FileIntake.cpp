@@ -69,7 +69,7 @@ void FileIntake::setFaults(IntakeFaults faults)
 
 intake::ReadSettings FileIntake::readSettings() const
 {
-    return intake::ReadSettings{m_crcSize, m_hasFaults ? &m_faults : nullptr, m_scope, {}};
+    return intake::ReadSettings{m_crcSize, m_hasFaults ? &m_faults : nullptr, m_scope, {}, m_cache};
 }
 
 bool FileIntake::stopSeen()

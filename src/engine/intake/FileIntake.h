@@ -18,6 +18,7 @@
 
 namespace corvelle {
 
+class ChecksumCache;
 class clsDatabase;
 class GridModel;
 
@@ -89,6 +90,9 @@ public:
     void setFaults(IntakeFaults faults);
     /// Hidden names and the sizes taken, for every later intake of this object.
     void setScope(const IntakeScope& scope) { m_scope = scope; }
+    /// Checksums kept between runs: files still as they were are not read again. The cache
+    /// outlives every intake of this object.
+    void setChecksumCache(ChecksumCache* cache) { m_cache = cache; }
     /// Whose Trash folders folder scans pass over; by default the environment's at each scan.
     void setTrashEnvironment(TrashEnvironment environment) { m_trashEnvironment = environment; }
 
@@ -131,6 +135,7 @@ private:
     bool m_hasFaults = false;
     IntakeScope m_scope;
     std::optional<TrashEnvironment> m_trashEnvironment;
+    ChecksumCache* m_cache = nullptr;
     std::int32_t m_crcSize = 0; ///< the current intake's lngCRCSize
     std::int64_t m_processed = 0;
     std::int64_t m_accepted = 0;

@@ -1,6 +1,7 @@
 #include "intake/FileReading.h"
 
 #include "checksum/clsCRC.h"
+#include "intake/ChecksumCache.h"
 #include "intake/IntakeFaults.h"
 
 #include <algorithm>
@@ -49,31 +50,44 @@ FileReader::FileReader(const ReadSettings& settings, const Cancel* cancel)
     : m_crcSize(settings.crcSize)
     , m_scope(settings.scope)
     , m_faults(settings.faults)
+    , m_cache(settings.cache)
     , m_cancel(cancel)
 {}
 
 FileFacts FileReader::examineIn(const FolderHandle& folder, const std::string& name)
 {
     FileRead read;
-    start(folder.fd.get(), name.c_str(), false, folder.path, true, read);
+    start(folder.fd.get(), name.c_str(), false, folder.path, {folder.device, folder.inode}, true,
+          read);
     return std::move(read.facts);
 }
 
 FileFacts FileReader::examinePath(const std::string& fullPath)
 {
     FileRead read;
-    start(AT_FDCWD, fullPath.c_str(), true, {}, true, read);
+    start(AT_FDCWD, fullPath.c_str(), true, {}, folderOfPath(fullPath), true, read);
     return std::move(read.facts);
 }
 
 bool FileReader::startIn(const FolderHandle& folder, const std::string& name, FileRead& read)
 {
-    return start(folder.fd.get(), name.c_str(), false, folder.path, false, read);
+    return start(folder.fd.get(), name.c_str(), false, folder.path, {folder.device, folder.inode},
+                 false, read);
 }
 
 bool FileReader::startPath(const std::string& fullPath, FileRead& read)
 {
-    return start(AT_FDCWD, fullPath.c_str(), true, {}, false, read);
+    return start(AT_FDCWD, fullPath.c_str(), true, {}, folderOfPath(fullPath), false, read);
+}
+
+PhysicalFile FileReader::folderOfPath(const std::string& fullPath) const
+{
+    struct stat st {};
+    if (m_cache == nullptr ||
+        ::stat(fullPath.substr(0, fullPath.rfind('/') + 1).c_str(), &st) != 0) {
+        return {};
+    }
+    return PhysicalFile::of(st);
 }
 
 void FileReader::finish(FileRead& read)
@@ -120,9 +134,10 @@ int FileReader::openToRead(int dirFd, const char* name, bool followLinks)
 }
 
 bool FileReader::start(int dirFd, const char* name, bool followLinks, std::string_view folder,
-                       bool mayWait, FileRead& read)
+                       PhysicalFile folderIdentity, bool mayWait, FileRead& read)
 {
     read = FileRead{};
+    read.m_folder = folderIdentity;
     std::optional<FileSize> failAfter;
     if (m_faults != nullptr) {
         read.m_fullPath = std::string(folder) + name;
@@ -180,6 +195,14 @@ bool FileReader::start(int dirFd, const char* name, bool followLinks, std::strin
     }
     read.m_readable =
         failAfter ? std::min<std::int64_t>(failAfter->bytes(), read.m_total) : read.m_total;
+    if (m_cache != nullptr) {
+        if (const std::optional<std::uint32_t> kept = m_cache->find(read.m_opened, m_crcSize)) {
+            facts.crc = FileFacts::Crc::Ok; // as it was when last read: not read again
+            facts.crcBits = *kept;
+            read.m_fd.reset();
+            return true;
+        }
+    }
     if (m_buffer.empty()) {
         m_buffer.resize(static_cast<std::size_t>(std::min<std::int64_t>(m_crcSize, readChunk)));
     }
@@ -288,6 +311,9 @@ bool FileReader::readLeadingBytes(FileRead& read, bool mayWait)
     }
     facts.crc = FileFacts::Crc::Ok;
     facts.crcBits = ~reg;
+    if (m_cache != nullptr) {
+        m_cache->remember(read.m_opened, m_crcSize, facts.crcBits, read.m_folder);
+    }
     return true;
 }
 

@@ -22,6 +22,7 @@
 
 namespace corvelle {
 struct IntakeFaults;
+class ChecksumCache;
 class TrashPlaces;
 } // namespace corvelle
 
@@ -86,6 +87,8 @@ struct ReadSettings {
     IntakeScope scope{};
     /// The Trash folders a folder scan passes over; none when null.
     std::shared_ptr<const TrashPlaces> trash{};
+    /// Checksums kept from earlier runs, and where this run's go; none when null.
+    ChecksumCache* cache = nullptr;
 };
 
 /// One file's examination, which may be left part-way: the file open and its length known,
@@ -101,6 +104,7 @@ private:
     std::int64_t m_total = 0;    ///< the leading bytes to checksum
     std::int64_t m_readable = 0; ///< of those, the bytes a test fault lets be read
     PathStatus m_opened;         ///< the file as opened
+    PhysicalFile m_folder;       ///< the folder it was found in, for the checksum cache
     std::string m_fullPath;      ///< for the test faults only
 };
 
@@ -129,9 +133,12 @@ public:
 
 private:
     /// `folder` is the path the name is relative to (empty for a full path); it is only put
-    /// together with the name for the test faults.
-    bool start(int dirFd, const char* name, bool followLinks, std::string_view folder, bool mayWait,
-               FileRead& read);
+    /// together with the name for the test faults. `folderIdentity` is where the file was
+    /// found, for the checksum cache.
+    bool start(int dirFd, const char* name, bool followLinks, std::string_view folder,
+               PhysicalFile folderIdentity, bool mayWait, FileRead& read);
+    /// The identity of a named file's folder when the checksum cache wants it.
+    [[nodiscard]] PhysicalFile folderOfPath(const std::string& fullPath) const;
     FileFacts sizeOnly(int dirFd, const char* name, bool followLinks) const;
     /// A descriptor to read the file's bytes through, or -1 with errno.
     int openToRead(int dirFd, const char* name, bool followLinks);
@@ -144,6 +151,7 @@ private:
     std::int64_t m_crcSize;
     IntakeScope m_scope;
     const IntakeFaults* m_faults;
+    ChecksumCache* m_cache;
     const Cancel* m_cancel;
     std::vector<std::uint8_t> m_buffer;
     bool m_noAtime = true;

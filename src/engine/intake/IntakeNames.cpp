@@ -1,5 +1,6 @@
 #include "intake/IntakeNames.h"
 
+#include "common/TextParts.h"
 #include "matching/NameText.h"
 
 #include <algorithm>
@@ -44,23 +45,17 @@ std::string_view filterEnding(std::string_view pattern)
 
 FilterPatterns::FilterPatterns(std::string_view filters)
 {
-    std::size_t start = 0;
-    while (start <= filters.size() && !filters.empty()) {
-        std::size_t end = filters.find(';', start);
-        if (end == std::string_view::npos) {
-            end = filters.size();
-        }
-        const std::string_view pattern = filterEnding(filters.substr(start, end - start));
-        // An empty pattern (a stray or trailing ";") names nothing; taken literally it would
-        // be an ending every name has, and let the whole folder through.
+    forEachPart(filters, ';', [&](std::string_view part) {
+        const std::string_view pattern = filterEnding(part);
+        // An empty pattern (a stray ";") names nothing; taken literally it would be an ending
+        // every name has, and let the whole folder through.
         if (pattern == ".*") {
             m_matchAll = true;
         } else if (!pattern.empty()) {
             m_endings.push_back(
                 Ending{std::string(pattern), isAscii(pattern), foldedCharacters(pattern)});
         }
-        start = end + 1;
-    }
+    });
 }
 
 bool FilterPatterns::matches(std::string_view name) const

@@ -1,6 +1,7 @@
 #include "intake/IntakeSources.h"
 
 #include "common/TrashPlaces.h"
+#include "intake/ChecksumCache.h"
 #include "intake/IntakeFaults.h"
 #include "intake/ReadAheadSource.h"
 
@@ -50,6 +51,7 @@ TreeWalker::TreeWalker(std::string root, FilterPatterns filter, bool recursive,
     , m_faults(settings.faults)
     , m_cancel(cancel)
     , m_trash(settings.trash)
+    , m_cache(settings.cache)
 {}
 
 TreeWalker::~TreeWalker() = default;
@@ -212,6 +214,9 @@ bool TreeWalker::list(std::shared_ptr<FolderHandle> folder, int openError, Scann
             out.entries = listing.entries;
             if (listing.failure == FolderListing::Failure::None) {
                 dropExcluded(folder->path, listing);
+                if (m_cache != nullptr) {
+                    m_cache->folderListed(PhysicalFile::of(st));
+                }
                 out.fileCount = listing.files.size();
                 out.files = std::move(listing.files);
                 if (m_recursive && !listing.folders.empty()) {

@@ -82,6 +82,7 @@ private:
     const IntakeFaults* m_faults;
     const Cancel* m_cancel;
     std::shared_ptr<const TrashPlaces> m_trash;
+    ChecksumCache* m_cache;
     bool m_started = false;
     std::vector<Frame> m_stack;
 };

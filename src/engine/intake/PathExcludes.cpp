@@ -1,5 +1,7 @@
 #include "intake/PathExcludes.h"
 
+#include "common/TextParts.h"
+
 #include <algorithm>
 #include <fnmatch.h>
 #include <optional>
@@ -15,14 +17,11 @@ constexpr std::string_view anyFolders = "**";
 std::vector<std::string> namesOf(std::string_view path)
 {
     std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        const std::size_t end = std::min(path.find('/', start), path.size());
-        if (end > start) {
-            names.emplace_back(path.substr(start, end - start));
+    forEachPart(path, '/', [&](std::string_view name) {
+        if (!name.empty()) {
+            names.emplace_back(name);
         }
-        start = end + 1;
-    }
+    });
     return names;
 }
 

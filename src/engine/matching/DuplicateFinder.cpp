@@ -2,20 +2,17 @@
 
 #include "common/Utf8.h"
 #include "common/WorkerPool.h"
+#include "matching/NameClasses.h"
 #include "matching/NameMatching.h"
+#include "matching/NameTable.h"
 #include "matching/NameText.h"
 
 #include <algorithm>
-#include <array>
 #include <limits>
 #include <optional>
 #include <span>
 #include <unordered_map>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace corvelle {
 namespace {
@@ -111,60 +108,11 @@ private:
     PartitionKeyHash m_hash;
 };
 
-// A name's characters counted by slot: the most frequent characters of all names have a slot
-// each, the rest share the last one.
-constexpr std::size_t kSlots = 64;
-using Histogram = std::array<std::uint8_t, kSlots>;
-using CharacterSlots = std::unordered_map<char32_t, std::uint8_t>;
-
-/// Sum over the slots of the smaller count: no two names share more characters than this.
-std::uint32_t sharedCharacters(const Histogram& a, const Histogram& b)
-{
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    __m128i sum = zero;
-    for (std::size_t k = 0; k < kSlots; k += 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + k));
-        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.data() + k));
-        sum = _mm_add_epi64(sum, _mm_sad_epu8(_mm_min_epu8(x, y), zero));
-    }
-    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(sum) +
-                                      _mm_cvtsi128_si32(_mm_srli_si128(sum, 8)));
-#else
-    std::uint32_t sum = 0;
-    for (std::size_t k = 0; k < kSlots; ++k) {
-        sum += std::min(a[k], b[k]);
-    }
-    return sum;
-#endif
-}
-
-/// Per record: its name's histogram, and whether every count fitted in a byte (a saturated
-/// count could bound too low, so such a histogram is never used to skip a pair).
-struct CharacterHistograms {
-    std::vector<Histogram> counts;
-    std::vector<std::uint8_t> exact;
-
-    /// Whether the names of records a and b surely share fewer than `needed` characters.
-    [[nodiscard]] bool shareFewerThan(std::size_t a, std::size_t b, std::uint32_t needed) const
-    {
-        return exact[a] != 0 && exact[b] != 0 && sharedCharacters(counts[a], counts[b]) < needed;
-    }
-};
-
-/// A large partition's members sorted by (name length, position): the members whose names
-/// have length l are members[start[l] .. start[l + 1]).
-struct LengthIndex {
-    std::vector<std::uint32_t> members;
-    std::vector<std::uint32_t> start;
-};
-
-// Heads are compared in blocks: big enough to keep the threads busy, small enough that a
-// stop is seen promptly.
-constexpr std::size_t kBlockPairs = std::size_t{1} << 21;
+// Heads are handled in blocks: the searches of a block's classes run on all threads, then
+// the heads report in order. A block is big enough to keep the threads busy and small enough
+// that a stop is seen promptly.
 constexpr std::size_t kBlockHeads = std::size_t{1} << 14;
-// Partitions at least this large get an index of their members by name length.
-constexpr std::size_t kIndexedPartition = 64;
+constexpr std::size_t kBlockSearchWork = std::size_t{1} << 22;
 
 } // namespace
 
@@ -235,47 +183,6 @@ struct DuplicateFinder::Partitions {
         }
         return membersOf(of[i]).subspan(rank[i] + 1);
     }
-};
-
-/// The prepared names of the records that share a partition with another record, and what
-/// makes skipping hopeless pairs cheap: character histograms, the least number of matched
-/// characters each pair of lengths needs, and a name-length index of the large partitions.
-/// runByName builds it stage by stage; then many threads read it at once.
-struct DuplicateFinder::Names {
-    std::int32_t matchScore = 0;
-    std::vector<std::u32string> text;
-    std::size_t maxLength = 0;
-    CharacterHistograms histograms;
-    std::vector<std::uint32_t> neededMatches; // [la * (maxLength + 1) + lb]
-    std::unordered_map<std::uint32_t, LengthIndex> byLength;
-
-    [[nodiscard]] std::uint32_t needed(std::size_t la, std::size_t lb) const
-    {
-        return neededMatches[la * (maxLength + 1) + lb];
-    }
-
-    void indexLargePartitions(const Partitions& parts);
-    [[nodiscard]] LengthIndex lengthIndexOf(std::span<const std::uint32_t> members) const;
-
-    /// Whether the names of two records reach the match score; the cheap bounds go first.
-    [[nodiscard]] bool matches(std::size_t head, std::uint32_t other) const
-    {
-        const std::u32string& a = text[head];
-        const std::u32string& b = text[other];
-        const std::uint32_t least = needed(a.size(), b.size());
-        if (std::min(a.size(), b.size()) < least) {
-            return false;
-        }
-        if (histograms.shareFewerThan(head, other, least)) {
-            return false;
-        }
-        return preparedNameScore(a, b) >= matchScore;
-    }
-
-    void findMatches(const Partitions& parts, std::size_t head,
-                     std::vector<std::uint32_t>& out) const;
-    void findMatchesByLength(const LengthIndex& index, std::size_t head,
-                             std::vector<std::uint32_t>& out) const;
 };
 
 DuplicateFinder::DuplicateFinder(const GroupingSource& source, const DedupeSettings& settings)
@@ -392,242 +299,191 @@ bool DuplicateFinder::runTransitive(GroupingObserver& observer)
     return true;
 }
 
-namespace {
+/// The sequential rule over classes. The first head of a class takes the open members after
+/// it of every class its name matches (its own class too, when equal names reach the score),
+/// except its own physical file. What it leaves is that one file under its other paths: a
+/// later head of the class takes those that come after it, unless it is that file too. No
+/// other later head of the class finds anything, since each record it could take was open
+/// after the first head too.
+class ClassTakes {
+public:
+    ClassTakes(NameClasses& classes, const GroupingSource& source,
+               std::vector<std::uint8_t>& grouped, bool equalNamesMatch)
+        : m_classes(classes)
+        , m_source(source)
+        , m_grouped(grouped)
+        , m_equalNamesMatch(equalNamesMatch)
+        , m_matches(classes.count())
+        , m_pendingEnd(classes.openStart.begin() + 1, classes.openStart.end())
+    {}
 
-/// The most frequent characters of all names get a histogram slot of their own; the rest
-/// share the last one, which only loosens the bound (merged counts never share fewer).
-CharacterSlots slotsByFrequency(const std::vector<std::u32string>& names)
-{
-    std::unordered_map<char32_t, std::size_t> frequency;
-    for (const std::u32string& name : names) {
-        for (const char32_t c : name) {
-            ++frequency[c];
+    void add(const ClassMatch& match) { m_matches[match.taker].push_back(match.taken); }
+
+    /// Reports the pairs of one head, in position order.
+    void reportHead(std::size_t head, GroupingObserver& observer)
+    {
+        const std::uint32_t c = m_classes.classOf[head];
+        if (c == kNoClass) {
+            return;
+        }
+        if (head == m_classes.first[c]) {
+            firstHeadTakes(c, static_cast<std::uint32_t>(head), observer);
+        } else if (!m_left.empty()) {
+            laterHeadTakes(c, static_cast<std::uint32_t>(head), observer);
         }
     }
-    std::vector<std::pair<std::size_t, char32_t>> ranked;
-    for (const auto& [c, n] : frequency) {
-        ranked.emplace_back(n, c);
-    }
-    std::sort(ranked.begin(), ranked.end(), std::greater<>());
-    CharacterSlots slotOf;
-    for (std::size_t k = 0; k < ranked.size() && k + 1 < kSlots; ++k) {
-        slotOf[ranked[k].second] = static_cast<std::uint8_t>(k);
-    }
-    return slotOf;
-}
 
-/// Counts a name's characters by slot into `histogram`, each count capped at 255. Returns
-/// false when a count did not fit.
-bool fillHistogram(std::u32string_view name, const CharacterSlots& slots, Histogram& histogram)
-{
-    std::array<std::uint32_t, kSlots> counts{};
-    for (const char32_t c : name) {
-        const auto slot = slots.find(c);
-        ++counts[slot == slots.end() ? kSlots - 1 : slot->second];
-    }
-    bool exact = true;
-    for (std::size_t k = 0; k < kSlots; ++k) {
-        if (counts[k] > 255) {
-            exact = false;
+private:
+    void firstHeadTakes(std::uint32_t c, std::uint32_t head, GroupingObserver& observer)
+    {
+        const PhysicalFile file = m_source.identity(head);
+        m_taken.clear();
+        std::vector<std::uint32_t> left;
+        if (m_equalNamesMatch) {
+            takeFrom(c, head, file, left);
         }
-        histogram[k] = static_cast<std::uint8_t>(std::min<std::uint32_t>(counts[k], 255));
-    }
-    return exact;
-}
-
-CharacterHistograms histogramsOf(const std::vector<std::u32string>& names,
-                                 const CharacterSlots& slots)
-{
-    CharacterHistograms histograms;
-    histograms.counts.resize(names.size());
-    histograms.exact.assign(names.size(), 1);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (!fillHistogram(names[i], slots, histograms.counts[i])) {
-            histograms.exact[i] = 0;
+        for (const std::uint32_t other : m_matches[c]) {
+            takeFrom(other, head, file, left);
+        }
+        m_matches[c] = {};
+        std::sort(m_taken.begin(), m_taken.end());
+        for (const std::uint32_t dupe : m_taken) {
+            observer.pair(head, dupe);
+        }
+        if (!left.empty()) {
+            std::sort(left.begin(), left.end());
+            m_left.emplace(c, std::move(left));
         }
     }
-    return histograms;
-}
 
-/// The least m at which m matched characters reach the score, for every pair of lengths
-/// (a value above both lengths when no m does).
-std::vector<std::uint32_t> neededMatchTable(std::size_t maxLength, std::int32_t matchScore)
-{
-    const std::size_t side = maxLength + 1;
-    std::vector<std::uint32_t> table(side * side);
-    for (std::size_t la = 0; la <= maxLength; ++la) {
-        for (std::size_t lb = 0; lb <= maxLength; ++lb) {
-            std::uint32_t needed = 0;
-            if (la + lb == 0) {
-                needed = matchScore <= 100 ? 0 : 1; // two empty names are equal: score 100
+    /// Takes the open members of class `from` after the head that are not the head's own
+    /// file; those that are stay open, and are noted in `left`.
+    void takeFrom(std::uint32_t from, std::uint32_t head, const PhysicalFile& file,
+                  std::vector<std::uint32_t>& left)
+    {
+        std::uint32_t* open = m_classes.open.data();
+        std::uint32_t kept = m_classes.openStart[from];
+        for (std::uint32_t k = kept; k < m_pendingEnd[from]; ++k) {
+            const std::uint32_t other = open[k];
+            // A record at or before the head is past every later head's reach for good.
+            if (other <= head || m_grouped[other] != 0) {
+                continue;
+            }
+            if (file.sameFileAs(m_source.identity(other))) {
+                open[kept++] = other;
+                left.push_back(other);
             } else {
-                // The score grows with m, so search the least m that reaches it.
-                std::size_t low = 0;
-                std::size_t high = std::min(la, lb) + 1;
-                while (low < high) {
-                    const std::size_t mid = (low + high) / 2;
-                    if (similarityScore(mid, la, lb) >= matchScore) {
-                        high = mid;
-                    } else {
-                        low = mid + 1;
-                    }
-                }
-                needed = static_cast<std::uint32_t>(low);
-            }
-            table[la * side + lb] = needed;
-        }
-    }
-    return table;
-}
-
-/// Pairs a head with each of its matches that no earlier head took and that is not its own
-/// physical file, in position order.
-bool reportHead(std::size_t head, const std::vector<std::uint32_t>& matches,
-                const GroupingSource& source, std::vector<std::uint8_t>& grouped,
-                GroupingObserver& observer)
-{
-    if (!matches.empty()) {
-        const PhysicalFile file = source.identity(head);
-        for (const std::uint32_t other : matches) {
-            if (grouped[other] == 0 && !file.sameFileAs(source.identity(other))) {
-                grouped[other] = 1;
-                observer.pair(head, other);
+                m_grouped[other] = 1;
+                m_taken.push_back(other);
             }
         }
+        m_pendingEnd[from] = kept;
     }
-    return observer.headDone(head);
-}
 
-} // namespace
-
-void DuplicateFinder::Names::indexLargePartitions(const Partitions& parts)
-{
-    for (std::uint32_t p = 0; p < parts.count(); ++p) {
-        if (parts.sizeOf(p) >= kIndexedPartition) {
-            byLength.emplace(p, lengthIndexOf(parts.membersOf(p)));
+    void laterHeadTakes(std::uint32_t c, std::uint32_t head, GroupingObserver& observer)
+    {
+        const auto it = m_left.find(c);
+        if (it == m_left.end()) {
+            return;
         }
-    }
-}
-
-LengthIndex DuplicateFinder::Names::lengthIndexOf(std::span<const std::uint32_t> members) const
-{
-    LengthIndex index;
-    index.members.assign(members.begin(), members.end());
-    std::stable_sort(
-        index.members.begin(), index.members.end(),
-        [&](std::uint32_t x, std::uint32_t y) { return text[x].size() < text[y].size(); });
-    index.start.assign(maxLength + 2, 0);
-    for (const std::uint32_t member : index.members) {
-        ++index.start[text[member].size() + 1];
-    }
-    for (std::size_t l = 1; l < index.start.size(); ++l) {
-        index.start[l] += index.start[l - 1];
-    }
-    return index;
-}
-
-/// The records after `head` in its partition whose names match, in position order.
-void DuplicateFinder::Names::findMatches(const Partitions& parts, std::size_t head,
-                                         std::vector<std::uint32_t>& out) const
-{
-    out.clear();
-    const std::span<const std::uint32_t> later = parts.laterMembers(head);
-    if (later.empty()) {
-        return;
-    }
-    const auto index = byLength.find(parts.of[head]);
-    if (index != byLength.end()) {
-        findMatchesByLength(index->second, head, out);
-        return;
-    }
-    for (const std::uint32_t other : later) {
-        if (matches(head, other)) {
-            out.push_back(other);
+        std::vector<std::uint32_t>& left = it->second;
+        std::erase_if(left,
+                      [&](std::uint32_t other) { return other <= head || m_grouped[other] != 0; });
+        if (!left.empty() && m_source.identity(head).sameFileAs(m_source.identity(left[0]))) {
+            return;
         }
-    }
-}
-
-/// The same through a length index: only lengths that can reach the score are visited.
-void DuplicateFinder::Names::findMatchesByLength(const LengthIndex& index, std::size_t head,
-                                                 std::vector<std::uint32_t>& out) const
-{
-    const std::size_t la = text[head].size();
-    for (std::size_t lb = 0; lb <= maxLength; ++lb) {
-        if (std::min(la, lb) < needed(la, lb)) {
-            continue;
+        for (const std::uint32_t other : left) {
+            m_grouped[other] = 1;
+            observer.pair(head, other);
         }
-        // Members of one length are in position order: those after the head form the tail.
-        const auto first = index.members.begin() + index.start[lb];
-        const auto last = index.members.begin() + index.start[lb + 1];
-        for (auto it = std::upper_bound(first, last, static_cast<std::uint32_t>(head)); it != last;
-             ++it) {
-            if (matches(head, *it)) {
-                out.push_back(*it);
-            }
-        }
+        m_left.erase(it);
     }
-    std::sort(out.begin(), out.end());
-}
 
-// Names are cleaned once; histograms, the needed-match table and the length index then let
-// the heads skip the pairs that cannot reach the score.
+    NameClasses& m_classes;
+    const GroupingSource& m_source;
+    std::vector<std::uint8_t>& m_grouped;
+    bool m_equalNamesMatch;
+    std::vector<std::vector<std::uint32_t>> m_matches; // by taker class, until its first head
+    std::vector<std::uint32_t> m_pendingEnd; // class c: open[openStart[c] .. here) may be taken
+    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> m_left; // by class
+    std::vector<std::uint32_t> m_taken;
+};
+
+// Equal names make one class, so each pair of distinct names is compared once; the bounds
+// and the length index skip the pairs that cannot reach the score; the heads then apply the
+// rule class by class.
 bool DuplicateFinder::runByName(GroupingObserver& observer)
 {
-    Names names = prepareNames();
-    names.histograms = histogramsOf(names.text, slotsByFrequency(names.text));
-    names.neededMatches = neededMatchTable(names.maxLength, names.matchScore);
-    names.indexLargePartitions(*m_partitions);
-    return reportInBlocks(names, observer);
-}
-
-/// Cleans each name that can take part in a pair, once; the others stay empty.
-DuplicateFinder::Names DuplicateFinder::prepareNames() const
-{
-    const NameCleanup cleanup{m_settings.blnRemoveBracketedText, m_settings.blnRemoveNumbers,
-                              m_settings.blnRemoveSymbols, m_settings.blnRemoveSpaces};
-    Names names;
-    names.matchScore = m_settings.lngMatchScore;
-    names.text.resize(m_count);
-    for (std::size_t i = 0; i < m_count; ++i) {
-        if (m_partitions->canPair(i)) {
-            names.text[i] = prepareName(m_source.name(i), cleanup);
-            names.maxLength = std::max(names.maxLength, names.text[i].size());
-        }
-    }
-    return names;
-}
-
-/// Finds the matches of a block of heads on all threads, then reports them head by head in
-/// order, so a record taken by an earlier head is never paired again.
-bool DuplicateFinder::reportInBlocks(const Names& names, GroupingObserver& observer) const
-{
-    const Partitions& parts = *m_partitions;
-    const auto blockEnd = [&](std::size_t head) {
-        std::size_t end = head;
-        std::size_t pairs = 0;
-        while (end + 1 < m_count && end - head < kBlockHeads && pairs < kBlockPairs) {
-            pairs += parts.laterMembers(end).size();
-            ++end;
-        }
-        return end;
-    };
+    m_nameSearch = {};
     std::vector<std::uint8_t> grouped(m_count);
     for (std::size_t i = 0; i < m_count; ++i) {
         grouped[i] = m_source.grouped(i) ? 1 : 0;
     }
+    NameTable names;
+    NameClasses classes = classesByName(names, grouped);
+    const SimilarClasses similar(classes, names, m_settings.lngMatchScore);
+    ClassTakes takes(classes, m_source, grouped, m_settings.lngMatchScore <= 100);
+    return reportInBlocks(classes, similar, takes, observer);
+}
+
+/// Cleans the name of each record that can take part in a pair, once, and puts the records
+/// that share a partition and a name into one class.
+NameClasses DuplicateFinder::classesByName(NameTable& names,
+                                           const std::vector<std::uint8_t>& grouped) const
+{
+    const NameCleanup cleanup{m_settings.blnRemoveBracketedText, m_settings.blnRemoveNumbers,
+                              m_settings.blnRemoveSymbols, m_settings.blnRemoveSpaces};
+    std::vector<std::uint32_t> partitionOf(m_count, kNoClass);
+    std::vector<std::uint32_t> nameOf(m_count, 0);
+    for (std::size_t i = 0; i < m_count; ++i) {
+        if (m_partitions->canPair(i)) {
+            partitionOf[i] = m_partitions->of[i];
+            nameOf[i] = names.intern(prepareName(m_source.name(i), cleanup));
+        }
+    }
+    names.code();
+    return NameClasses::of(partitionOf, nameOf, grouped,
+                           [&](std::size_t i) { return m_source.identity(i); });
+}
+
+/// Runs the searches of a block of heads' classes on all threads, then reports the block's
+/// heads in order, so that a record taken by an earlier head is never paired again.
+bool DuplicateFinder::reportInBlocks(const NameClasses& classes, const SimilarClasses& similar,
+                                     ClassTakes& takes, GroupingObserver& observer)
+{
     WorkerPool pool(m_threads);
-    std::vector<std::vector<std::uint32_t>> found;
+    std::vector<std::uint32_t> searched;
+    std::vector<std::vector<ClassMatch>> found;
+    std::vector<SearchCounts> counts;
     for (std::size_t head = 0; head + 1 < m_count;) {
-        const std::size_t end = blockEnd(head);
-        found.resize(end - head);
-        pool.forEach(end - head,
-                     [&](std::size_t k) { names.findMatches(parts, head + k, found[k]); });
-        for (std::size_t k = 0; k < end - head; ++k) {
-            if (!reportHead(head + k, found[k], m_source, grouped, observer)) {
+        searched.clear();
+        std::size_t end = head;
+        std::size_t work = 0;
+        for (; end + 1 < m_count && end - head < kBlockHeads && work < kBlockSearchWork; ++end) {
+            const std::uint32_t c = classes.classOf[end];
+            if (c != kNoClass && classes.first[c] == end) {
+                searched.push_back(c);
+                work += similar.laterClasses(c) + 1;
+            }
+        }
+        found.resize(std::max(found.size(), searched.size()));
+        counts.assign(searched.size(), SearchCounts{});
+        pool.forEach(searched.size(), [&](std::size_t k) {
+            found[k].clear();
+            similar.find(searched[k], found[k], counts[k]);
+        });
+        for (std::size_t k = 0; k < searched.size(); ++k) {
+            m_nameSearch += counts[k];
+            for (const ClassMatch& match : found[k]) {
+                takes.add(match);
+            }
+        }
+        for (; head < end; ++head) {
+            takes.reportHead(head, observer);
+            if (!observer.headDone(head)) {
                 return false;
             }
         }
-        head = end;
     }
     return true;
 }

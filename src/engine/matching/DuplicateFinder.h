@@ -3,23 +3,26 @@
 // grouped, passes every ticked test and is not the head's own physical file (a hard link, or
 // the same file reached through another path) joins the head's group. The finder keeps the
 // rule's results and their order while doing far less work: records are partitioned by the
-// equality tests, names are cleaned once, and name pairs that cannot reach the match score
-// are skipped by exact bounds.
+// equality tests, names are cleaned once, records with equal names are compared as one, and
+// name pairs that cannot reach the match score are skipped by exact bounds.
 #pragma once
 
 #include "common/DedupeSettings.h"
 #include "common/PhysicalFile.h"
 #include "common/Types.h"
+#include "matching/NameClasses.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvelle {
 
-class WorkerPool;
+class ClassTakes;
+class NameTable;
 
 /// What the finder needs of each record, by export position (from 0).
 class GroupingSource {
@@ -68,21 +71,26 @@ public:
     /// Threads used for name comparisons (1: only the calling thread).
     void setThreads(unsigned threads) { m_threads = threads; }
 
+    /// What the name search of the last run did.
+    [[nodiscard]] const SearchCounts& nameSearch() const { return m_nameSearch; }
+
 private:
     struct Partitions;
-    struct Names;
 
     void partition();
     bool runTransitive(GroupingObserver& observer);
     bool runByName(GroupingObserver& observer);
-    [[nodiscard]] Names prepareNames() const;
-    bool reportInBlocks(const Names& names, GroupingObserver& observer) const;
+    [[nodiscard]] NameClasses classesByName(NameTable& names,
+                                            const std::vector<std::uint8_t>& grouped) const;
+    bool reportInBlocks(const NameClasses& classes, const SimilarClasses& similar,
+                        ClassTakes& takes, GroupingObserver& observer);
 
     const GroupingSource& m_source;
     DedupeSettings m_settings;
     unsigned m_threads = 0;
     std::size_t m_count = 0;
     std::unique_ptr<Partitions> m_partitions;
+    SearchCounts m_nameSearch;
 };
 
 } // namespace corvelle

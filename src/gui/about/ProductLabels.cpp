@@ -19,7 +19,8 @@ QLabel* makeProductNameLabel(QWidget* parent, qreal scale)
 QLabel* makeVersionLabel(QWidget* parent)
 {
     auto* label = new QLabel(QStringLiteral("V1.0.0"), parent);
-    label->setAccessibleName(QStringLiteral("Version"));
+    // Read aloud as shown ("V1.2.3"); what it is goes in the description.
+    label->setAccessibleDescription(QStringLiteral("Version"));
     label->setText(QString::fromStdString(versionText()));
     return label;
 }

@@ -52,8 +52,11 @@ QVariant GridTableModel::data(const QModelIndex& index, int role) const
     }
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return displayText(index);
+    case Qt::ToolTipRole:
+        return toolTip(index);
+    case Qt::DecorationRole:
+        return decoration(index);
     case Qt::BackgroundRole:
         return background(index);
     case Qt::TextAlignmentRole:
@@ -80,6 +83,49 @@ QVariant GridTableModel::headerData(int section, Qt::Orientation orientation, in
 QVariant GridTableModel::displayText(const QModelIndex& index) const
 {
     return readable(m_grid.CellText(gridRow(index.row()), index.column()));
+}
+
+std::optional<RowNote> GridTableModel::noteAt(const QModelIndex& index) const
+{
+    if (index.column() != m_notesColumn || !m_notes) {
+        return std::nullopt;
+    }
+    return m_notes(gridRow(index.row()));
+}
+
+QVariant GridTableModel::toolTip(const QModelIndex& index) const
+{
+    // The whole text of a cell the column is too narrow for, and the row's note.
+    const QString text = displayText(index).toString();
+    const std::optional<RowNote> note = noteAt(index);
+    if (!note || note->text.isEmpty()) {
+        return text;
+    }
+    return text.isEmpty() ? note->text : text + QLatin1Char('\n') + note->text;
+}
+
+QVariant GridTableModel::decoration(const QModelIndex& index) const
+{
+    const std::optional<RowNote> note = noteAt(index);
+    if (!note || note->icon.isNull()) {
+        return {};
+    }
+    return note->icon;
+}
+
+void GridTableModel::setRowNotes(int column, RowNotes notes)
+{
+    m_notesColumn = column;
+    m_notes = std::move(notes);
+    rowNotesChanged();
+}
+
+void GridTableModel::rowNotesChanged()
+{
+    if (m_publishedRows > 0 && m_notesColumn >= 0) {
+        emit dataChanged(index(0, m_notesColumn), index(m_publishedRows - 1, m_notesColumn),
+                         {Qt::DecorationRole, Qt::ToolTipRole});
+    }
 }
 
 QVariant GridTableModel::background(const QModelIndex& index) const

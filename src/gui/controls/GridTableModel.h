@@ -5,12 +5,24 @@
 #include "controls/GridModel.h"
 
 #include <QAbstractTableModel>
+#include <QIcon>
+#include <functional>
+#include <optional>
 
 namespace corvelle {
+
+/// What a window adds to one column of a row: an icon, and a line for the cell's tooltip.
+struct RowNote {
+    QIcon icon;
+    QString text;
+};
 
 class GridTableModel final : public QAbstractTableModel, private GridObserver {
     Q_OBJECT
 public:
+    /// The note of a data row of the grid, if it has one.
+    using RowNotes = std::function<std::optional<RowNote>(int gridRow)>;
+
     explicit GridTableModel(GridModel& grid, QObject* parent = nullptr);
     ~GridTableModel() override;
     GridTableModel(const GridTableModel&) = delete;
@@ -37,6 +49,11 @@ public:
     /// driver of a long intake from time to time, and when the grid leaves bulk mode.
     void publishPendingRows();
 
+    /// Shows the notes in this column, from now on.
+    void setRowNotes(int column, RowNotes notes);
+    /// The notes have changed: the views ask again.
+    void rowNotesChanged();
+
 signals:
     void columnVisibilityChanged(int column, bool hidden);
     void gridCurrentRowChanged();
@@ -46,6 +63,9 @@ private:
     [[nodiscard]] QVariant displayText(const QModelIndex& index) const;
     [[nodiscard]] QVariant background(const QModelIndex& index) const;
     [[nodiscard]] QVariant alignment(int column) const;
+    [[nodiscard]] QVariant toolTip(const QModelIndex& index) const;
+    [[nodiscard]] QVariant decoration(const QModelIndex& index) const;
+    [[nodiscard]] std::optional<RowNote> noteAt(const QModelIndex& index) const;
     [[nodiscard]] bool inBulkMode() const { return m_grid.RedrawMode() == 2; }
     [[nodiscard]] int gridDataRows() const { return m_grid.RowCount() - 1; }
 
@@ -64,6 +84,8 @@ private:
     GridModel& m_grid;
     int m_publishedRows = 0;  ///< data rows the views know of
     bool m_inserting = false; ///< a forwarded insertion is between begin and end
+    int m_notesColumn = -1;
+    RowNotes m_notes;
 };
 
 } // namespace corvelle

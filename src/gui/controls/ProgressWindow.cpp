@@ -3,6 +3,7 @@
 #include "controls/UiYield.h"
 #include "desktop/Desktop.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -103,12 +104,38 @@ void ProgressWindow::refresh()
 
 void ProgressWindow::start()
 {
-    m_stop.clear();
     UiYield yield([this] { refresh(); }, yieldIntervalMs);
+    runWork([&yield] { yield(); });
+    accept();
+}
+
+Outcome ProgressWindow::runShownAfter(int delayMs)
+{
+    Flag = true; // the work runs here, not from the window's first showing
+    UiYield yield([this] { refresh(); }, yieldIntervalMs);
+    QElapsedTimer since;
+    since.start();
+    const Outcome outcome = runWork([&] {
+        if (!isVisible()) {
+            if (since.elapsed() < delayMs) {
+                return;
+            }
+            setModal(true);
+            show();
+        }
+        yield();
+    });
+    hide();
+    return outcome;
+}
+
+Outcome ProgressWindow::runWork(const std::function<void()>& yield)
+{
+    m_stop.clear();
     WorkHooks hooks;
     hooks.progress = m_progress.get();
     hooks.stop = &m_stop;
-    hooks.yield = [&yield] { yield(); };
+    hooks.yield = yield;
     hooks.messages = &m_desktop;
     try {
         m_outcome = run(hooks);
@@ -119,7 +146,7 @@ void ProgressWindow::start()
         m_outcome = Outcome::Failed;
     }
     refresh();
-    accept();
+    return m_outcome;
 }
 
 } // namespace corvelle

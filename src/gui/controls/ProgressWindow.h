@@ -51,6 +51,11 @@ public:
     /// How the last run ended.
     [[nodiscard]] Outcome outcome() const { return m_outcome; }
 
+    /// Runs the work at once without showing the window; it appears, modal, only once the
+    /// work has taken `delayMs`, and goes when the work ends. Until then no event is taken,
+    /// as for a short command that never yields.
+    Outcome runShownAfter(int delayMs);
+
 protected:
     ProgressWindow(Desktop& desktop, const QString& accessibleName, QWidget* parent);
 
@@ -70,6 +75,7 @@ private:
     class Progress;
     void start();
     void refresh();
+    Outcome runWork(const std::function<void()>& yield);
 
     StopFlag m_stop;
     bool Flag = false;

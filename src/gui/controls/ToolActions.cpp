@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -51,6 +52,7 @@ ToolActions::ToolActions(ToolModel& tools, QMenuBar& menuBar, QToolBar& toolBar,
     for (const Tool* heading : m_tools.menuBar()) {
         QMenu* menu = menuBar.addMenu(toQString(heading->caption()));
         menu->setAccessibleName(plainCaption(*heading));
+        menu->setToolTipsVisible(true); // a disabled entry says why
         m_menus.emplace(heading->ToolId(), menu);
         addItems(*menu, *heading);
     }
@@ -103,6 +105,7 @@ QMenu* ToolActions::submenuFor(const Tool& tool, QWidget* parent)
 {
     auto* submenu = new QMenu(toQString(tool.caption()), parent);
     submenu->setAccessibleName(plainCaption(tool));
+    submenu->setToolTipsVisible(true);
     m_menus.emplace(tool.ToolId(), submenu);
     addItems(*submenu, tool);
     return submenu;
@@ -115,8 +118,8 @@ QAction* ToolActions::actionFor(const Tool& tool)
     }
     auto* action = new QAction(toQString(tool.caption()), this);
     action->setCheckable(tool.kind() == ToolKind::StateButton);
-    if (!tool.hint().empty()) {
-        action->setToolTip(toQString(tool.hint()));
+    if (!tool.shortcut().empty()) {
+        action->setShortcut(QKeySequence(toQString(tool.shortcut())));
     }
     const std::string id = tool.ToolId();
     connect(action, &QAction::triggered, this, [this, id] { clicked(m_tools.Tools(id)); });
@@ -169,6 +172,8 @@ void ToolActions::syncTool(const Tool& tool)
         const QSignalBlocker quiet(found->second);
         found->second->setEnabled(tool.ToolEnabled());
         found->second->setChecked(tool.ToolState() == 1);
+        found->second->setToolTip(tool.hint().empty() ? plainCaption(tool)
+                                                      : toQString(tool.hint()));
     }
     if (const auto found = m_combos.find(id); found != m_combos.end()) {
         const QSignalBlocker quiet(found->second);

@@ -43,6 +43,7 @@ private:
     void toolStateChanged(const Tool& tool) override { syncTool(tool); }
     void toolEnabledChanged(const Tool& tool) override { syncTool(tool); }
     void comboIndexChanged(const Tool& tool) override { syncTool(tool); }
+    void hintChanged(const Tool& tool) override { syncTool(tool); }
 
     ToolModel& m_tools;
     std::map<std::string, QAction*, std::less<>> m_actions;

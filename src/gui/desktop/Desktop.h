@@ -21,12 +21,14 @@ public:
     /// The parent window of the dialogs shown from now on (may be null).
     virtual void setParentWindow(QWidget* parent) = 0;
 
-    /// Lets the user pick existing files; their full paths, or none when cancelled. `filter`
-    /// is "Description|pattern" ("All Files (*.*)|*.*").
-    virtual std::vector<std::string> chooseFiles(std::string_view title,
-                                                 std::string_view filter) = 0;
-    /// Lets the user pick an existing folder; nothing when cancelled.
-    virtual std::optional<std::string> chooseFolder(std::string_view title) = 0;
+    /// Lets the user pick existing files, starting in `startFolder`; their full paths, or none
+    /// when cancelled. `filter` is "Description|pattern" ("All Files (*.*)|*.*").
+    virtual std::vector<std::string> chooseFiles(std::string_view title, std::string_view filter,
+                                                 std::string_view startFolder) = 0;
+    /// Lets the user pick an existing folder, starting in `startFolder`; nothing when
+    /// cancelled.
+    virtual std::optional<std::string> chooseFolder(std::string_view title,
+                                                    std::string_view startFolder) = 0;
     /// Opens an address (a web page, "mailto:…", a local file's URL) with the desktop's
     /// handler. False when the desktop could not.
     virtual bool openUrl(std::string_view url) = 0;

@@ -34,6 +34,11 @@ std::string toPathBytes(const QString& path)
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+QString toQPath(std::string_view path)
+{
+    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
 /// "All Files (*.*)|*.*" as a Qt name filter: "All Files (*)". "*.*" means every file,
 /// names without a dot included.
 QString toNameFilter(std::string_view filter)
@@ -111,6 +116,10 @@ public:
         QMessageBox box(toQtIcon(message.icon), toQString(message.title), toQString(message.text),
                         question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                         m_parent.data());
+        if (question) {
+            box.setDefaultButton(message.defaultAnswer == MessageAnswer::No ? QMessageBox::No
+                                                                            : QMessageBox::Yes);
+        }
         const int answer = box.exec();
         if (!question) {
             return MessageAnswer::Ok;
@@ -118,10 +127,11 @@ public:
         return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
     }
 
-    std::vector<std::string> chooseFiles(std::string_view title, std::string_view filter) override
+    std::vector<std::string> chooseFiles(std::string_view title, std::string_view filter,
+                                         std::string_view startFolder) override
     {
-        const QStringList chosen = QFileDialog::getOpenFileNames(m_parent.data(), toQString(title),
-                                                                 QString(), toNameFilter(filter));
+        const QStringList chosen = QFileDialog::getOpenFileNames(
+            m_parent.data(), toQString(title), toQPath(startFolder), toNameFilter(filter));
         std::vector<std::string> paths;
         paths.reserve(static_cast<std::size_t>(chosen.size()));
         for (const QString& path : chosen) {
@@ -130,10 +140,11 @@ public:
         return paths;
     }
 
-    std::optional<std::string> chooseFolder(std::string_view title) override
+    std::optional<std::string> chooseFolder(std::string_view title,
+                                            std::string_view startFolder) override
     {
         const QString folder = QFileDialog::getExistingDirectory(
-            m_parent.data(), toQString(title), QString(), QFileDialog::ShowDirsOnly);
+            m_parent.data(), toQString(title), toQPath(startFolder), QFileDialog::ShowDirsOnly);
         if (folder.isEmpty()) {
             return std::nullopt;
         }

@@ -2,17 +2,21 @@
 
 #include "about/frmAbout.h"
 #include "about/frmSplash.h"
+#include "actions/FilePlaces.h"
 #include "catalogue/clsDatabase.h"
-#include "controls/Commands.h"
-#include "controls/GridTableModel.h"
+#include "commands/Command.h"
+#include "commands/SettingCommands.h"
+#include "common/TextEscapes.h"
 #include "controls/GridViewBinding.h"
 #include "controls/ListColumns.h"
+#include "controls/TaskWindow.h"
 #include "controls/ToolActions.h"
 #include "controls/UiYield.h"
 #include "desktop/Desktop.h"
 #include "intake/IntakeNames.h"
 #include "intake/frmAddFiles.h"
 #include "mainwindow/frmDupes.h"
+#include "mainwindow/frmProtectedFolders.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,15 +24,21 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <chrono>
+#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,7 +157,9 @@ frmMain::frmMain(Desktop& desktop, clsDatabase& catalogue, std::filesystem::path
     , m_helpFile(std::move(helpFile))
     , m_settings(std::make_unique<SettingCommands>(m_tools))
     , m_lists(catalogue, m_files, m_dupes, desktop)
-    , m_dupeCommands(catalogue, m_files, m_dupes, desktop)
+    , m_dupeCommands(catalogue, m_files, m_dupes, desktop, m_protected, m_journal)
+    , m_selection(catalogue, m_dupes, m_protected, m_verification)
+    , m_lastFolder(QFile::encodeName(QDir::homePath()).toStdString())
 {
     setWindowTitle(toQString(applicationTitle));
     setMinimumSize(800, 600);
@@ -164,6 +176,9 @@ frmMain::frmMain(Desktop& desktop, clsDatabase& catalogue, std::filesystem::path
 
     buildLayout();
     setUpLists();
+    buildStatusLine();
+    buildDupesMenu();
+    updateReviewTools();
     resize(pixels(kClientWidth),
            pixels(kClientHeight) + menuBar()->sizeHint().height() + toolBar->sizeHint().height());
 }
@@ -297,6 +312,7 @@ void frmMain::vsgFiles_RowChanged()
 void frmMain::vsgDupes_RowChanged()
 {
     lblDuplicate->setText(QString::fromStdString(rowCaption(kDupeListName, m_dupes)));
+    showWhy();
 }
 
 void frmMain::vsgDupes_SelectionChanged()
@@ -306,9 +322,24 @@ void frmMain::vsgDupes_SelectionChanged()
 
 void frmMain::cmdDelete_Click()
 {
-    m_dupeCommands.DeleteSelected();
+    DeleteRequest request = m_dupeCommands.askDelete();
+    DeleteReport report = request.report;
+    if (!request.rows.empty()) {
+        TaskWindow progress(
+            m_desktop, QStringLiteral("Deleting files"),
+            [&](const WorkHooks& hooks) {
+                report = m_dupeCommands.deleteRows(std::move(request), hooks);
+                return report.stopped ? Outcome::Stopped : Outcome::Completed;
+            },
+            this);
+        progress.runShownAfter(progressDelayMilliseconds);
+    }
+    if (report.confirmed) {
+        setStatusLine(deleteStatusText(report));
+    }
     vsgFiles_RowChanged();
     vsgDupes_RowChanged();
+    updateReviewTools();
 }
 
 void frmMain::cmdOpen_Click()
@@ -438,6 +469,24 @@ void frmMain::ToolClick(Tool& tool)
     case Command::Dedupe:
         Dedupe();
         break;
+    case Command::SelectDuplicates:
+        SelectDuplicates(tool.ToolId());
+        break;
+    case Command::SelectNone:
+        SelectNone();
+        break;
+    case Command::InvertSelection:
+        InvertSelection();
+        break;
+    case Command::ProtectedFolders:
+        ProtectedFoldersDialog();
+        break;
+    case Command::UndoDelete:
+        UndoDelete();
+        break;
+    case Command::VerifyDuplicates:
+        VerifyDuplicates();
+        break;
     case Command::Setting:
     case Command::None:
         break;
@@ -465,20 +514,33 @@ bool frmMain::confirmClearForSetting()
 
 void frmMain::AddFiles()
 {
-    addChosenFiles(m_desktop.chooseFiles("Select Files To Add:-", "All Files (*.*)|*.*"));
+    const std::vector<std::string> chosen =
+        m_desktop.chooseFiles("Select Files To Add:-", "All Files (*.*)|*.*", m_lastFolder);
+    if (!chosen.empty()) {
+        m_lastFolder = chosen.front().substr(0, chosen.front().rfind('/') + 1);
+    }
+    addChosenFiles(chosen);
+}
+
+std::optional<std::string> frmMain::chooseFolder(std::string_view title)
+{
+    std::optional<std::string> folder = m_desktop.chooseFolder(title, m_lastFolder);
+    if (folder) {
+        m_lastFolder = *folder;
+    }
+    return folder;
 }
 
 void frmMain::AddFolder()
 {
-    if (std::optional<std::string> folder = m_desktop.chooseFolder("Select Folder To Add")) {
+    if (std::optional<std::string> folder = chooseFolder("Select Folder To Add")) {
         addFolder(std::move(*folder), false);
     }
 }
 
 void frmMain::AddFolderRecursive()
 {
-    if (std::optional<std::string> folder =
-            m_desktop.chooseFolder("Select Folder To Add Recursively")) {
+    if (std::optional<std::string> folder = chooseFolder("Select Folder To Add Recursively")) {
         addFolder(std::move(*folder), true);
     }
 }
@@ -522,18 +584,26 @@ void frmMain::Dedupe()
         return;
     }
     m_dupes.RedrawMode(2);
+    const std::uint64_t removalsBefore = m_dupes.removals();
     frmDupes run(m_catalogue, DedupeFiles::in(m_workFolder), m_desktop, this);
     run.objVsg = &m_dupes;
     run.settings = settings;
     run.refreshCaller = [this] { m_dupesModel->publishPendingRows(); };
     run.exec();
     m_dupes.RedrawMode(1);
+    if (m_dupes.removals() != removalsBefore) {
+        // The loading pass ran: these rows are the groups of these settings.
+        dupesReplaced();
+        m_reasons.listLoaded(m_dupes, settings);
+    }
     vsgDupes_RowChanged();
+    updateReviewTools();
 }
 
 void frmMain::RemoveSelection()
 {
     if (m_lists.RemoveSelection()) {
+        dupesReplaced();
         setFileButtons(false);
         vsgFiles_RowChanged();
         vsgDupes_RowChanged();
@@ -543,10 +613,201 @@ void frmMain::RemoveSelection()
 void frmMain::ClearAll(bool blnAsk)
 {
     if (m_lists.ClearAll(blnAsk)) {
+        dupesReplaced();
         setFileButtons(false);
         vsgFiles_RowChanged();
         vsgDupes_RowChanged();
     }
+}
+
+void frmMain::buildStatusLine()
+{
+    lblWhy = new QLabel(this);
+    lblWhy->setAccessibleName(QStringLiteral("Why these rows matched"));
+    lblWhy->setTextFormat(Qt::PlainText);
+    lblWhy->setMinimumWidth(0);
+    lblWhy->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblStatusLine = new QLabel(this);
+    lblStatusLine->setAccessibleName(QStringLiteral("What was done"));
+    lblStatusLine->setTextFormat(Qt::PlainText);
+    statusBar()->addWidget(lblWhy, 3);
+    statusBar()->addWidget(lblStatusLine, 2);
+    statusBar()->setSizeGripEnabled(false);
+    m_dupesModel->setRowNotes(columnIndex(DupeColumn::DupeGroup),
+                              [this](int gridRow) { return verifyNote(gridRow); });
+}
+
+void frmMain::buildDupesMenu()
+{
+    mnuDupes = new QMenu(vsgDupes);
+    mnuDupes->setAccessibleName(QStringLiteral("Duplicate list commands"));
+    mnuDupes->addAction(QStringLiteral("&Open"), this, &frmMain::cmdOpen_Click);
+    mnuDupes->addAction(QStringLiteral("&Explore"), this, &frmMain::cmdExplore_Click);
+    mnuDupes->addAction(QStringLiteral("&Delete"), this, &frmMain::cmdDelete_Click);
+    mnuDupes->addSeparator();
+    mnuDupes->addMenu(m_actions->menu(toolIds::ID_SelectDuplicates));
+    vsgDupes->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(vsgDupes, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { mnuDupes->popup(vsgDupes->viewport()->mapToGlobal(at)); });
+    // The Delete key deletes what is selected in the list; Enter opens it (activation).
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, vsgDupes);
+    deleteKey->setContext(Qt::WidgetShortcut);
+    connect(deleteKey, &QShortcut::activated, this, &frmMain::cmdDelete_Click);
+}
+
+void frmMain::setStatusLine(const std::string& text)
+{
+    lblStatusLine->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void frmMain::showWhy()
+{
+    if (lblWhy == nullptr) {
+        return; // the lists are set up before the status line
+    }
+    const std::string why =
+        m_reasons.explain(m_dupes.CurrentRow(), m_dupes, m_catalogue, m_verification);
+    const QString text = QString::fromUtf8(why.data(), static_cast<qsizetype>(why.size()));
+    // Cut in the middle where the window is too narrow; the tooltip has the whole line.
+    lblWhy->setText(lblWhy->fontMetrics().elidedText(text, Qt::ElideMiddle, lblWhy->width()));
+    lblWhy->setToolTip(text);
+}
+
+std::optional<RowNote> frmMain::verifyNote(int gridRow) const
+{
+    const RecordId id = m_dupes.recordIdAt(gridRow);
+    QStyle::StandardPixmap icon = QStyle::SP_DialogApplyButton;
+    switch (m_verification.stateOf(id)) {
+    case VerifyState::NotVerified:
+        return std::nullopt;
+    case VerifyState::Identical:
+        break;
+    case VerifyState::NotIdentical:
+        icon = QStyle::SP_MessageBoxWarning;
+        break;
+    case VerifyState::Unreadable:
+    case VerifyState::Changed:
+        icon = QStyle::SP_MessageBoxCritical;
+        break;
+    }
+    const std::string text = "Bytes: " + m_verification.describe(id);
+    return RowNote{style()->standardIcon(icon),
+                   QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))};
+}
+
+void frmMain::updateReviewTools()
+{
+    using namespace toolIds;
+    const bool listed = m_dupes.RowCount() > 1;
+    for (const std::string_view id :
+         {ID_SelectDuplicates, ID_SelectNone, ID_InvertSelection, ID_VerifyDuplicates}) {
+        m_tools.Tools(id).ToolEnabled(listed);
+    }
+    Tool& undo = m_tools.Tools(ID_UndoDelete);
+    undo.ToolEnabled(m_journal.canUndo());
+    undo.hint(m_journal.whyNot());
+}
+
+void frmMain::dupesReplaced()
+{
+    m_verification.clear();
+    m_reasons.clear();
+    m_dupesModel->rowNotesChanged();
+    updateReviewTools();
+}
+
+void frmMain::SelectDuplicates(std::string_view toolId)
+{
+    std::string text(keepRuleFor(toolId));
+    if (text == "under=") {
+        const std::optional<std::string> folder =
+            chooseFolder("Select The Folder Whose Copies To Keep");
+        if (!folder) {
+            return;
+        }
+        text += *folder;
+    }
+    std::optional<KeepRule> rule = KeepRule::parse(text);
+    if (!rule || !rule->resolve()) {
+        m_desktop.show(
+            Message{"'" + rule.value_or(KeepRule{}).folder + "' is not a folder that exists",
+                    MessageIcon::Exclamation});
+        return;
+    }
+    FilePlaces places(TrashPlaces::find(TrashEnvironment::current()));
+    const SelectionReport report = m_selection.SelectDuplicates(*rule, places);
+    setStatusLine(selectionStatusText(report));
+}
+
+void frmMain::SelectNone()
+{
+    m_selection.SelectNone();
+}
+
+void frmMain::InvertSelection()
+{
+    m_selection.InvertWithinGroups();
+}
+
+void frmMain::ProtectedFoldersDialog()
+{
+    frmProtectedFolders dialog(
+        m_protected, m_desktop, [this] { return chooseFolder("Select Folder To Protect"); }, this);
+    dialog.exec();
+}
+
+void frmMain::UndoDelete()
+{
+    if (!m_journal.canUndo()) {
+        return;
+    }
+    UndoReport report;
+    TaskWindow progress(
+        m_desktop, QStringLiteral("Restoring files"),
+        [&](const WorkHooks& hooks) {
+            report = m_journal.UndoDelete(
+                m_catalogue, m_files, m_dupes, m_desktop,
+                [this](RecordId from, RecordId to) {
+                    m_verification.renumber(from, to);
+                    m_reasons.renumber(from, to);
+                },
+                hooks);
+            return Outcome::Completed;
+        },
+        this);
+    progress.runShownAfter(progressDelayMilliseconds);
+    setStatusLine(undoStatusText(report));
+    vsgFiles_RowChanged();
+    vsgDupes_RowChanged();
+    updateReviewTools();
+}
+
+void frmMain::VerifyDuplicates()
+{
+    const std::vector<std::vector<VerifyCandidate>> groups = candidateGroups(m_dupes);
+    VerifySummary summary;
+    TaskWindow progress(
+        m_desktop, QStringLiteral("Verifying duplicates byte for byte"),
+        [&](const WorkHooks& hooks) {
+            // The reading runs on threads of its own; this one keeps the window answering.
+            std::atomic<std::size_t> done{0};
+            std::future<std::vector<VerifyResult>> reading = std::async(
+                std::launch::async, [&] { return verifyGroups(groups, *hooks.stop, &done); });
+            const double total = static_cast<double>(groups.size());
+            while (reading.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+                const std::size_t finished = done.load(std::memory_order_relaxed);
+                hooks.setCaption(std::to_string(finished) + " Of " + std::to_string(groups.size()) +
+                                 " Group(s) Verified");
+                (void)hooks.checkpoint(static_cast<double>(finished), total);
+            }
+            summary = m_verification.apply(m_dupes, reading.get());
+            return hooks.stopRequested() ? Outcome::Stopped : Outcome::Completed;
+        },
+        this);
+    progress.exec();
+    m_dupesModel->rowNotesChanged();
+    setStatusLine(verifySummaryText(summary));
+    showWhy();
 }
 
 void frmMain::ExitApplication()

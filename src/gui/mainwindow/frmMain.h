@@ -4,19 +4,27 @@
 // ToolModel, SettingCommands and CatalogueLists; this class binds them to widgets.
 #pragma once
 
-#include "controls/DupeCommands.h"
+#include "commands/CatalogueLists.h"
+#include "commands/DupeCommands.h"
+#include "commands/DupeVerification.h"
+#include "commands/MatchReasons.h"
+#include "commands/ProtectedFolders.h"
+#include "commands/SelectionCommands.h"
+#include "commands/UndoJournal.h"
 #include "controls/GridModel.h"
-#include "controls/ListCommands.h"
+#include "controls/GridTableModel.h"
 #include "controls/ToolModel.h"
 #include "intake/FileIntake.h"
 
 #include <QMainWindow>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 class QLabel;
+class QMenu;
 class QPushButton;
 class QSplitter;
 class QTableView;
@@ -26,7 +34,6 @@ namespace corvelle {
 class clsDatabase;
 class Commands;
 class Desktop;
-class GridTableModel;
 class SettingCommands;
 class ToolActions;
 
@@ -55,6 +62,19 @@ public:
     void cmdExplore_Click();
     void vsgDupes_Activate();
 
+    // Reviewing the duplicates: the Selection and Deduplication menus' later entries.
+    /// Selects every copy but one per group by the keep rule of this tool.
+    void SelectDuplicates(std::string_view toolId);
+    void SelectNone();
+    void InvertSelection();
+    void ProtectedFoldersDialog();
+    void UndoDelete();
+    void VerifyDuplicates();
+
+    /// How long a Delete or an Undo Delete runs before its progress window shows; tests
+    /// shorten it.
+    int progressDelayMilliseconds = 500;
+
     /// Adds what was named on the command line: each folder as Add Folder Recursive does, each
     /// run of files in one folder as Add Files does.
     void addStartPaths(const std::vector<std::string>& paths);
@@ -66,6 +86,8 @@ public:
     [[nodiscard]] ToolActions& toolActions() { return *m_actions; }
     [[nodiscard]] GridModel& files() { return m_files; }
     [[nodiscard]] GridModel& dupes() { return m_dupes; }
+    [[nodiscard]] ProtectedFolders& protectedFolders() { return m_protected; }
+    [[nodiscard]] const DupeVerification& verification() const { return m_verification; }
     [[nodiscard]] bool splashShown() const { return m_splashShown; }
     /// Whether the splash has been and gone (start-up paths wait for it).
     [[nodiscard]] bool splashDone() const { return m_splashDone; }
@@ -78,6 +100,10 @@ public:
     QPushButton* cmdOpen = nullptr;
     QPushButton* cmdExplore = nullptr;
     QSplitter* SSSplitter = nullptr;
+    /// The status line: why the current duplicate row matched, and what the last command did.
+    QLabel* lblWhy = nullptr;
+    QLabel* lblStatusLine = nullptr;
+    QMenu* mnuDupes = nullptr; ///< the duplicate list's context menu
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -93,6 +119,17 @@ private:
     void vsgDupes_RowChanged();
     void vsgDupes_SelectionChanged();
     void setFileButtons(bool enabled);
+    void buildStatusLine();
+    void buildDupesMenu();
+    void showWhy();
+    void setStatusLine(const std::string& text);
+    /// The review entries follow the list and the journal.
+    void updateReviewTools();
+    /// The duplicate list was loaded anew or emptied: what was known of its rows goes.
+    void dupesReplaced();
+    /// Asks for a folder, starting where the last dialog left off.
+    std::optional<std::string> chooseFolder(std::string_view title);
+    [[nodiscard]] std::optional<RowNote> verifyNote(int gridRow) const;
     void applyCrcColumns();
     void applyFileColumnWidths();
     void addChosenFiles(const std::vector<std::string>& fullPaths);
@@ -115,7 +152,13 @@ private:
     GridModel m_files;
     GridModel m_dupes;
     CatalogueLists m_lists;
+    ProtectedFolders m_protected;
+    UndoJournal m_journal;
+    DupeVerification m_verification;
+    MatchReasons m_reasons;
     DupeCommands m_dupeCommands;
+    SelectionCommands m_selection;
+    std::string m_lastFolder; ///< where the add and folder dialogs start
     GridTableModel* m_filesModel = nullptr;
     GridTableModel* m_dupesModel = nullptr;
     ToolActions* m_actions = nullptr;

@@ -15,7 +15,22 @@ protected:
     clsDatabase db;
 };
 
-TEST_F(CatalogueStore, aPathIsCataloguedOnceAndTheKeyComparesEveryFieldsExactBytes)
+/// A catalogue as the window keeps it, and one for a single run that keeps each folder once.
+class EitherCatalogue : public CatalogueStore, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override
+    {
+        if (GetParam()) {
+            db.openScratch(dir / "scratch.dat");
+        } else {
+            CatalogueStore::SetUp();
+        }
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(CatalogueStore, EitherCatalogue, ::testing::Bool());
+
+TEST_P(EitherCatalogue, aPathIsCataloguedOnceAndTheKeyComparesEveryFieldsExactBytes)
 {
     const std::string odd = std::string("tab\there\nnl\xff\xfe", 13);
     ASSERT_EQ(db.AddRecord("/d\xe9/", odd, ".\x80", 5, -1), 1_id);
@@ -31,6 +46,19 @@ TEST_F(CatalogueStore, aPathIsCataloguedOnceAndTheKeyComparesEveryFieldsExactByt
     EXPECT_NE(db.AddRecord("/a/", "x", ".txt", 5 + (std::int64_t{1} << 32), 7), 0_id)
         << "sizes equal in their low 32 bits";
     EXPECT_EQ(db.RecordCount(), 6);
+
+    // Every record reads back whole, through the cursor as by its ID.
+    std::vector<std::string> paths;
+    db.MoveFirst();
+    while (!db.Eof()) {
+        paths.push_back(db.Path() + db.File() + db.Extension());
+        db.MoveNext();
+    }
+    EXPECT_EQ(paths, (std::vector<std::string>{"/d\xe9/" + odd + ".\x80", "", "/a/x.txt",
+                                               "/A/X.TXT", "/a/x.txt", "/a/x.txt"}));
+    db.DeleteRecord(1_id);
+    ASSERT_TRUE(db.FindID(3_id));
+    EXPECT_EQ(db.currentRecord().path, "/a/");
 }
 
 // Sizes, checksums and physical files in general make the round trip through the grouping

@@ -32,6 +32,20 @@ protected:
         return grid;
     }
 
+    /// Every cell of the grid and its shade, a row a line.
+    static std::string gridText(const GridModel& grid)
+    {
+        std::string text;
+        for (int row = 0; row < grid.RowCount(); ++row) {
+            for (int col = 0; col < grid.ColCount(); ++col) {
+                text += std::string(grid.CellText(row, col)) + '\t' +
+                        std::to_string(grid.CellBackColor(row, col).value_or(0)) + '\t';
+            }
+            text += '\n';
+        }
+        return text;
+    }
+
     TempDir dir;
     DedupeFiles files = DedupeFiles::in(dir.path());
     clsDatabase db;

@@ -55,6 +55,34 @@ TEST_F(Grouping, recordsThatOnlyLookAlikeAreNeverPaired)
     EXPECT_EQ(caption.last(), "1 Duplicate(s) Found");
 }
 
+TEST_F(Grouping, byNameAStopEndsAfterTheHeadThatSawItWithOneProgressValuePerHead)
+{
+    // Near names, so that the heads before the stop take records of names other than their
+    // own; the stop comes at the ninth head's checkpoint.
+    std::vector<Rec> wanted;
+    for (int i = 0; i < 40; ++i) {
+        wanted.push_back(
+            {{},
+             "Song " + std::string(1, static_cast<char>('a' + i % 7)) + (i % 3 == 0 ? "x" : ""),
+             ".mp3",
+             i,
+             {},
+             PhysicalFile{5, static_cast<std::uint64_t>(i + 1)}});
+    }
+    const auto r = catalogue(wanted);
+    const DedupeSettings s = settingsFromBits(1, 80);
+    ASSERT_EQ(db.ExportRecordset(files.exportFile, hooks()), Outcome::Completed);
+    progress.values.clear();
+    yield = stopAfterYields(stop, 9);
+    EXPECT_EQ(db.FindDupes(files.exportFile, files.pairFile, s, hooks()), Outcome::Stopped);
+    EXPECT_EQ(readFile(files.pairFile), referenceGrouping(r, s, 9).pairs);
+    std::vector<float> expected{0.0f};
+    for (int head = 1; head <= 9; ++head) {
+        expected.push_back(percentOf(head, 39));
+    }
+    EXPECT_EQ(progress.values, expected);
+}
+
 // --- One physical file under several paths ------------------------------------------------
 
 constexpr PhysicalFile kFile{2049, 100};
@@ -171,6 +199,13 @@ TEST_F(GroupingEquivalence, smallCataloguesWithEverySetting)
             ASSERT_NE(db.FindDupes(copy, dir / "pairs2.dat", s, hooks()), Outcome::Failed);
             ASSERT_EQ(readFile(dir / "pairs2.dat"), expected.pairs) << "read back, round " << round;
         }
+        // Without work files the run keeps their contents in memory, to the same list.
+        GridModel throughFiles = dupeGrid();
+        GridModel inMemory = dupeGrid();
+        const DedupeRunHooks run{hooks(), nullptr, nullptr};
+        ASSERT_EQ(runDedupe(db, s, files, throughFiles, run), Outcome::Completed);
+        ASSERT_EQ(runDedupe(db, s, DedupeFiles::none(), inMemory, run), Outcome::Completed);
+        ASSERT_EQ(gridText(inMemory), gridText(throughFiles)) << "round " << round;
     }
 }
 

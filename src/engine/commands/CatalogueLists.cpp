@@ -1,42 +1,11 @@
-#include "controls/ListCommands.h"
+#include "commands/CatalogueLists.h"
 
 #include "catalogue/clsDatabase.h"
 #include "controls/GridModel.h"
-#include "matching/NameMatching.h"
 
 #include <vector>
 
 namespace corvelle {
-namespace {
-
-int share(int width, double fraction)
-{
-    return roundHalfEven(width * fraction);
-}
-
-} // namespace
-
-std::string rowCaption(std::string_view listName, const GridModel& grid)
-{
-    const int current = grid.CurrentRow() < 0 ? 0 : grid.CurrentRow();
-    return std::string(listName) + " (Row " + std::to_string(current) + " Of " +
-           std::to_string(grid.RowCount() - 1) + ")";
-}
-
-std::array<int, 6> fileColumnWidths(int fileListWidth)
-{
-    const int wide = share(fileListWidth, 0.34);
-    const int narrow = share(fileListWidth, 0.1);
-    return {0, wide, wide, narrow, narrow, narrow};
-}
-
-std::array<int, 7> dupeColumnWidths(int fileListWidth)
-{
-    const int wide = share(fileListWidth, 0.29);
-    const int narrow = share(fileListWidth, 0.1);
-    return {0, narrow, wide, wide, narrow, narrow, narrow};
-}
-
 CatalogueLists::CatalogueLists(clsDatabase& catalogue, GridModel& files, GridModel& dupes,
                                MessageSink& messages)
     : m_catalogue(catalogue)

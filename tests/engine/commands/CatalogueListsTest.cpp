@@ -1,4 +1,4 @@
-#include "controls/ListCommands.h"
+#include "commands/CatalogueLists.h"
 
 #include "TestSupport.h"
 #include "catalogue/clsDatabase.h"

@@ -1,5 +1,5 @@
-// The decisions behind the window's tool commands that need no window: which command a click
-// runs, and how the settings tools keep their dependent states in step.
+// SettingCommands: how the settings tools keep their dependent states in step, and how the
+// listed files' checksums stay true to the checksum settings.
 #pragma once
 
 #include "controls/ToolModel.h"
@@ -8,27 +8,6 @@
 #include <string_view>
 
 namespace corvelle {
-
-/// What a click on a tool runs.
-enum class Command {
-    None,    ///< menu headings and the two settings submenus
-    Setting, ///< a setting read where it is used: nothing to do at the click
-    About,
-    Contents,
-    UseName,
-    UseCRC,
-    Dedupe,
-    Exit,
-    AddFiles,
-    AddFolder,
-    AddFolderRecursive,
-    RemoveSelection,
-    ClearAll,
-    SetFileFilter,
-};
-
-/// The command a click on the tool with this ID runs; Command::None for any other ID.
-[[nodiscard]] Command commandFor(std::string_view toolId);
 
 /// The question asked before a checksum setting changes while files are listed.
 inline constexpr std::string_view clearListQuestion =
