@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Times corvelle-cli (as it lists, and with --verify) side by side with jdupes, rdfind, rmlint
-# and fdupes on the benchmark corpora (many-small and mixed, seed 1, warm page cache), checks
-# that Corvelle finds the expected groups, and that its verified sets (compared on size and
+# Times corvelle-cli (as it lists, with --verify, and with --content) side by side with jdupes,
+# rdfind, rmlint and fdupes on the benchmark corpora (many-small and mixed, seed 1, warm page
+# cache), checks that Corvelle finds the expected groups, and that its --content sets (size and
 # content alone, empty files left out, as jdupes and fdupes compare) are exactly theirs.
 # Corpora are generated once and reused, so reruns are quick.
 #
@@ -80,6 +80,7 @@ command_for() {
     case "$tool" in
     corvelle) echo "'$cli' -r -q --format tsv --work-dir '$work' '$corpus' > /dev/null" ;;
     corvelle-verify) echo "'$cli' -r -q --verify --format tsv --work-dir '$work' '$corpus' > /dev/null" ;;
+    corvelle-content) echo "'$cli' -r -q --content --format tsv --work-dir '$work' '$corpus' > /dev/null" ;;
     jdupes) echo "jdupes -r '$corpus' > /dev/null" ;;
     rdfind) echo "cd '$work' && rdfind -dryrun true '$corpus' > /dev/null" ;;
     rmlint) echo "rmlint '$corpus' -o summary:'$work/rmlint.summary' -o json:'$work/rmlint.json' > /dev/null" ;;
@@ -127,9 +128,8 @@ print(d["groups"], d["redundant"])' "$summary")
     echo "== corvelle on $profile: $groups groups, $redundant redundant files: $verdict"
     printf '%s\tgroups\t%s\t%s\t%s\n' "$profile" "$groups" "$redundant" "$verdict" >>"$results"
 
-    # Verified sets against the peers' sets, where the peers are here.
-    "$cli" -r -q --verify --use size,crc --min-size 1 --format tsv --work-dir "$work" "$corpus" \
-        >"$work/verified.tsv"
+    # The --content sets against the peers' sets, where the peers are here.
+    "$cli" -r -q --content --format tsv --work-dir "$work" "$corpus" >"$work/verified.tsv"
     for peer in jdupes fdupes; do
         command -v "$peer" >/dev/null || continue
         # Empty files left out on both sides: jdupes does by default, fdupes with -n.
@@ -137,7 +137,7 @@ print(d["groups"], d["redundant"])' "$summary")
         [[ $peer == fdupes ]] && extra=(-n)
         "$peer" -r -q "${extra[@]}" "$corpus" >"$work/$peer.sets" 2>/dev/null
         verdict=$(python3 "$repo/bench/same-sets.py" "$work/verified.tsv" "$work/$peer.sets")
-        echo "== corvelle --verify sets on $profile against $peer: $verdict"
+        echo "== corvelle --content sets on $profile against $peer: $verdict"
         [[ $verdict == ok* ]] || status=1
         printf '%s\tsets\t%s\t%s\n' "$profile" "$peer" "$verdict" >>"$results"
     done
@@ -149,40 +149,40 @@ print(d["groups"], d["redundant"])' "$summary")
             label="$profile (cold)"
             timing=(--prepare 'sync; echo 3 > /proc/sys/vm/drop_caches')
         fi
-        for tool in corvelle corvelle-verify "${peers[@]}"; do
+        for tool in corvelle corvelle-verify corvelle-content "${peers[@]}"; do
             cmd=$(command_for "$tool" "$corpus")
             hyperfine "${timing[@]}" --runs "$runs" --style basic --export-json "$work/time-$tool.json" \
                 --command-name "$tool $label" "$cmd"
             python3 -c '
 import json, sys
 r = json.load(open(sys.argv[1]))["results"][0]
-print("\t".join([sys.argv[2], sys.argv[3], "%.3f" % r["mean"], "%.3f" % r["stddev"], "%.3f" % r["min"]]))
+print("\t".join([sys.argv[2], sys.argv[3], "%.3f" % r["median"], "%.3f" % r["mean"], "%.3f" % r["stddev"], "%.3f" % r["min"]]))
 ' "$work/time-$tool.json" "$label" "$tool" >>"$results"
         done
     done
 done
 
 echo
-echo "Seconds (mean ± stddev, min) over $runs runs, $(nproc) cores; warm cache unless marked cold:"
+echo "Seconds (median, mean ± stddev, min) over $runs runs, $(nproc) cores; warm cache unless marked cold:"
 python3 - "$results" <<'EOF'
 import sys
 rows = [line.rstrip("\n").split("\t") for line in open(sys.argv[1])]
 times = [r for r in rows if r[1] not in ("groups", "sets")]
 checks = [r for r in rows if r[1] == "groups"]
 sets = [r for r in rows if r[1] == "sets"]
-print("%-18s %-16s %8s %8s %8s %s" % ("corpus", "tool", "mean", "stddev", "min", ""))
+print("%-18s %-16s %8s %8s %8s %8s %s" % ("corpus", "tool", "median", "mean", "stddev", "min", ""))
 for profile in dict.fromkeys(r[0] for r in times):
     mine = [r for r in times if r[0] == profile]
-    peers = [float(r[2]) for r in mine if not r[1].startswith("corvelle")]
+    peers = [float(r[2]) for r in mine if not r[1].startswith("corvelle")]  # medians
     fastest = min(peers) if peers else None
     for r in mine:
         note = ""
         if r[1].startswith("corvelle") and fastest:
-            note = "%.2fx the fastest peer" % (float(r[2]) / fastest)
-        print("%-18s %-16s %8s %8s %8s %s" % (r[0], r[1], r[2], r[3], r[4], note))
+            note = "%.2fx the fastest peer's median" % (float(r[2]) / fastest)
+        print("%-18s %-16s %8s %8s %8s %8s %s" % (r[0], r[1], r[2], r[3], r[4], r[5], note))
 for c in checks:
     print("corvelle on %s: %s groups, %s redundant files: %s" % (c[0], c[2], c[3], c[4]))
 for c in sets:
-    print("corvelle --verify sets on %s against %s: %s" % (c[0], c[2], c[3]))
+    print("corvelle --content sets on %s against %s: %s" % (c[0], c[2], c[3]))
 EOF
 exit "$status"

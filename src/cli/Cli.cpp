@@ -325,6 +325,48 @@ struct Target {
 /// The outcome of a step: nothing to go on, or the exit status that ends the run.
 using StepResult = std::optional<int>;
 
+/// Why the folder cannot take the work files, or nothing when it can. Each is opened for
+/// writing as the passes will open it (one that is not there yet is made and removed again),
+/// so that a file, a folder such as /proc or one without permission is refused before any work
+/// rather than failing a pass after it.
+std::optional<std::string> workFolderProblem(const std::string& folder)
+{
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) {
+        return std::strerror(errno);
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return std::strerror(ENOTDIR);
+    }
+    for (const char* name : {exportFileName, pairFileName}) {
+        const std::string file = folder + "/" + name;
+        UniqueFd made(
+            ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (made.valid()) {
+            ::unlink(file.c_str());
+            continue;
+        }
+        const UniqueFd existing(
+            errno == EEXIST ? ::open(file.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC) : -1);
+        if (!existing.valid()) {
+            return std::strerror(errno);
+        }
+    }
+    return std::nullopt;
+}
+
+/// An exclude pattern as the scans match it: one starting with "./" or "../" is taken from the
+/// current folder, as a PATH would be; any other as given.
+std::string excludePattern(const std::string& given)
+{
+    const bool fromHere =
+        given == "." || given == ".." || given.starts_with("./") || given.starts_with("../");
+    if (!fromHere) {
+        return given;
+    }
+    return (fs::current_path() / given).lexically_normal().string();
+}
+
 /// Everything the user named must exist, and a work folder named must take the work files,
 /// before any work starts. A folder to keep files under is found now, once: files are under it
 /// by identity, whatever the spelling of their paths.
@@ -348,15 +390,46 @@ StepResult checkTargets(Options& options, std::vector<Target>& targets)
         }
     }
     if (options.workDir) {
-        const std::string& folder = *options.workDir;
-        struct stat workDir {};
-        if (::stat(folder.c_str(), &workDir) != 0 || !S_ISDIR(workDir.st_mode) ||
-            ::access(folder.c_str(), W_OK | X_OK) != 0) {
-            complain("cannot write to the work folder '" + folder + "'");
+        if (const std::optional<std::string> problem = workFolderProblem(*options.workDir)) {
+            complain("cannot write to the work folder '" + *options.workDir + "': " + *problem);
             return exitUsage;
         }
     }
+    for (const std::string& pattern : options.excludes) {
+        options.scope.excludes.add(excludePattern(pattern));
+    }
     return std::nullopt;
+}
+
+/// Whether a scan that is not recursive passes over sub-folders of the folder: ones that -r
+/// would enter.
+bool hasSubfoldersToScan(const Target& target, const Options& options)
+{
+    const UniqueFd folder(::open(target.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    bool found = false;
+    forEachEntry(folder.get(), [&](std::string_view name) {
+        struct stat st {};
+        const std::string entry(name);
+        found = (options.scope.hiddenNames || !name.starts_with('.')) &&
+                ::fstatat(folder.get(), entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISDIR(st.st_mode) &&
+                !options.scope.excludes.excludes(target.path + "/" + entry, true);
+        return !found;
+    });
+    return found;
+}
+
+/// A folder scanned without -r that has sub-folders: the user may have meant them too.
+void noteFoldersNotEntered(const std::vector<Target>& targets, const Options& options)
+{
+    if (options.recursive || options.quiet) {
+        return;
+    }
+    for (const Target& target : targets) {
+        if (target.folder && hasSubfoldersToScan(target, options)) {
+            complain("'" + target.path + "' has sub-folders, which are scanned only with -r");
+        }
+    }
 }
 
 /// Where this run keeps its files: the catalogue and the work files where the user put them,
@@ -545,33 +618,61 @@ StepResult saveCatalogue(const Options& options, RunFiles& files)
 
 /// Writes the output to stdout, piece by piece as it is formatted. Not through stdio, which
 /// resumes a write that a signal cut short: a Ctrl-C must end a write blocked on a pipe nobody
-/// reads for now.
+/// reads for now. After a run that an interrupt already stopped, what is written is still
+/// written (an action record says what was done before the stop); a second interrupt ends the
+/// process at once.
 template <class List> int printDuplicates(const List& duplicates, const Options& options)
 {
     installSignalHandlers(false);
+    const int endingBefore = g_signal.load();
     bool failed = false;
     const auto write = [&](std::string_view piece) {
         std::size_t done = 0;
-        while (done < piece.size() && g_signal.load() == 0) {
+        while (done < piece.size() && g_signal.load() == endingBefore) {
             const ssize_t wrote = ::write(STDOUT_FILENO, piece.data() + done, piece.size() - done);
             if (wrote >= 0) {
                 done += static_cast<std::size_t>(wrote);
             } else if (errno == EPIPE) {
                 // The reader has gone, as with "| head": the end a SIGPIPE would have made.
                 recordEnding(SIGPIPE);
+                return false;
             } else if (errno != EINTR) {
                 complain(std::string("cannot write the output: ") + std::strerror(errno));
                 failed = true;
                 return false;
             }
         }
-        return g_signal.load() == 0;
+        return g_signal.load() == endingBefore;
     };
     writeDuplicates(duplicates, options.format, options.settings, write);
     if (failed) {
         return exitFailed;
     }
     return g_signal.load() != 0 ? interruptedExitCode() : exitCompleted;
+}
+
+/// Acts on the verified sets and prints them: before the actions, or, for json, after them
+/// with what was done. The output is printed even when a stop cut the actions short.
+int actAndPrint(const std::vector<VerifiedSet>& sets, const Options& options,
+                TerminalDisplay& display, VerifiedList& verified)
+{
+    const bool recorded = options.format == OutputFormat::Json;
+    if (!recorded) {
+        if (const int printed = printDuplicates(verified, options); printed != exitCompleted) {
+            return printed;
+        }
+    }
+    const ActionRecord record = actOnSets(sets, options, g_stop, display);
+    if (recorded) {
+        verified.actions = &record;
+        if (const int printed = printDuplicates(verified, options); printed != exitCompleted) {
+            return printed;
+        }
+    }
+    if (g_stop.requested()) {
+        return interruptedExitCode();
+    }
+    return record.skipped == 0 ? exitCompleted : exitFailed;
 }
 
 int runOptions(Options options)
@@ -583,6 +684,7 @@ int runOptions(Options options)
     for (const std::string& warning : filterWarnings(options.filter)) {
         complain(warning);
     }
+    noteFoldersNotEntered(targets, options);
     installSignalHandlers(true);
     const ClosedOutputWatch outputWatch;
     TerminalDisplay display(!options.quiet && ::isatty(STDERR_FILENO) == 1);
@@ -609,7 +711,7 @@ int runOptions(Options options)
     std::vector<VerifiedSet> sets;
     if (options.verify) {
         display.clear();
-        sets = verifyDuplicates(duplicates, options, g_stop, verified);
+        sets = verifyDuplicates(duplicates, options, g_stop, display, verified);
         if (g_stop.requested()) {
             return interruptedExitCode();
         }
@@ -621,15 +723,10 @@ int runOptions(Options options)
     if (!options.verify) {
         return printDuplicates(duplicates, options);
     }
-    const int printed = printDuplicates(verified, options);
-    if (printed != exitCompleted || !options.action) {
-        return printed;
+    if (!options.action) {
+        return printDuplicates(verified, options);
     }
-    const bool allDone = actOnSets(sets, options, g_stop);
-    if (g_stop.requested()) {
-        return interruptedExitCode();
-    }
-    return allDone ? exitCompleted : exitFailed;
+    return actAndPrint(sets, options, display, verified);
 }
 
 int runCommandLine(int argc, char* argv[])

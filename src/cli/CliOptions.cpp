@@ -8,10 +8,24 @@
 #include <array>
 #include <charconv>
 #include <limits>
+#include <set>
 #include <utility>
 
 namespace corvelle::cli {
+
+struct ParseState {
+    Options options;
+    /// The long names of the options given, for the rules between options.
+    std::set<std::string_view> given;
+    /// --content: the preset fills in what the options given leave open.
+    bool content = false;
+    /// --help or --version: the command line ends there.
+    std::optional<ParseResult> ending;
+};
+
 namespace {
+
+using Problem = std::optional<std::string>;
 
 std::string inQuotes(std::string_view text)
 {
@@ -27,47 +41,29 @@ std::string lower(std::string_view text)
     return out;
 }
 
-/// Applies "--use name,size": the listed criteria on, every other one off.
-std::optional<std::string> applyUse(std::string_view list, DedupeSettings& settings)
+/// "a, b, c"; with `last` " or ", "a, b or c".
+std::string joined(const std::vector<std::string>& words, std::string_view separator = ", ",
+                   std::optional<std::string_view> last = std::nullopt)
 {
-    settings.blnUseName = settings.blnUseExtension = settings.blnUseSize = settings.blnUseCRC =
-        false;
-    if (list.empty()) {
-        return "--use: give at least one of name, extension, size, crc";
-    }
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = list.find(',', start);
-        const std::string word = lower(list.substr(
-            start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-        if (word == "name") {
-            settings.blnUseName = true;
-        } else if (word == "extension") {
-            settings.blnUseExtension = true;
-        } else if (word == "size") {
-            settings.blnUseSize = true;
-        } else if (word == "crc") {
-            settings.blnUseCRC = true;
-        } else {
-            return "--use: unknown criterion " + inQuotes(word) +
-                   " (choose from name, extension, size, crc)";
+    std::string out;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) {
+            out += i + 1 == words.size() ? last.value_or(separator) : separator;
         }
-        if (comma == std::string_view::npos) {
-            return std::nullopt;
-        }
-        start = comma + 1;
+        out += words[i];
     }
+    return out;
 }
 
-std::optional<std::int32_t> parsePercent(std::string_view text)
+/// The words of a table of (word, value) pairs.
+template <class Value, std::size_t Count>
+std::vector<std::string> wordsOf(const std::array<std::pair<std::string_view, Value>, Count>& table)
 {
-    std::int32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0 ||
-        value > 100) {
-        return std::nullopt;
+    std::vector<std::string> words;
+    for (const auto& entry : table) {
+        words.emplace_back(entry.first);
     }
-    return value;
+    return words;
 }
 
 /// The value a word stands for in a table of words, if any.
@@ -83,14 +79,83 @@ std::optional<Value> valueNamed(const std::array<std::pair<std::string_view, Val
     return std::nullopt;
 }
 
-std::optional<OutputFormat> parseFormat(std::string_view text)
+using Criterion = bool DedupeSettings::*;
+constexpr std::array<std::pair<std::string_view, Criterion>, 4> criteria{
+    {{"name", &DedupeSettings::blnUseName},
+     {"extension", &DedupeSettings::blnUseExtension},
+     {"size", &DedupeSettings::blnUseSize},
+     {"crc", &DedupeSettings::blnUseCRC}}};
+
+constexpr std::array<std::pair<std::string_view, OutputFormat>, 4> formats{
+    {{"text", OutputFormat::Text},
+     {"tsv", OutputFormat::Tsv},
+     {"csv", OutputFormat::Csv},
+     {"json", OutputFormat::Json}}};
+
+constexpr std::array<std::pair<std::string_view, FileAction>, 4> actions{
+    {{"--trash", FileAction::Trash},
+     {"--delete", FileAction::Delete},
+     {"--link", FileAction::Link},
+     {"--reflink", FileAction::Reflink}}};
+
+/// The keep rules as KeepRule::parse reads them; "under=" takes a folder.
+const std::vector<std::string> keepWords{"first",         "last",         "oldest", "newest",
+                                         "shortest-path", "longest-path", "under="};
+
+/// "--trash, --delete, --link or --reflink".
+std::string actionNames(std::string_view last)
 {
-    static constexpr std::array<std::pair<std::string_view, OutputFormat>, 4> formats{
-        {{"text", OutputFormat::Text},
-         {"tsv", OutputFormat::Tsv},
-         {"csv", OutputFormat::Csv},
-         {"json", OutputFormat::Json}}};
-    return valueNamed(formats, lower(text));
+    return joined(wordsOf(actions), ", ", last);
+}
+
+/// Applies "--use name,size": the listed criteria on, every other one off.
+Problem applyUse(std::string_view list, DedupeSettings& settings)
+{
+    for (const auto& [word, criterion] : criteria) {
+        settings.*criterion = false;
+    }
+    if (list.empty()) {
+        return "--use: give at least one of " + joined(wordsOf(criteria));
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = list.find(',', start);
+        const std::string word = lower(list.substr(
+            start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        const std::optional<Criterion> criterion = valueNamed(criteria, word);
+        if (!criterion) {
+            return "--use: unknown criterion " + inQuotes(word) + " (choose from " +
+                   joined(wordsOf(criteria)) + ")";
+        }
+        settings.** criterion = true;
+        if (comma == std::string_view::npos) {
+            return std::nullopt;
+        }
+        start = comma + 1;
+    }
+}
+
+/// "extension,size,crc": the criteria in use, as --use takes them.
+std::string criteriaInUse(const DedupeSettings& settings)
+{
+    std::vector<std::string> used;
+    for (const auto& [word, criterion] : criteria) {
+        if (settings.*criterion) {
+            used.emplace_back(word);
+        }
+    }
+    return joined(used, ",");
+}
+
+std::optional<std::int32_t> parsePercent(std::string_view text)
+{
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0 ||
+        value > 100) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 /// A checksum size of the window's list as the command line writes it: "1 KB" is "1K".
@@ -108,52 +173,563 @@ std::string commandLineSize(std::string_view caption)
     return size;
 }
 
-/// One of the name clean-up steps of the settings.
-using CleanupStep = bool DedupeSettings::*;
-
-/// The clean-up step a --keep-* flag switches off; null for any other option.
-CleanupStep stepKeptBy(std::string_view option)
+std::vector<std::string> crcSizes()
 {
-    static constexpr std::array<std::pair<std::string_view, CleanupStep>, 4> keepFlags{{
-        {"--keep-brackets", &DedupeSettings::blnRemoveBracketedText},
-        {"--keep-numbers", &DedupeSettings::blnRemoveNumbers},
-        {"--keep-symbols", &DedupeSettings::blnRemoveSymbols},
-        {"--keep-spaces", &DedupeSettings::blnRemoveSpaces},
-    }};
-    for (const auto& [flag, step] : keepFlags) {
-        if (flag == option) {
-            return step;
+    std::vector<std::string> sizes;
+    for (const ComboEntry& entry : crcFilesFirstEntries()) {
+        sizes.push_back(commandLineSize(entry.text));
+    }
+    return sizes;
+}
+
+/// The command-line name of a checksum size in KB ("1M" for 1024).
+std::string crcSizeName(std::int32_t kilobytes)
+{
+    for (const ComboEntry& entry : crcFilesFirstEntries()) {
+        if (entry.value == std::to_string(kilobytes)) {
+            return commandLineSize(entry.text);
         }
     }
-    return nullptr;
+    return std::to_string(kilobytes) + "K";
+}
+
+// --- What the options do --------------------------------------------------------------------
+
+using Apply = std::function<Problem(ParseState&, std::string_view)>;
+
+/// A flag that sets a switch of the options.
+Apply setting(bool Options::*flag)
+{
+    return [flag](ParseState& state, std::string_view) -> Problem {
+        state.options.*flag = true;
+        return std::nullopt;
+    };
+}
+
+/// A flag that switches a name clean-up step off.
+Apply keepingStep(bool DedupeSettings::*step)
+{
+    return [step](ParseState& state, std::string_view) -> Problem {
+        state.options.settings.*step = false;
+        return std::nullopt;
+    };
+}
+
+Apply choosingAction(FileAction action)
+{
+    return [action](ParseState& state, std::string_view) -> Problem {
+        if (state.options.action && *state.options.action != action) {
+            return actionNames(" and ") + ": at most one of them";
+        }
+        state.options.action = action;
+        return std::nullopt;
+    };
+}
+
+/// --min-size or --max-size.
+Apply sizeLimit(std::string_view name, FileSize IntakeScope::*limit)
+{
+    return [name, limit](ParseState& state, std::string_view value) -> Problem {
+        const std::optional<FileSize> size = parseSize(value);
+        if (!size) {
+            return std::string(name) + ": " + inQuotes(value) +
+                   " is not a size (bytes, or a number with K, M, G, T, KB, MB, GB or TB)";
+        }
+        state.options.scope.*limit = *size;
+        return std::nullopt;
+    };
+}
+
+/// --work-dir or --catalogue: a path that must not be empty.
+Apply placeOf(std::optional<std::string> Options::*place, std::string_view missing)
+{
+    return [place, missing](ParseState& state, std::string_view value) -> Problem {
+        if (value.empty()) {
+            return std::string(missing);
+        }
+        state.options.*place = std::string(value);
+        return std::nullopt;
+    };
+}
+
+Problem applyCrcFirst(ParseState& state, std::string_view value)
+{
+    const std::optional<std::int32_t> kilobytes = crcFirstKilobytes(value);
+    if (!kilobytes) {
+        return "--crc-first: " + inQuotes(value) + " is not one of " + joined(crcSizes(), " ");
+    }
+    state.options.settings.lngCRCFilesFirstKB = *kilobytes;
+    return std::nullopt;
+}
+
+Problem applyMatch(ParseState& state, std::string_view value)
+{
+    const std::optional<std::int32_t> percent = parsePercent(value);
+    if (!percent) {
+        return "--match: " + inQuotes(value) + " is not a whole number from 0 to 100";
+    }
+    state.options.settings.lngMatchScore = *percent;
+    return std::nullopt;
+}
+
+Problem applyFormat(ParseState& state, std::string_view value)
+{
+    const std::optional<OutputFormat> format = valueNamed(formats, lower(value));
+    if (!format) {
+        return "--format: " + inQuotes(value) + " is not one of " + joined(wordsOf(formats));
+    }
+    state.options.format = *format;
+    return std::nullopt;
+}
+
+Problem applyKeep(ParseState& state, std::string_view value)
+{
+    const std::optional<KeepRule> rule = KeepRule::parse(value);
+    if (!rule) {
+        std::vector<std::string> rules = keepWords;
+        rules.back() += "DIR";
+        return "--keep: " + inQuotes(value) + " is not one of " + joined(rules);
+    }
+    state.options.keep.push_back(*rule);
+    return std::nullopt;
+}
+
+Problem applyExclude(ParseState& state, std::string_view value)
+{
+    if (value.empty()) {
+        return "--exclude needs a pattern";
+    }
+    state.options.excludes.emplace_back(value);
+    return std::nullopt;
+}
+
+/// An option that ends the command line: --help, --version.
+Apply ending(ParseResult result)
+{
+    return [result](ParseState& state, std::string_view) -> Problem {
+        state.ending = result;
+        return std::nullopt;
+    };
+}
+
+// --- The table ------------------------------------------------------------------------------
+
+std::vector<OptionSpec> makeTable()
+{
+    const auto flag = [](std::string_view name, char letter, std::string help, Apply apply,
+                         std::string_view heading = {}) {
+        OptionSpec spec;
+        spec.name = name;
+        spec.letter = letter;
+        spec.help = std::move(help);
+        spec.apply = std::move(apply);
+        spec.heading = heading;
+        return spec;
+    };
+    const auto valued = [](std::string_view name, ValueKind kind, std::string_view valueName,
+                           std::string help, Apply apply) {
+        OptionSpec spec;
+        spec.name = name;
+        spec.kind = kind;
+        spec.valueName = valueName;
+        spec.help = std::move(help);
+        spec.apply = std::move(apply);
+        return spec;
+    };
+
+    std::vector<OptionSpec> table;
+    table.push_back(flag("--recursive", 'r', "also scan every sub-folder",
+                         setting(&Options::recursive), "Which files:"));
+    table.push_back(
+        flag("--one-file-system", 'x',
+             "do not enter folders on another file system (a mount point) than the PATH they "
+             "are reached from",
+             [](ParseState& state, std::string_view) -> Problem {
+                 state.options.scope.oneFileSystem = true;
+                 return std::nullopt;
+             }));
+    table.push_back(flag("--hidden", 0,
+                         "also take names starting with \".\" in folder scans (skipped by "
+                         "default)",
+                         [](ParseState& state, std::string_view) -> Problem {
+                             state.options.scope.hiddenNames = true;
+                             return std::nullopt;
+                         }));
+    table.push_back(valued(
+        "--exclude", ValueKind::Other, "PATTERN",
+        "leave out the files and folders whose path matches the shell pattern (a folder "
+        "left out is never opened); repeatable. \"*\", \"?\" and \"[...]\" match within one "
+        "name, \"**\" any number of folders. A pattern without \"/\" matches the name alone "
+        "(--exclude '*.tmp', --exclude node_modules); one starting with \"/\" the whole path; "
+        "one starting with \"./\" or \"../\" the path from the current folder; any other the "
+        "end of the path (--exclude 'cache/*.tmp'). A final \"/\" matches folders only. "
+        "Named PATHs are matched too",
+        applyExclude));
+    table.back().repeatable = true;
+    table.push_back(valued(
+        "--filter", ValueKind::Other, "PATTERNS",
+        "which names a folder scan takes: name endings separated by \";\", letter case "
+        "ignored. A pattern counts from its first \".\" on: \"*.txt;*.doc\" takes names "
+        "ending in .txt or .doc. This is not a wildcard: a \"*\" anywhere else is an ordinary "
+        "character, so \"*\" alone or \"*.t*\" takes nothing. Named files are always taken",
+        [](ParseState& state, std::string_view value) -> Problem {
+            state.options.filter = std::string(value);
+            return std::nullopt;
+        }));
+    table.back().shownDefault = [](const Options& o) { return "\"" + o.filter + "\""; };
+    table.push_back(valued("--min-size", ValueKind::Other, "SIZE",
+                           "leave out files smaller than SIZE: bytes, or a number with K, M, G "
+                           "or T (powers of 1024: 1K = 1024, also written KiB) or KB, MB, GB or "
+                           "TB (powers of 1000: 10MB = 10,000,000). --min-size 1 leaves out "
+                           "empty files, which otherwise all match each other",
+                           sizeLimit("--min-size", &IntakeScope::minSize)));
+    table.push_back(valued("--max-size", ValueKind::Other, "SIZE",
+                           "leave out files larger than SIZE",
+                           sizeLimit("--max-size", &IntakeScope::maxSize)));
+
+    table.push_back(flag(
+        "--content", 0,
+        "find files with the same contents, whatever their names: short for "
+        "--use size,crc --verify --min-size 1 (options given beside it win)",
+        [](ParseState& state, std::string_view) -> Problem {
+            state.content = true;
+            return std::nullopt;
+        },
+        "How files are matched:"));
+    table.push_back(valued("--use", ValueKind::ListOf, "LIST",
+                           "criteria from " + joined(wordsOf(criteria), ",") + ", comma-separated",
+                           [](ParseState& state, std::string_view value) {
+                               return applyUse(value, state.options.settings);
+                           }));
+    table.back().words = wordsOf(criteria);
+    table.back().shownDefault = [](const Options& o) { return criteriaInUse(o.settings); };
+    table.push_back(
+        valued("--match", ValueKind::Other, "PERCENT", "name match percentage 0..100", applyMatch));
+    table.back().shownDefault = [](const Options& o) {
+        return std::to_string(o.settings.lngMatchScore);
+    };
+    using Step = bool DedupeSettings::*;
+    const std::array<std::pair<std::string_view, Step>, 4> steps{
+        {{"--keep-brackets", &DedupeSettings::blnRemoveBracketedText},
+         {"--keep-numbers", &DedupeSettings::blnRemoveNumbers},
+         {"--keep-symbols", &DedupeSettings::blnRemoveSymbols},
+         {"--keep-spaces", &DedupeSettings::blnRemoveSpaces}}};
+    for (const auto& [name, step] : steps) {
+        const bool last = name == steps.back().first;
+        table.push_back(flag(
+            name, 0, last ? "switch off one name clean-up step (all four are on by default)" : "",
+            keepingStep(step)));
+    }
+    table.push_back(valued("--crc-first", ValueKind::OneOf, "SIZE",
+                           "leading bytes to checksum: " + joined(crcSizes(), " ") +
+                               "; checksums are computed only when crc is a criterion",
+                           applyCrcFirst));
+    table.back().words = crcSizes();
+    table.back().shownDefault = [](const Options& o) {
+        return crcSizeName(o.settings.lngCRCFilesFirstKB);
+    };
+    table.push_back(flag("--verify", 0,
+                         "compare the whole contents of every group's files and list only sets "
+                         "of files identical byte for byte; a file that matches no other is left "
+                         "out (named on stderr)",
+                         setting(&Options::verify)));
+
+    table.push_back(flag("--trash", 0,
+                         "move every copy but one of each verified set to the Trash (the "
+                         "desktop's: ~/.local/share/Trash, or the .Trash-UID folder of the file's "
+                         "own volume), where it can be restored",
+                         choosingAction(FileAction::Trash), "Acting on the copies:"));
+    table.push_back(flag("--delete", 0, "delete every copy but one of each verified set",
+                         choosingAction(FileAction::Delete)));
+    table.push_back(flag("--link", 0,
+                         "replace every copy but one of each verified set by a hard link to the "
+                         "file kept (both must be on one file system)",
+                         choosingAction(FileAction::Link)));
+    table.push_back(flag("--reflink", 0,
+                         "replace every copy but one of each verified set by a copy-on-write "
+                         "clone of the file kept, which shares its blocks on disk (btrfs, XFS); "
+                         "each copy keeps its own name, owner, permissions and times",
+                         choosingAction(FileAction::Reflink)));
+    table.push_back(valued("--keep", ValueKind::OneOf, "RULE",
+                           "which file of a set stays: first (the earliest catalogued), last, "
+                           "oldest, newest (modification time), shortest-path, longest-path, or "
+                           "under=DIR (a file inside DIR). Repeatable: rules apply in order; ties "
+                           "go to first",
+                           applyKeep));
+    table.back().words = keepWords;
+    table.back().repeatable = true;
+    table.back().shownDefault = [](const Options&) { return keepWords.front(); };
+    table.push_back(flag("--dry-run", 0, "say what the action would do; touch nothing",
+                         setting(&Options::dryRun)));
+
+    table.push_back(
+        valued("--format", ValueKind::OneOf, "FORMAT",
+               "the output: " + joined(wordsOf(formats), ", ", " or ") + ", described below",
+               applyFormat));
+    table.back().heading = "Output and files:";
+    table.back().words = wordsOf(formats);
+    table.back().shownDefault = [](const Options&) { return std::string(formats.front().first); };
+    table.push_back(flag("--print0", '0',
+                         "print each path followed by a NUL byte and each group followed by one "
+                         "more, for xargs -0, in place of --format",
+                         [](ParseState& state, std::string_view) -> Problem {
+                             state.options.format = OutputFormat::Nul;
+                             return std::nullopt;
+                         }));
+    table.push_back(valued("--work-dir", ValueKind::Folder, "DIR",
+                           "write the work files dedupe.dat and dupelist.dat to DIR and keep "
+                           "them (default: none are written; what they would hold stays in "
+                           "memory)",
+                           placeOf(&Options::workDir, "--work-dir needs a folder")));
+    table.push_back(valued("--catalogue", ValueKind::File, "FILE",
+                           "keep the catalogue in FILE (emptied first; default: in a private "
+                           "temporary folder, removed at exit)",
+                           placeOf(&Options::catalogue, "--catalogue needs a file name")));
+    table.push_back(valued("--cache", ValueKind::File, "FILE",
+                           "keep the files' checksums in FILE between runs (made when missing): "
+                           "a file still as it was is not read again",
+                           placeOf(&Options::cache, "--cache needs a file name")));
+    table.push_back(flag("--quiet", 'q',
+                         "no progress display (shown only when stderr is a terminal), and no "
+                         "note on stderr when there is nothing to report",
+                         setting(&Options::quiet)));
+    table.push_back(flag("--help", 'h', "show this help and exit", ending(ShowHelp{})));
+    table.push_back(flag("--version", 0, "show the version and exit", ending(ShowVersion{})));
+    return table;
+}
+
+/// The option the predicate picks, or null.
+template <class Picks> const OptionSpec* findOption(Picks picks)
+{
+    const std::span<const OptionSpec> table = optionTable();
+    const auto found = std::find_if(table.begin(), table.end(), picks);
+    return found == table.end() ? nullptr : &*found;
+}
+
+/// Applies one option; `value` is empty and absent for a flag.
+Problem applyOption(ParseState& state, const OptionSpec& spec,
+                    std::optional<std::string_view> value)
+{
+    if (spec.kind == ValueKind::None && value) {
+        return std::string(spec.name) + " takes no value";
+    }
+    if (spec.kind != ValueKind::None && !value) {
+        return std::string(spec.name) + " needs a value";
+    }
+    state.given.insert(spec.name);
+    return spec.apply(state, value.value_or(std::string_view{}));
+}
+
+/// The rules between options, once all are read.
+Problem finish(ParseState& state)
+{
+    Options& options = state.options;
+    if (options.paths.empty()) {
+        return "no PATH given";
+    }
+    const auto given = [&](std::string_view name) { return state.given.contains(name); };
+    if (options.dryRun && !options.action) {
+        return "--dry-run shows what " + actionNames(" or ") + " would do: give one";
+    }
+    if (!options.keep.empty() && !options.action) {
+        return "--keep says which file " + actionNames(" or ") + " keeps: give one";
+    }
+    if (given("--print0") && given("--format")) {
+        return "--print0 and --format: give one of them";
+    }
+    if (state.content) {
+        if (!given("--use")) {
+            applyUse("size,crc", options.settings);
+        }
+        if (!given("--min-size")) {
+            options.scope.minSize = 1;
+        }
+        options.verify = true;
+    }
+    options.verify = options.verify || options.action.has_value();
+    if (options.scope.minSize > options.scope.maxSize) {
+        return "--min-size is larger than --max-size: no file could be taken";
+    }
+    // Checksums are only computed when they are compared, as in the window.
+    options.settings.lngCRCSize =
+        options.settings.blnUseCRC ? options.settings.lngCRCFilesFirstKB * 1024 : 0;
+    return std::nullopt;
+}
+
+/// Reads one argument starting with "-" (not "--" alone); `next` hands out the argument after
+/// it, for a value.
+template <class Next> Problem readOption(ParseState& state, std::string_view arg, Next next)
+{
+    if (arg[1] != '-') {
+        // Bundled short options: -rq; a letter that takes a value takes the rest, or the next
+        // argument.
+        for (std::size_t i = 1; i < arg.size() && !state.ending; ++i) {
+            const OptionSpec* spec =
+                findOption([&](const OptionSpec& option) { return option.letter == arg[i]; });
+            if (spec == nullptr) {
+                return "unknown option " + inQuotes(std::string("-") + arg[i]);
+            }
+            std::optional<std::string_view> value;
+            if (spec->kind != ValueKind::None) {
+                value = i + 1 < arg.size() ? std::optional(arg.substr(i + 1)) : next();
+                i = arg.size();
+            }
+            if (Problem problem = applyOption(state, *spec, value)) {
+                return problem;
+            }
+        }
+        return std::nullopt;
+    }
+    // A long option, with its value after "=" or as the next argument.
+    const std::size_t eq = arg.find('=');
+    const std::string_view name = arg.substr(0, eq);
+    const OptionSpec* spec =
+        findOption([&](const OptionSpec& option) { return option.name == name; });
+    if (spec == nullptr) {
+        return "unknown option " + inQuotes(name);
+    }
+    std::optional<std::string_view> value;
+    if (eq != std::string_view::npos) {
+        value = arg.substr(eq + 1);
+    } else if (spec->kind != ValueKind::None) {
+        value = next();
+    }
+    return applyOption(state, *spec, value);
+}
+
+// --- Help -----------------------------------------------------------------------------------
+
+constexpr std::size_t helpWidth = 80;
+constexpr std::size_t helpIndent = 21;
+
+/// The words of the text in lines of at most helpWidth characters, the first going on from
+/// helpIndent, the others indented by it.
+std::string wrapped(std::string_view text)
+{
+    std::string out;
+    std::size_t column = helpIndent;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find(' ', start), text.size());
+        const std::string_view word = text.substr(start, end - start);
+        start = end + 1;
+        if (!out.empty() && column + 1 + word.size() > helpWidth) {
+            out += "\n" + std::string(helpIndent, ' ');
+            column = helpIndent;
+        } else if (!out.empty()) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += word.size();
+    }
+    return out;
+}
+
+/// "-r, --recursive" or "--use LIST".
+std::string namesOf(const OptionSpec& spec)
+{
+    std::string names = spec.letter != 0 ? std::string("-") + spec.letter + ", " : "";
+    names += spec.name;
+    if (!spec.valueName.empty()) {
+        names += " " + std::string(spec.valueName);
+    }
+    return names;
+}
+
+std::string optionsHelp()
+{
+    const Options defaults;
+    std::string out;
+    std::string sharing; // options that share the help of the next
+    for (const OptionSpec& spec : optionTable()) {
+        if (!spec.heading.empty()) {
+            out += "\n" + std::string(spec.heading) + "\n";
+        }
+        if (spec.help.empty()) {
+            sharing += namesOf(spec) + ", ";
+            continue;
+        }
+        std::string names = "  " + sharing + namesOf(spec);
+        sharing.clear();
+        std::string help = spec.help;
+        if (spec.shownDefault) {
+            help += " (default " + spec.shownDefault(defaults) + ")";
+        }
+        if (names.size() + 1 >= helpIndent) {
+            names += "\n";
+            names.resize(names.size() + helpIndent, ' ');
+        } else {
+            names.resize(helpIndent, ' ');
+        }
+        out += names + wrapped(help) + "\n";
+    }
+    return out;
 }
 
 } // namespace
 
+std::span<const OptionSpec> optionTable()
+{
+    static const std::vector<OptionSpec> table = makeTable();
+    return table;
+}
+
+ParseResult parseArguments(const std::vector<std::string_view>& args)
+{
+    ParseState state;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            state.options.paths.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const auto next = [&]() -> std::optional<std::string_view> {
+            if (i + 1 < args.size()) {
+                return args[++i];
+            }
+            return std::nullopt;
+        };
+        if (Problem problem = readOption(state, arg, next)) {
+            return UsageError{*problem};
+        }
+        if (state.ending) {
+            return *state.ending;
+        }
+    }
+    if (Problem problem = finish(state)) {
+        return UsageError{*problem};
+    }
+    return state.options;
+}
+
 std::optional<FileSize> parseSize(std::string_view text)
 {
     std::string word = lower(text);
-    if (word.ends_with('b')) {
-        word.pop_back(); // "10B", "10KB"
+    // "10", "10B", "10K", "10KiB" (1024s), "10KB" (1000s).
+    bool decimal = false;
+    if (word.ends_with("ib")) {
+        word.resize(word.size() - 2);
+        if (word.empty() || std::string_view("kmgt").find(word.back()) == std::string_view::npos) {
+            return std::nullopt;
+        }
+    } else if (word.ends_with('b')) {
+        word.pop_back();
+        decimal = !word.empty() && std::string_view("kmgt").find(word.back()) != std::string::npos;
     }
     std::int64_t unit = 1;
-    if (!word.empty()) {
-        switch (word.back()) {
-        case 'k':
-            unit = std::int64_t{1} << 10;
-            break;
-        case 'm':
-            unit = std::int64_t{1} << 20;
-            break;
-        case 'g':
-            unit = std::int64_t{1} << 30;
-            break;
-        default:
-            break;
-        }
-    }
-    if (unit != 1) {
+    const std::size_t power =
+        word.empty() ? std::string_view::npos : std::string_view("kmgt").find(word.back());
+    if (power != std::string_view::npos) {
         word.pop_back();
+        for (std::size_t i = 0; i <= power; ++i) {
+            unit *= decimal ? 1000 : 1024;
+        }
     }
     std::int64_t number = 0;
     const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
@@ -200,185 +776,6 @@ std::optional<std::int32_t> crcFirstKilobytes(std::string_view name)
     return std::nullopt;
 }
 
-namespace {
-
-std::optional<FileAction> actionNamed(std::string_view name)
-{
-    static constexpr std::array<std::pair<std::string_view, FileAction>, 3> actions{
-        {{"--trash", FileAction::Trash},
-         {"--delete", FileAction::Delete},
-         {"--link", FileAction::Link}}};
-    return valueNamed(actions, name);
-}
-
-} // namespace
-
-ParseResult parseArguments(const std::vector<std::string_view>& args)
-{
-    Options options;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            options.paths.emplace_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (arg[1] != '-') {
-            // Bundled short flags: -rq.
-            for (const char flag : arg.substr(1)) {
-                if (flag == 'r') {
-                    options.recursive = true;
-                } else if (flag == 'q') {
-                    options.quiet = true;
-                } else if (flag == 'h') {
-                    return ShowHelp{};
-                } else {
-                    return UsageError{"unknown option " + inQuotes(std::string("-") + flag)};
-                }
-            }
-            continue;
-        }
-
-        // Long options, with the value after "=" or as the next argument.
-        std::string_view name = arg;
-        std::optional<std::string_view> inlineValue;
-        if (const std::size_t eq = arg.find('='); eq != std::string_view::npos) {
-            name = arg.substr(0, eq);
-            inlineValue = arg.substr(eq + 1);
-        }
-        const auto flag = [&](bool& target) -> std::optional<UsageError> {
-            if (inlineValue) {
-                return UsageError{std::string(name) + " takes no value"};
-            }
-            target = true;
-            return std::nullopt;
-        };
-        const auto value = [&]() -> std::optional<std::string_view> {
-            if (inlineValue) {
-                return inlineValue;
-            }
-            if (i + 1 < args.size()) {
-                return args[++i];
-            }
-            return std::nullopt;
-        };
-
-        std::optional<UsageError> error;
-        bool keep = false;
-        if (name == "--recursive") {
-            error = flag(options.recursive);
-        } else if (name == "--quiet") {
-            error = flag(options.quiet);
-        } else if (name == "--hidden") {
-            error = flag(options.scope.hiddenNames);
-        } else if (name == "--verify") {
-            error = flag(options.verify);
-        } else if (name == "--dry-run") {
-            error = flag(options.dryRun);
-        } else if (const std::optional<FileAction> action = actionNamed(name)) {
-            error = flag(keep);
-            if (options.action && *options.action != *action) {
-                return UsageError{"--trash, --delete and --link: at most one of them"};
-            }
-            options.action = action;
-        } else if (name == "--help") {
-            return ShowHelp{};
-        } else if (name == "--version") {
-            return ShowVersion{};
-        } else if (const CleanupStep step = stepKeptBy(name)) {
-            error = flag(keep);
-            options.settings.*step = false;
-        } else if (name == "--use" || name == "--match" || name == "--crc-first" ||
-                   name == "--filter" || name == "--work-dir" || name == "--catalogue" ||
-                   name == "--cache" || name == "--format" || name == "--min-size" ||
-                   name == "--max-size" || name == "--keep") {
-            const std::optional<std::string_view> v = value();
-            if (!v) {
-                return UsageError{std::string(name) + " needs a value"};
-            }
-            if (name == "--use") {
-                if (auto problem = applyUse(*v, options.settings)) {
-                    return UsageError{*problem};
-                }
-            } else if (name == "--match") {
-                const auto percent = parsePercent(*v);
-                if (!percent) {
-                    return UsageError{"--match: " + inQuotes(*v) +
-                                      " is not a whole number from 0 to 100"};
-                }
-                options.settings.lngMatchScore = *percent;
-            } else if (name == "--crc-first") {
-                const auto kilobytes = crcFirstKilobytes(*v);
-                if (!kilobytes) {
-                    std::string sizes;
-                    for (const ComboEntry& entry : crcFilesFirstEntries()) {
-                        sizes += " " + commandLineSize(entry.text);
-                    }
-                    return UsageError{"--crc-first: " + inQuotes(*v) + " is not one of" + sizes};
-                }
-                options.settings.lngCRCFilesFirstKB = *kilobytes;
-            } else if (name == "--filter") {
-                options.filter = std::string(*v);
-            } else if (name == "--keep") {
-                const std::optional<KeepRule> rule = KeepRule::parse(*v);
-                if (!rule) {
-                    return UsageError{"--keep: " + inQuotes(*v) +
-                                      " is not one of first, last, oldest, newest, "
-                                      "shortest-path, longest-path, under=DIR"};
-                }
-                options.keep.push_back(*rule);
-            } else if (name == "--min-size" || name == "--max-size") {
-                const std::optional<FileSize> size = parseSize(*v);
-                if (!size) {
-                    return UsageError{std::string(name) + ": " + inQuotes(*v) +
-                                      " is not a size (bytes, or a number with K, M or G)"};
-                }
-                (name == "--min-size" ? options.scope.minSize : options.scope.maxSize) = *size;
-            } else if (name == "--work-dir") {
-                if (v->empty()) {
-                    return UsageError{"--work-dir needs a folder"};
-                }
-                options.workDir = std::string(*v);
-            } else if (name == "--catalogue" || name == "--cache") {
-                if (v->empty()) {
-                    return UsageError{std::string(name) + " needs a file name"};
-                }
-                (name == "--cache" ? options.cache : options.catalogue) = std::string(*v);
-            } else {
-                const auto format = parseFormat(*v);
-                if (!format) {
-                    return UsageError{"--format: " + inQuotes(*v) +
-                                      " is not one of text, tsv, csv, json"};
-                }
-                options.format = *format;
-            }
-        } else {
-            return UsageError{"unknown option " + inQuotes(name)};
-        }
-        if (error) {
-            return *error;
-        }
-    }
-    if (options.paths.empty()) {
-        return UsageError{"no PATH given"};
-    }
-    if (options.dryRun && !options.action) {
-        return UsageError{"--dry-run shows what --trash, --delete or --link would do: give one"};
-    }
-    options.verify = options.verify || options.action.has_value();
-    if (options.scope.minSize > options.scope.maxSize) {
-        return UsageError{"--min-size is larger than --max-size: no file could be taken"};
-    }
-    // Checksums are only computed when they are compared, as in the window.
-    options.settings.lngCRCSize =
-        options.settings.blnUseCRC ? options.settings.lngCRCFilesFirstKB * 1024 : 0;
-    return options;
-}
-
 std::string helpText()
 {
     return R"(Usage: corvelle-cli [OPTIONS] PATH...
@@ -387,54 +784,14 @@ Catalogue files and folders, then list the groups of duplicates among them.
   PATH               a folder to scan or a file to catalogue, in the order given; a
                      link to a folder counts as a folder, but links inside a scanned
                      folder are never followed
-  -r, --recursive    also scan every sub-folder
-  --hidden           also take names starting with "." in folder scans (skipped
-                     by default)
-  --min-size SIZE    leave out files smaller than SIZE: bytes, or a number with K,
-                     M or G (1K = 1024). --min-size 1 leaves out empty files, which
-                     otherwise all match each other
-  --max-size SIZE    leave out files larger than SIZE
-  --filter PATTERNS  which names a folder scan takes: name endings separated by
-                     ";", letter case ignored (default "*.*", every file). A
-                     pattern counts from its first "." on: "*.txt;*.doc" takes
-                     names ending in .txt or .doc. This is not a wildcard: a "*"
-                     anywhere else is an ordinary character, so "*" alone or
-                     "*.t*" takes nothing. Named files are always taken
-  --use LIST         criteria from name,extension,size,crc, comma-separated
-                     (default extension,size,crc)
-  --match PERCENT    name match percentage 0..100 (default 80)
-  --keep-brackets, --keep-numbers, --keep-symbols, --keep-spaces
-                     switch off one name clean-up step (all four are on by default)
-  --crc-first SIZE   leading bytes to checksum: 1K 2K 4K 8K 16K 32K 64K 128K 256K
-                     512K 1M 2M 4M 8M 16M (default 1M); checksums are computed only
-                     when crc is a criterion
-  --work-dir DIR     write the work files dedupe.dat and dupelist.dat to DIR and
-                     keep them (default: none are written; what they would hold
-                     stays in memory)
-  --catalogue FILE   keep the catalogue in FILE (emptied first; default: in a
-                     private temporary folder, removed at exit)
-  --cache FILE       keep the files' checksums in FILE between runs (made when
-                     missing): a file still as it was is not read again
-  --format FORMAT    text (default), tsv, csv or json
-  --verify           compare the whole contents of every group's files and list
-                     only sets of files identical byte for byte; a file that
-                     matches no other is left out (named on stderr)
-  --trash            move every copy but one of each verified set to the Trash
-                     (the desktop's: ~/.local/share/Trash, or the .Trash-UID
-                     folder of the file's own volume), where it can be restored
-  --delete           delete every copy but one of each verified set
-  --link             replace every copy but one of each verified set by a hard
-                     link to the file kept (both must be on one file system)
-  --keep RULE        which file of a set stays: first (default: the earliest
-                     catalogued), last, oldest, newest (modification time),
-                     shortest-path, longest-path, or under=DIR (a file inside
-                     DIR). Repeatable: rules apply in order; ties go to first
-  --dry-run          say what --trash, --delete or --link would do; touch nothing
-  -q, --quiet        no progress display (shown only when stderr is a terminal), and
-                     no note on stderr when there is nothing to report
-  -h, --help         show this help and exit
-  --version          show the version and exit
 
+Which to use: --content finds files whose bytes are equal whatever their names,
+as jdupes and fdupes do; use it to free space. Without it the search is the
+window's: the same extension, size and CRC-32 of the first megabyte, without
+reading files whole (quicker, but such files can still differ: --verify, or any
+action, compares them byte for byte). --use name finds files with similar names.
+)" + optionsHelp() +
+           R"(
 Output (on stdout), one entry per row of the duplicate list, grouped:
   text   each group with its number, its file count and the size of its files, then
          their full paths; a closing summary with the groups, the redundant files,
@@ -447,10 +804,12 @@ Output (on stdout), one entry per row of the duplicate list, grouped:
   json   {"groups": [{"group": N, "files": [{"id", "path", "name", "extension",
          "full_path", "size", "crc"}]}]}. A text field whose bytes are not valid
          UTF-8 holds them with U+FFFD for each invalid byte, and a field of the
-         same name ending in "_base64" holds the exact bytes (standard base64)
+         same name ending in "_base64" holds the exact bytes (standard base64).
+         With an action each group also says what was kept and done (below)
+  -0     each full path as it is, followed by NUL; an extra NUL after each group
 With nothing to compare (fewer than 2 files catalogued) or no duplicates found, the
-output is empty: {"groups": []}, the csv header alone, nothing for tsv, and one
-sentence for text; the reason goes to stderr.
+output is empty: {"groups": []}, the csv header alone, nothing for tsv and -0, and
+one sentence for text; the reason goes to stderr.
 
 CRC column: "$" and the CRC-32 of the file's leading bytes in hex. $00000000 when
 crc is not a criterion (nothing was read) or for an empty file; $FFFFFFFF when the
@@ -459,12 +818,19 @@ file could not be read (it then matches no other file by checksum).
 Messages go to stderr, one line each, starting with "corvelle-cli: ": files that
 cannot be read and folders that cannot be listed, with the reason.
 
-Actions: --trash, --delete and --link imply --verify: nothing is acted on unless it
-was just proven identical, byte for byte, to the file kept. Just before each action
-the copy must still be the file verified (device, inode, size, modification time,
-not a link) and the file kept must still be there as verified; two paths of one
-physical file are never acted on. Each action, each file skipped and a closing
-summary go to stderr (with -q only what was skipped).
+Actions: --trash, --delete, --link and --reflink imply --verify: nothing is acted
+on unless it was just proven identical, byte for byte, to the file kept. Just
+before each action the copy must still be the file verified (device, inode, size,
+modification and change time, not a link) and the file kept must still be there
+as verified; two paths of one physical file are never acted on. Each action, each
+file skipped and a closing summary go to stderr (with -q only what was skipped).
+Bytes freed count each physical file once, when its last name went. With --format
+json the output is written once the actions are done: each group has "kept" (the
+file that stays, or null when the set was left alone, with "left_alone" saying
+why) and "actions", one per path acted on: {"path", "action": "trashed" (with
+"trash_path"), "deleted", "linked", "reflinked" or "skipped" (with "reason")};
+a dry run says "would trash" and so on. A closing "summary" gives "acted",
+"skipped" and "bytes_freed".
 
 Exit status:
   0    the run completed, with or without duplicates (even if some files could

@@ -58,10 +58,12 @@ std::string_view cell(const GridModel& grid, int row, DupeColumn column)
     return grid.CellText(row, columnIndex(column));
 }
 
-/// The list being written, and for verified sets the physical file number of each row.
+/// The list being written, and for verified sets the physical file number of each row and
+/// perhaps what an action run did with each set.
 struct ListView {
     const GridModel& grid;
     const std::vector<std::int32_t>* fileNumbers = nullptr;
+    const ActionRecord* actions = nullptr;
 
     /// Whether the row names the same physical file as the row before it.
     [[nodiscard]] bool samePhysicalFileAsAbove(int row) const
@@ -222,6 +224,55 @@ void appendJsonFile(std::string& out, const ListView& list, int row)
     out += '}';
 }
 
+/// `, "kept": …, "actions": [...]` of a group: what an action run did with its set.
+void appendJsonOutcome(std::string& out, const ActionRecord& record, std::int32_t group)
+{
+    const auto index = static_cast<std::size_t>(group - 1);
+    static const SetOutcome notReached{std::nullopt, "the run was stopped before it", {}, 0};
+    const SetOutcome& outcome = index < record.sets.size() ? record.sets[index] : notReached;
+    out += ",\n   ";
+    if (outcome.kept) {
+        appendJsonText(out, "kept", *outcome.kept);
+    } else {
+        out += "\"kept\": null, ";
+        appendJsonText(out, "left_alone", outcome.leftAlone);
+    }
+    out += ", ";
+    appendJsonNumber(out, "bytes_freed", outcome.bytesFreed);
+    out += ", \"actions\": [";
+    bool first = true;
+    for (const SetOutcome::Action& action : outcome.actions) {
+        out += first ? "\n    {" : ",\n    {";
+        first = false;
+        appendJsonText(out, "path", action.path);
+        out += ", ";
+        appendJsonText(out, "action", action.done);
+        if (!action.trashPath.empty()) {
+            out += ", ";
+            appendJsonText(out, "trash_path", action.trashPath);
+        }
+        if (!action.reason.empty()) {
+            out += ", ";
+            appendJsonText(out, "reason", action.reason);
+        }
+        out += '}';
+    }
+    out += first ? "]" : "\n   ]";
+}
+
+void appendJsonSummary(std::string& out, const ActionRecord& record)
+{
+    out += ",\n\"summary\": {\"dry_run\": ";
+    out += record.dryRun ? "true" : "false";
+    out += ", ";
+    appendJsonNumber(out, "acted", static_cast<std::int64_t>(record.acted));
+    out += ", ";
+    appendJsonNumber(out, "skipped", static_cast<std::int64_t>(record.skipped));
+    out += ", ";
+    appendJsonNumber(out, "bytes_freed", record.bytesFreed);
+    out += "}";
+}
+
 void writeJson(Output& output, const ListView& list)
 {
     const GridModel& grid = list.grid;
@@ -232,7 +283,7 @@ void writeJson(Output& output, const ListView& list)
         if (!output.open()) {
             return;
         }
-        out += first ? "\n  {" : "\n  ]},\n  {";
+        out += first ? "\n  {" : "\n  },\n  {";
         first = false;
         appendJsonNumber(out, "group", group);
         out += ", \"files\": [";
@@ -240,8 +291,32 @@ void writeJson(Output& output, const ListView& list)
             out += r == row ? "\n    " : ",\n    ";
             appendJsonFile(out, list, r);
         }
+        out += "\n  ]";
+        if (list.actions != nullptr) {
+            appendJsonOutcome(out, *list.actions, group);
+        }
     });
-    out += first ? "]}\n" : "\n  ]}\n]}\n";
+    out += first ? "]" : "\n  }\n]";
+    if (list.actions != nullptr) {
+        appendJsonSummary(out, *list.actions);
+    }
+    out += "}\n";
+}
+
+/// Each full path as it is, followed by NUL, and one more NUL after each group, for xargs -0.
+void writeNul(Output& output, const ListView& list)
+{
+    std::string& out = output.text();
+    forEachGroup(list.grid, [&](std::int32_t, int row, int end) {
+        if (!output.open()) {
+            return;
+        }
+        for (int r = row; r < end; ++r) {
+            out += dupeRowPath(list.grid, r);
+            out += '\0';
+        }
+        out += '\0';
+    });
 }
 
 std::string bytesText(FileSize size)
@@ -326,6 +401,9 @@ bool writeList(const ListView& list, OutputFormat format, const DedupeSettings& 
         break;
     case OutputFormat::Json:
         writeJson(output, list);
+        break;
+    case OutputFormat::Nul:
+        writeNul(output, list);
         break;
     case OutputFormat::Text:
         writeText(output, list, settings);
@@ -445,7 +523,8 @@ bool writeDuplicates(const GridModel& duplicates, OutputFormat format,
 bool writeDuplicates(const VerifiedList& verified, OutputFormat format,
                      const DedupeSettings& settings, const OutputSink& sink)
 {
-    return writeList(ListView{verified.rows, &verified.fileNumbers}, format, settings, sink);
+    return writeList(ListView{verified.rows, &verified.fileNumbers, verified.actions}, format,
+                     settings, sink);
 }
 
 std::string formatDuplicates(const GridModel& duplicates, OutputFormat format,
@@ -457,7 +536,8 @@ std::string formatDuplicates(const GridModel& duplicates, OutputFormat format,
 std::string formatDuplicates(const VerifiedList& verified, OutputFormat format,
                              const DedupeSettings& settings)
 {
-    return formatList(ListView{verified.rows, &verified.fileNumbers}, format, settings);
+    return formatList(ListView{verified.rows, &verified.fileNumbers, verified.actions}, format,
+                      settings);
 }
 
 std::string escapeCsv(std::string_view field)

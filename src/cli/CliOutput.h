@@ -9,11 +9,41 @@
 #include "controls/GridModel.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace corvelle::cli {
+
+/// What an action run did with one verified set.
+struct SetOutcome {
+    /// One path acted on, or found possible to act on in a dry run, or skipped.
+    struct Action {
+        std::string path;
+        /// "trashed", "deleted", "linked", "reflinked" ("would trash" … in a dry run), or
+        /// "skipped".
+        std::string done;
+        std::string trashPath; ///< for "trashed": where the file is now
+        std::string reason;    ///< for "skipped": why
+    };
+    /// The full path of the physical file kept; none when the set was left alone.
+    std::optional<std::string> kept;
+    std::string leftAlone; ///< why the set was left alone
+    std::vector<Action> actions;
+    /// The sizes of the set's physical files whose last name went.
+    std::int64_t bytesFreed = 0;
+};
+
+/// What an action run did, set by set, for the json output.
+struct ActionRecord {
+    bool dryRun = false;
+    /// In the order of the sets; a set the run did not reach (it was stopped) has none.
+    std::vector<SetOutcome> sets;
+    std::size_t acted = 0;
+    std::size_t skipped = 0;
+    std::int64_t bytesFreed = 0;
+};
 
 /// Verified sets as a list: one group per set, and beside each row the number of the physical
 /// file it names within its set (from 1; the header row's is 0). Rows of one group with one
@@ -21,6 +51,9 @@ namespace corvelle::cli {
 struct VerifiedList {
     GridModel rows;
     std::vector<std::int32_t> fileNumbers;
+    /// After an action run: what was done with each set, which the json output adds to its
+    /// group.
+    const ActionRecord* actions = nullptr;
 };
 
 /// Counts over the duplicate list: groups, the files beyond the first of each group (the

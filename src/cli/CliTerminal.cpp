@@ -2,7 +2,9 @@
 
 #include "CliOutput.h"
 
+#include <array>
 #include <cstdio>
+#include <future>
 
 namespace corvelle::cli {
 namespace {
@@ -23,6 +25,33 @@ void printMessageLine(std::string_view text, std::FILE* out)
 std::string messageLine(const Message& message)
 {
     return message.reason.empty() ? message.text : message.text + ": " + message.reason;
+}
+
+std::string bytesForPeople(double bytes)
+{
+    static constexpr std::array<const char*, 5> units{"bytes", "KiB", "MiB", "GiB", "TiB"};
+    std::size_t unit = 0;
+    while (bytes >= 1024.0 && unit + 1 < units.size()) {
+        bytes /= 1024.0;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
+    return text;
+}
+
+Rate::Rate()
+    : m_start(std::chrono::steady_clock::now())
+{}
+
+std::string Rate::perSecond(double amount, std::string_view unit) const
+{
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - m_start;
+    const double rate = elapsed.count() > 0.0 ? amount / elapsed.count() : 0.0;
+    if (unit.empty()) {
+        return bytesForPeople(rate) + "/s";
+    }
+    return withThousands(static_cast<std::int64_t>(rate + 0.5)) + " " + std::string(unit) + "/s";
 }
 
 TerminalDisplay::TerminalDisplay(bool live, std::FILE* out)
@@ -70,8 +99,10 @@ void TerminalDisplay::draw(bool force)
     }
     m_lastDraw = now;
     std::string line = "\r\033[K";
-    if (!m_inDedupe) {
-        line += "Cataloguing: " + std::to_string(m_filesBefore + m_filesNow) + " file(s) processed";
+    if (m_stage == Stage::Intake) {
+        line += "Cataloguing: " + counted(m_filesBefore + m_filesNow, "file") + " processed";
+    } else if (m_stage == Stage::Work) {
+        line += m_workText;
     } else {
         const int filled = static_cast<int>(m_percent / 100.0f * barWidth + 0.5f);
         line += '[';
@@ -99,16 +130,38 @@ void TerminalDisplay::filesProcessed(std::int64_t processed)
 
 void TerminalDisplay::DedupeProgress::setValue(float percent)
 {
-    owner->m_inDedupe = true;
+    owner->m_stage = Stage::Dedupe;
     owner->m_percent = percent;
     owner->draw(false);
 }
 
 void TerminalDisplay::DedupeText::setCaption(std::string_view text)
 {
-    owner->m_inDedupe = true;
+    owner->m_stage = Stage::Dedupe;
     target->assign(text);
     owner->draw(drawAtOnce);
+}
+
+void TerminalDisplay::showWork(std::string_view text, bool force)
+{
+    m_stage = Stage::Work;
+    m_workText = text;
+    draw(force);
+}
+
+void TerminalDisplay::showWhile(const std::function<void()>& work,
+                                const std::function<std::string()>& text)
+{
+    if (!m_live) {
+        work();
+        return;
+    }
+    std::future<void> done = std::async(std::launch::async, work);
+    while (done.wait_for(redrawInterval) != std::future_status::ready) {
+        showWork(text());
+    }
+    showWork(text(), true);
+    done.get();
 }
 
 void TerminalDisplay::say(std::string_view text)

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,20 @@ void printMessageLine(std::string_view text, std::FILE* out = stderr);
 
 /// A message's line: its text, and its reason after ": " when it has one.
 std::string messageLine(const Message& message);
+
+/// "12.5 MiB": a count of bytes for a person, in powers of 1024.
+std::string bytesForPeople(double bytes);
+
+/// A count of work done since a moment, and how fast it goes: "120 files/s", "85.2 MiB/s".
+class Rate {
+public:
+    Rate();
+    /// `amount` done since the start, as per second: in bytes when `unit` is empty.
+    [[nodiscard]] std::string perSecond(double amount, std::string_view unit = {}) const;
+
+private:
+    std::chrono::steady_clock::time_point m_start;
+};
 
 class TerminalDisplay {
 public:
@@ -42,6 +57,13 @@ public:
     ProgressSink& dedupeProgress() { return m_dedupeProgress; }
     CaptionSink& dedupeStatus() { return m_dedupeStatus; }
     CaptionSink& dedupeCount() { return m_dedupeCount; }
+
+    /// Shows a line of the work going on ("Verifying: ..."), redrawn at most every interval
+    /// unless `force`.
+    void showWork(std::string_view text, bool force = false);
+    /// Runs `work` on another thread, and meanwhile redraws the line `text` gives, about ten
+    /// times a second; then draws it a last time. Exceptions of the work reach the caller.
+    void showWhile(const std::function<void()>& work, const std::function<std::string()>& text);
 
     /// Messages: one line on stderr each (see messageLine).
     MessageSink& messages() { return m_messages; }
@@ -75,7 +97,9 @@ private:
     std::chrono::steady_clock::time_point m_lastDraw{};
     std::int64_t m_filesBefore = 0;
     std::int64_t m_filesNow = 0;
-    bool m_inDedupe = false;
+    enum class Stage { Intake, Dedupe, Work };
+    Stage m_stage = Stage::Intake;
+    std::string m_workText;
     float m_percent = 0.0f;
     std::string m_statusText;
     std::string m_countText;

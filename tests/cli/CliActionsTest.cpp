@@ -5,6 +5,7 @@
 #include "common/PhysicalFile.h"
 
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <sys/stat.h>
 
@@ -357,6 +358,163 @@ TEST_F(Cli, aDryRunAnnouncesExactlyWhatTheRealRunDoesAndEveryContentStays)
         }
     }
     EXPECT_GT(actedInAll, 50u);
+}
+
+TEST_F(Cli, theJsonRecordSaysWhatWasKeptAndDoneAndCountsBytesOnce)
+{
+    // Set 1: a copy with two names in the tree (its bytes go once both names went) and a copy
+    // with a name outside the tree (it frees nothing). Set 2: no file under the folder to
+    // keep under, so it is left alone. Set 3: a name that is not UTF-8.
+    writeFile(dir / "t/a/keep.bin", std::string(1000, 'k'));
+    writeFile(dir / "t/b/copy.bin", std::string(1000, 'k'));
+    fs::create_hard_link(dir / "t/b/copy.bin", dir / "t/b/copy-link.bin");
+    writeFile(dir / "t/c/shared.bin", std::string(1000, 'k'));
+    fs::create_hard_link(dir / "t/c/shared.bin", dir / "outside.bin");
+    writeFile(dir / "t/b/q1.txt", "other");
+    writeFile(dir / "t/c/q2.txt", "other");
+    writeFile(dir / "t/a/odd\xff.dat", "odd");
+    writeFile(dir / "t/c/odd\xff.dat", "odd");
+    const Launcher data{"XDG_DATA_HOME=" + (work / "share").native()};
+    const std::vector<std::string> args{"-r",       "--trash", "--keep", "under=t/a",
+                                        "--format", "json",    "t"};
+
+    std::vector<std::string> dryArgs = args;
+    dryArgs.push_back("--dry-run");
+    const CliResult dry = run(dryArgs, data);
+    const CliResult real = run(args, data);
+    EXPECT_EQ(real.exitCode, 1) << "a set was left alone: " << real.err;
+    const nlohmann::json record = nlohmann::json::parse(real.out);
+    const nlohmann::json dryRecord = nlohmann::json::parse(dry.out);
+    // The sets in the order of their first files: t/a/keep.bin, t/a/odd, t/b/q1.txt.
+    ASSERT_EQ(record["groups"].size(), 3u) << real.out;
+
+    const nlohmann::json& first = record["groups"][0];
+    EXPECT_EQ(first["kept"], at("t/a/keep.bin"));
+    EXPECT_EQ(first["bytes_freed"], 1000);
+    std::vector<std::string> trashed;
+    for (const nlohmann::json& action : first["actions"]) {
+        EXPECT_EQ(action["action"], "trashed");
+        EXPECT_EQ(readFile(action["trash_path"].get<std::string>()), std::string(1000, 'k'));
+        trashed.push_back(action["path"]);
+    }
+    EXPECT_EQ(trashed, (std::vector<std::string>{at("t/b/copy-link.bin"), at("t/b/copy.bin"),
+                                                 at("t/c/shared.bin")}));
+    EXPECT_EQ(readFile(dir / "outside.bin"), std::string(1000, 'k'));
+
+    const nlohmann::json& alone = record["groups"][2];
+    EXPECT_TRUE(alone["kept"].is_null());
+    EXPECT_EQ(alone["left_alone"], "none of its files is inside '" + at("t/a") + "'");
+    ASSERT_EQ(alone["actions"].size(), 2u);
+    EXPECT_EQ(alone["actions"][0]["action"], "skipped");
+    EXPECT_NE(alone["actions"][0]["reason"].get<std::string>().find("left alone"),
+              std::string::npos);
+
+    const nlohmann::json& odd = record["groups"][1];
+    EXPECT_EQ(odd["kept_base64"], cli::base64(at("t/a/odd\xff.dat")));
+    EXPECT_EQ(odd["actions"][0]["path_base64"], cli::base64(at("t/c/odd\xff.dat")));
+    EXPECT_EQ(
+        record["summary"],
+        (nlohmann::json{{"dry_run", false}, {"acted", 4}, {"skipped", 2}, {"bytes_freed", 1003}}));
+
+    // The dry run announced the same, in its own words.
+    EXPECT_EQ(dryRecord["summary"]["dry_run"], true);
+    EXPECT_EQ(dryRecord["summary"]["bytes_freed"], 1003);
+    EXPECT_EQ(dryRecord["groups"][0]["actions"][0]["action"], "would trash");
+    EXPECT_EQ(dryRecord["groups"][0]["actions"].size(), 3u);
+    EXPECT_FALSE(dryRecord["groups"][0]["actions"][0].contains("trash_path"));
+}
+
+/// The commands that make and mount a file system of the kind in `dir`/vol, from an image
+/// in `work`, in a private mount namespace.
+std::string mountScript(const std::string& kind, const fs::path& image)
+{
+    const std::string mkfs = kind == "btrfs" ? "mkfs.btrfs -q" : "mkfs.xfs -q -m reflink=1";
+    return "command -v " + mkfs.substr(0, mkfs.find(' ')) + " >/dev/null || { echo 'no " +
+           mkfs.substr(0, mkfs.find(' ')) + "' >&2; exit 77; }; truncate -s 320M '" +
+           image.native() + "' && " + mkfs + " '" + image.native() +
+           "' >/dev/null 2>&1 && mkdir -p vol && mount -o loop '" + image.native() +
+           "' vol 2>/dev/null || { echo 'cannot mount a loop device' >&2; exit 77; }; ";
+}
+
+TEST_F(Cli, reflinkClonesTheFileKeptIntoEachCopyOnAFileSystemThatCan)
+{
+    // Where the file system cannot clone (the test folder's own), each copy is skipped with
+    // the reason and stays as it was.
+    writeFile(dir / "plain/a.bin", "same bytes");
+    writeFile(dir / "plain/b.bin", "same bytes");
+    const PhysicalFile before = statusOf(dir / "plain/b.bin")->identity;
+    const CliResult cannot = run({"-r", "-q", "--reflink", "plain"});
+    if (cannot.exitCode == 0) {
+        GTEST_SKIP() << "the test folder's own file system clones files";
+    }
+    EXPECT_EQ(cannot.exitCode, 1);
+    EXPECT_NE(cannot.err.find("skipped '" + at("plain/b.bin") + "': reflinking '" +
+                              at("plain/b.bin") + "' (the file system cannot clone files)"),
+              std::string::npos)
+        << cannot.err;
+    EXPECT_EQ(statusOf(dir / "plain/b.bin")->identity, before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "plain"), fs::directory_iterator()), 2);
+
+    if (std::system("unshare -m true >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "cannot make a private mount namespace here (unshare -m)";
+    }
+    std::vector<std::string> skipped;
+    for (const std::string kind : {"btrfs", "xfs"}) {
+        SCOPED_TRACE(kind);
+        fs::remove_all(dir / "vol");
+        // Three copies of a file written one by one (no blocks shared yet), one of them with
+        // another owner, permissions and times; then, after the run, each file's first
+        // physical block, its flags, its attributes and its content, one line each.
+        const std::string files =
+            "head -c 300000 /dev/urandom >vol/kept.bin && mkdir vol/d && "
+            "for f in vol/copy1.bin vol/d/copy2.bin vol/d/copy3.bin; do "
+            "cp --reflink=never vol/kept.bin $f; done && "
+            "chown nobody:nogroup vol/d/copy2.bin && chmod 640 vol/d/copy2.bin && "
+            "touch -d '2001-02-03 04:05:06' vol/d/copy2.bin && "
+            "stat -c '%n %a %U %G %Y' vol/d/copy2.bin >'" +
+            (work / "attributes-before").native() + "' && ";
+        const std::string report =
+            "for f in vol/kept.bin vol/copy1.bin vol/d/copy2.bin vol/d/copy3.bin; do "
+            "printf '%s %s %s\\n' $f \"$(filefrag -v $f | awk '$1 == \"0:\" {print $4, $NF}')\" "
+            "\"$(cmp -s $f '" +
+            (work / "original").native() + "' && echo same)\"; done >'" +
+            (work / "extents").native() + "'; stat -c '%n %a %U %G %Y' vol/d/copy2.bin >'" +
+            (work / "attributes-after").native() + "'; ls -A vol vol/d >'" +
+            (work / "listing").native() + "'; ";
+        const Launcher onCloningDisk{"unshare", "-m", "sh", "-c",
+                                     mountScript(kind, work / "image") + files +
+                                         "cp vol/kept.bin '" + (work / "original").native() +
+                                         "' && \"$0\" \"$@\"; code=$?; " + report + "exit $code"};
+        const CliResult r = run({"-r", "--reflink", "--format", "json", "vol"}, onCloningDisk);
+        fs::remove(work / "image");
+        if (r.exitCode == 77) {
+            skipped.push_back(kind + ": " + r.err);
+            continue;
+        }
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const nlohmann::json record = nlohmann::json::parse(r.out);
+        EXPECT_EQ(record["summary"]["acted"], 3);
+        EXPECT_EQ(record["summary"]["bytes_freed"], 900000);
+        EXPECT_EQ(record["groups"][0]["actions"][0]["action"], "reflinked");
+
+        // Every copy now starts at the kept file's first block, shared, with its content.
+        const std::vector<std::string> extents = linesOf(readFile(work / "extents"));
+        ASSERT_EQ(extents.size(), 4u) << readFile(work / "extents");
+        const std::string keptBlock = extents[0].substr(extents[0].find(' ') + 1);
+        for (const std::string& line : extents) {
+            EXPECT_EQ(line.substr(line.find(' ') + 1), keptBlock) << line;
+            EXPECT_NE(line.find("shared"), std::string::npos) << line;
+            EXPECT_TRUE(line.ends_with(" same")) << line;
+        }
+        // The copy keeps its owner, permissions and modification time; no temporary file is
+        // left behind.
+        EXPECT_EQ(readFile(work / "attributes-after"), readFile(work / "attributes-before"));
+        EXPECT_EQ(readFile(work / "listing").find(".corvelle"), std::string::npos);
+    }
+    if (skipped.size() == 2) {
+        GTEST_SKIP() << "no file system that clones could be mounted here: " << skipped[0]
+                     << skipped[1];
+    }
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <poll.h>
+#include <pty.h>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -41,11 +43,16 @@ struct CliResult {
     [[nodiscard]] std::vector<std::string> errLines() const { return linesOf(err); }
 };
 
+/// Where a run's stderr goes: a file, or a terminal (a pseudo-terminal the test reads), as
+/// when a person runs it.
+enum class ErrorOutput { File, Terminal };
+
 /// A command line run in `cwd`, stdin from /dev/null, its stdout on a pipe that the test reads
-/// or closes early, its stderr in a file.
+/// or closes early, its stderr in a file or on a terminal.
 class RunningCli {
 public:
-    RunningCli(std::vector<std::string> words, const fs::path& cwd)
+    RunningCli(std::vector<std::string> words, const fs::path& cwd,
+               ErrorOutput errorOutput = ErrorOutput::File)
     {
         // Everything the child needs is made before the fork.
         std::vector<char*> argv;
@@ -58,7 +65,16 @@ public:
             throw std::runtime_error("pipe failed");
         }
         m_output = pipeEnds[0];
-        const int err = ::open(m_errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        int err = -1;
+        if (errorOutput == ErrorOutput::Terminal) {
+            if (::openpty(&m_terminal, &err, nullptr, nullptr, nullptr) != 0) {
+                throw std::runtime_error("openpty failed");
+            }
+            ::fcntl(m_terminal, F_SETFD, FD_CLOEXEC);
+            ::fcntl(err, F_SETFD, FD_CLOEXEC);
+        } else {
+            err = ::open(m_errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        }
         m_child = ::fork();
         if (m_child < 0) {
             throw std::runtime_error("fork failed");
@@ -83,6 +99,9 @@ public:
             waitForExit();
         }
         closeOutput();
+        if (m_terminal >= 0) {
+            ::close(m_terminal);
+        }
     }
     RunningCli(const RunningCli&) = delete;
     RunningCli& operator=(const RunningCli&) = delete;
@@ -105,19 +124,44 @@ public:
     }
     void signal(int number) const { ::kill(m_child, number); }
 
-    /// Waits for the end: stdout is read on (unless closed) so the program never blocks on it.
+    /// Waits for the end: stdout (unless closed) and the terminal are read on, so the program
+    /// never blocks on them.
     CliResult finish()
     {
         CliResult result;
-        char buffer[65536];
-        ssize_t got = 0;
-        while (m_output >= 0 && (got = ::read(m_output, buffer, sizeof buffer)) != 0) {
-            if (got > 0) {
-                result.out.append(buffer, static_cast<std::size_t>(got));
+        std::vector<std::pair<int, std::string*>> open;
+        if (m_output >= 0) {
+            open.emplace_back(m_output, &result.out);
+        }
+        if (m_terminal >= 0) {
+            open.emplace_back(m_terminal, &result.err);
+        }
+        while (!open.empty()) {
+            std::vector<pollfd> fds;
+            for (const auto& [fd, text] : open) {
+                fds.push_back(pollfd{fd, POLLIN, 0});
+            }
+            if (::poll(fds.data(), fds.size(), -1) < 0) {
+                continue;
+            }
+            for (std::size_t i = fds.size(); i-- > 0;) {
+                if (fds[i].revents == 0) {
+                    continue;
+                }
+                char buffer[65536];
+                const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+                if (got > 0) {
+                    open[i].second->append(buffer, static_cast<std::size_t>(got));
+                } else if (got == 0 || errno != EINTR) {
+                    // The end of the pipe; a terminal whose other side is closed says EIO.
+                    open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+                }
             }
         }
         result.exitCode = waitForExit();
-        result.err = readFile(m_errFile);
+        if (m_terminal < 0) {
+            result.err = readFile(m_errFile);
+        }
         return result;
     }
 
@@ -135,6 +179,7 @@ private:
     TempDir m_capture;
     fs::path m_errFile = m_capture / "err";
     int m_output = -1;
+    int m_terminal = -1;
     pid_t m_child = -1;
 };
 
@@ -179,24 +224,44 @@ inline Groups groupsOf(const std::string& tsv)
 /// command that runs it (another user's identity, a private mount namespace, ...).
 using Launcher = std::vector<std::string>;
 
+/// Runs the program as the user nobody (the test runs as root), through a copy of it in `bin`
+/// that nobody may run, wherever the build folder lies. What the run reads must be readable
+/// by all, the folders it writes to writable by all.
+inline Launcher runAsNobody(const TempDir& bin)
+{
+    fs::permissions(bin.path(), fs::perms::all);
+    const fs::path program = bin / "corvelle-cli";
+    fs::copy_file(CORVELLE_CLI_PATH, program);
+    // The shell runs the copy, and drops the path of the original that follows it.
+    const std::string runCopy = "shift; exec \"$0\" \"$@\"";
+    return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "sh",
+            "-c",      runCopy,          program.string()};
+}
+
 /// A tree to run in, a work folder, and the folder the program makes its temporary folder in.
 class Cli : public ::testing::Test {
 protected:
     /// Starts corvelle-cli in the tree, with TMPDIR pointing to a folder of the test's own to
     /// see what a run leaves there.
-    [[nodiscard]] std::unique_ptr<RunningCli> start(const std::vector<std::string>& args,
-                                                    const Launcher& launcher = {}) const
+    [[nodiscard]] std::unique_ptr<RunningCli>
+    start(const std::vector<std::string>& args, const Launcher& launcher = {},
+          ErrorOutput errorOutput = ErrorOutput::File) const
     {
         std::vector<std::string> words{"env", "TMPDIR=" + tmp.path().string()};
         words.insert(words.end(), launcher.begin(), launcher.end());
         words.emplace_back(CORVELLE_CLI_PATH);
         words.insert(words.end(), args.begin(), args.end());
-        return std::make_unique<RunningCli>(words, dir.path());
+        return std::make_unique<RunningCli>(words, dir.path(), errorOutput);
     }
     [[nodiscard]] CliResult run(const std::vector<std::string>& args,
                                 const Launcher& launcher = {}) const
     {
         return start(args, launcher)->finish();
+    }
+    /// A run with stderr on a terminal; CliResult::err holds what the terminal showed.
+    [[nodiscard]] CliResult runOnTerminal(const std::vector<std::string>& args) const
+    {
+        return start(args, {}, ErrorOutput::Terminal)->finish();
     }
     [[nodiscard]] bool temporaryFilesLeft() const { return !fs::is_empty(tmp.path()); }
     /// The full path of a file in the tree, as the program prints it.

@@ -44,15 +44,8 @@ TEST_F(Cli, whatCannotBeReadIsReportedInOneLineEachAndLeftOutOfTheList)
     }
     fs::permissions(dir / "locked.txt", fs::perms::owner_read | fs::perms::owner_write);
     fs::permissions(dir / "closed", fs::perms::owner_all);
-    // A copy of the program that nobody may run, wherever the build folder lies.
     const TempDir bin;
-    fs::permissions(bin.path(), fs::perms::all);
-    const fs::path program = bin / "corvelle-cli";
-    fs::copy_file(CORVELLE_CLI_PATH, program);
-    // The shell runs the copy, and drops the path of the original that follows it.
-    const std::string runCopy = "shift; exec \"$0\" \"$@\"";
-    const Launcher asNobody{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "sh",
-                            "-c",      runCopy,          program.string()};
+    const Launcher asNobody = runAsNobody(bin);
 
     const auto before = contentsOf(dir.path());
     const CliResult r =

@@ -21,7 +21,14 @@ TEST_F(Cli, usageErrorsEndWithCodeTwoAndOneLineNamingTheFault)
         {{"--keep", "biggest", "--delete", "."}, "biggest"},
         {{"--keep", "under=no-such-folder", "--delete", "."}, "no-such-folder"},
         {{"--trash", "--link", "."}, "at most one"},
-        {{"--dry-run", "."}, "--dry-run"}};
+        {{"--dry-run", "."}, "--dry-run"},
+        {{"--keep", "newest", "."}, "--keep"},
+        {{"-0", "--format", "json", "."}, "--print0"},
+        {{"--exclude=", "."}, "--exclude"},
+        {{"--min-size", "1.5MB", "."}, "1.5MB"},
+        // A work folder that cannot take the work files is refused before any work.
+        {{"--work-dir", "/proc", "."}, "/proc"},
+        {{"--work-dir", "file.txt", "."}, "file.txt"}};
     for (const auto& [args, mentions] : cases) {
         const CliResult result = run(args);
         EXPECT_EQ(result.exitCode, 2) << mentions;
@@ -95,6 +102,148 @@ TEST_F(Cli, aFilterLimitsFolderScansButNotNamedFilesAndAMisleadingPatternIsWarne
     EXPECT_EQ(star.out, "");
     ASSERT_EQ(star.errLines().size(), 2u) << star.err;
     EXPECT_NE(star.errLines()[0].find("the \"*\" in '*' is compared literally"), std::string::npos);
+}
+
+TEST_F(Cli, excludedFilesAndFoldersAreLeftOutAndAnExcludedFolderIsNeverOpened)
+{
+    for (const char* name : {"src/a.c", "src/a.o", "src/cache/x.c", "build/a.c", "deep/1/2/3/a.c",
+                             "keep/cache/y.c", "named.c"}) {
+        writeFile(dir / name, "same");
+    }
+    const auto groups = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"-r", "-q", "--format", "tsv"});
+        const CliResult result = run(args);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        return groupsOf(result.out);
+    };
+    // By name, by the end of the path, from the current folder, at any depth; a named file
+    // and a named folder are held to the patterns too.
+    EXPECT_EQ(
+        groups({"--exclude", "*.o", "--exclude", "build", "--exclude", "src/cache/", "--exclude",
+                "./deep/**/3", "--exclude", "named.*", "src", "build", "deep", "keep", "named.c"}),
+        (Groups{{at("src/a.c"), at("keep/cache/y.c")}}));
+    EXPECT_EQ(groups({"--exclude", at("keep") + "/**", "--exclude", "*.o", "."}),
+              (Groups{{at("named.c"), at("build/a.c"), at("deep/1/2/3/a.c"), at("src/a.c"),
+                       at("src/cache/x.c")}}));
+
+    // A folder the run may not read, left out: not opened, so no error and exit 0.
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run the program as another user";
+    }
+    fs::create_directories(dir / "closed/inner");
+    for (const fs::path& folder :
+         {dir.path(), dir / "src", dir / "src/cache", dir / "build", dir / "deep", dir / "deep/1",
+          dir / "deep/1/2", dir / "deep/1/2/3", dir / "keep", dir / "keep/cache", work.path(),
+          tmp.path()}) {
+        fs::permissions(folder, fs::perms::all);
+    }
+    fs::permissions(dir / "closed", fs::perms::owner_all);
+    const TempDir bin;
+    const Launcher asNobody = runAsNobody(bin);
+    const CliResult closed = run({"-r", "--format", "tsv", "."}, asNobody);
+    EXPECT_EQ(closed.exitCode, 0);
+    EXPECT_EQ(closed.err,
+              "corvelle-cli: Error scanning path '" + at("closed/") + "': Permission denied\n");
+    const CliResult left = run({"-r", "--exclude", "closed", "--format", "tsv", "."}, asNobody);
+    EXPECT_EQ(left.exitCode, 0);
+    EXPECT_EQ(left.err, "");
+    EXPECT_EQ(groupsOf(left.out), groupsOf(closed.out));
+}
+
+TEST_F(Cli, oneFileSystemStaysOutOfAFileSystemMountedInsideTheTree)
+{
+    if (std::system("unshare -m true >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "cannot make a private mount namespace here (unshare -m)";
+    }
+    writeFile(dir / "a/x.txt", "same");
+    writeFile(dir / "b/x.txt", "same");
+    fs::create_directories(dir / "mnt");
+    // A tmpfs mounted at mnt, in a namespace that vanishes with the run, holding a third copy.
+    const Launcher mounted{"unshare", "-m", "sh", "-c",
+                           "mount -t tmpfs tmpfs mnt && mkdir mnt/sub && echo -n same "
+                           ">mnt/sub/x.txt && exec \"$0\" \"$@\""};
+    const CliResult crossing = run({"-r", "-q", "--format", "tsv", "."}, mounted);
+    EXPECT_EQ(groupsOf(crossing.out), (Groups{{at("a/x.txt"), at("b/x.txt"), at("mnt/sub/x.txt")}}))
+        << crossing.err;
+    const CliResult staying = run({"-r", "-q", "-x", "--format", "tsv", "."}, mounted);
+    EXPECT_EQ(staying.exitCode, 0) << staying.err;
+    EXPECT_EQ(groupsOf(staying.out), (Groups{{at("a/x.txt"), at("b/x.txt")}}));
+    // The mounted file system named as a PATH is scanned: it is where the scan starts.
+    const CliResult named = run({"-r", "-q", "-x", "--format", "tsv", "a", "mnt"}, mounted);
+    EXPECT_EQ(groupsOf(named.out), (Groups{{at("a/x.txt"), at("mnt/sub/x.txt")}}));
+}
+
+TEST_F(Cli, aFolderScannedWithoutRecursionSaysItsSubFoldersNeedR)
+{
+    writeFile(dir / "photos/2019/a.jpg", "same");
+    writeFile(dir / "photos/2020/a.jpg", "same");
+    writeFile(dir / "flat/b.jpg", "other");
+    const CliResult result = run({"photos", "flat"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(
+        result.errLines(),
+        (std::vector<std::string>{
+            "corvelle-cli: '" + at("photos") + "' has sub-folders, which are scanned only with -r",
+            "corvelle-cli: You must have at least added 2 files to dedupe (1 file "
+            "catalogued)"}));
+    EXPECT_EQ(run({"-q", "photos"}).err, "");
+    EXPECT_EQ(run({"-r", "photos"}).errLines().size(), 0u);
+}
+
+TEST_F(Cli, nulSeparatedOutputReadsBackThroughXargs)
+{
+    const std::string odd = "new\nline 'quoted' \xff.txt";
+    writeFile(dir / "a" / odd, "one");
+    writeFile(dir / "b" / odd, "one");
+    writeFile(dir / "c/two.txt", "two two");
+    writeFile(dir / "d/two.txt", "two two");
+    const CliResult result = run({"-r", "-q", "-0", "--content", "."});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, at("a/" + odd) + '\0' + at("b/" + odd) + '\0' + '\0' + at("c/two.txt") +
+                              '\0' + at("d/two.txt") + '\0' + '\0');
+    // xargs -0 hands every path over intact, and an empty argument between groups.
+    writeFile(work / "out", result.out);
+    const std::string command = "xargs -0 -n 1 sh -c 'test -z \"$0\" && echo GROUP || cat \"$0\"' "
+                                "< '" +
+                                (work / "out").native() + "'";
+    std::string read;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        read += buffer;
+    }
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_EQ(read, "oneoneGROUP\ntwo twotwo twoGROUP\n");
+    // Nothing to list: nothing at all.
+    EXPECT_EQ(run({"-q", "-0", "c"}).out, "");
+}
+
+TEST_F(Cli, progressIsDrawnOnATerminalOnlyAndClearedAtTheEnd)
+{
+    for (int i = 0; i < 40; ++i) {
+        writeFile(dir / ("a/" + std::to_string(i)), std::string(20'000, static_cast<char>(i)));
+        writeFile(dir / ("b/" + std::to_string(i)), std::string(20'000, static_cast<char>(i)));
+    }
+    const CliResult verified = runOnTerminal({"-r", "--verify", "--format", "tsv", "."});
+    EXPECT_EQ(verified.exitCode, 0);
+    EXPECT_NE(verified.err.find("Cataloguing: 80 files processed"), std::string::npos)
+        << verified.err;
+    EXPECT_NE(verified.err.find("Verifying: 1.5 MiB compared ("), std::string::npos);
+    EXPECT_NE(verified.err.find("), group 40 of 40"), std::string::npos);
+    // Every line drawn is cleared before the end.
+    EXPECT_TRUE(verified.err.ends_with("\r\033[K")) << verified.err;
+
+    const CliResult deleted = runOnTerminal({"-r", "--delete", "--keep", "first", "."});
+    EXPECT_EQ(deleted.exitCode, 0);
+    EXPECT_NE(deleted.err.find("Deleting: set 1 of 40, "), std::string::npos) << deleted.err;
+    EXPECT_NE(deleted.err.find(" files/s)"), std::string::npos);
+    EXPECT_NE(deleted.err.find("deleted 40 files"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "b/0"));
+
+    // Quiet, or stderr not a terminal: no progress line at all.
+    EXPECT_EQ(runOnTerminal({"-q", "-r", "--verify", "--format", "tsv", "."}).err, "");
+    EXPECT_EQ(run({"-r", "--verify", "--format", "tsv", "."}).err.find('\r'), std::string::npos);
 }
 
 TEST_F(Cli, oddNamesSurviveEveryFormat)

@@ -1,7 +1,8 @@
 // corvelle-cli's command line, of any argument vector: it parses without harm into settings
-// the passes can run with, or into a reason; sizes and filter warnings too.
+// the passes can run with, or into a reason; sizes, filter warnings and exclude patterns too.
 #include "CliOptions.h"
 #include "FuzzInput.h"
+#include "intake/PathExcludes.h"
 
 #include <string>
 #include <vector>
@@ -29,6 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     "a checksum size the window does not offer");
         for (const std::string& warning : cli::filterWarnings(options->filter)) {
             fuzz::check(!warning.empty(), "an empty filter warning");
+        }
+        // Any pattern against any path: every argument matched as a file and as a folder.
+        PathExcludes excludes;
+        for (const std::string& pattern : options->excludes) {
+            excludes.add(pattern);
+        }
+        for (const std::string_view arg : args) {
+            fuzz::check(!excludes.excludes(arg, false) || excludes.excludes(arg, true),
+                        "a pattern that matches a file but not a folder of the same path");
         }
     }
     for (const std::string_view arg : args) {

@@ -19,7 +19,7 @@ for file in bin/corvelle bin/corvelle-cli \
     share/icons/hicolor/scalable/apps/$id.svg \
     share/icons/hicolor/{16x16,32x32,48x48,128x128,256x256}/apps/$id.png \
     share/man/man1/corvelle.1.gz share/man/man1/corvelle-cli.1.gz \
-    share/bash-completion/completions/corvelle-cli \
+    share/bash-completion/completions/corvelle-cli share/zsh/vendor-completions/_corvelle-cli \
     share/doc/corvelle/Corvelle.html share/doc/corvelle/copyright share/doc/corvelle/changelog.gz; do
     [[ -s $prefix/$file ]] || fail "missing $file"
 done

@@ -1,8 +1,8 @@
 // One guarded action on one file, for both programs: a file goes to the Trash, is deleted, is
-// replaced by a hard link to the file that stays, or comes back from the Trash, only while it
-// is still the file it was seen to be, and never when it is the file that stays. The check and the
-// action are one place, so the window's Delete, the command line's actions and a dry run all decide
-// alike.
+// replaced by a hard link to the file that stays or by a copy-on-write clone of it, or comes back
+// from the Trash, only while it is still the file it was seen to be, and never when it is the file
+// that stays. The check and the action are one place, so the window's Delete, the command line's
+// actions and a dry run all decide alike.
 #pragma once
 
 #include "actions/Trash.h"
@@ -15,7 +15,7 @@
 namespace corvelle {
 
 /// Restore puts a file in the Trash back where it was trashed from.
-enum class FileAction { Trash, Delete, Link, Restore };
+enum class FileAction { Trash, Delete, Link, Restore, Reflink };
 
 /// What a file was seen to be, which it must still be when it is acted on.
 struct Evidence {
@@ -49,7 +49,7 @@ struct PlannedAction {
     std::string path; ///< the exact bytes of the path acted on
     Evidence evidence;
     /// For a copy of a verified set: the file that stays. It must still be as it was verified
-    /// and be another file than the one acted on; a link is made to it.
+    /// and be another file than the one acted on; a link or a clone is made of it.
     std::optional<KeptFile> kept;
     /// Physical files that stay (the rows of a group not being deleted): the file acted on
     /// must be none of them.
@@ -85,5 +85,13 @@ ActionResult performAction(const PlannedAction& plan, TrashBins& trash);
 /// copy's folder and renamed over the copy, so that at every moment the copy's name holds
 /// either the old file or the link. Throws std::system_error naming the file.
 void replaceWithLink(const std::string& kept, const std::string& copy);
+
+/// Replaces `copy` by a clone of `kept` that shares its blocks (FICLONE): made under a
+/// temporary name in the copy's folder, given the copy's owner, permissions and times as far
+/// as this user may set them, and renamed over the copy. `kept` must still be the file
+/// `keptFile`. Throws std::system_error naming the file; where the file system cannot clone,
+/// the reason says so.
+void replaceWithClone(const std::string& kept, const PhysicalFile& keptFile,
+                      const std::string& copy);
 
 } // namespace corvelle

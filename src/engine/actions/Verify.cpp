@@ -7,6 +7,7 @@
 #include "controls/ListColumns.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -30,6 +31,20 @@ constexpr const char* kChanged = "changed while it was being verified";
 constexpr const char* kOnlyLinks =
     "matches no other file in its group byte for byte (the others equal to it are its own "
     "hard links or other paths of it)";
+
+/// The stop flag the work checks, and the count of bytes compared it keeps up to date.
+struct Watch {
+    const StopFlag* stop = nullptr;
+    std::atomic<std::int64_t>* bytesCompared = nullptr;
+
+    [[nodiscard]] bool stopped() const { return stop != nullptr && stop->requested(); }
+    void compared(std::size_t bytes) const
+    {
+        if (bytesCompared != nullptr) {
+            bytesCompared->fetch_add(static_cast<std::int64_t>(bytes), std::memory_order_relaxed);
+        }
+    }
+};
 
 struct OpenFile {
     VerifiedFile file;
@@ -108,7 +123,7 @@ bool unchangedSinceOpened(const OpenFile& member)
 /// The members (all open, all of one size) compared side by side: the classes of files equal
 /// throughout, each of two or more members, as lists of indices into `members`.
 std::vector<std::vector<std::size_t>> compareSideBySide(std::vector<OpenFile>& members,
-                                                        std::int64_t size, const StopFlag* stop,
+                                                        std::int64_t size, const Watch& watch,
                                                         VerifyResult& result)
 {
     std::vector<std::vector<std::size_t>> classes(1);
@@ -121,7 +136,7 @@ std::vector<std::vector<std::size_t>> compareSideBySide(std::vector<OpenFile>& m
         new char[std::max<std::size_t>(1, members.size() * blockSize)]);
     const auto buffer = [&](std::size_t i) { return arena.get() + i * blockSize; };
     for (std::int64_t offset = 0; offset < size && !classes.empty(); offset += kBlock) {
-        if (stop != nullptr && stop->requested()) {
+        if (watch.stopped()) {
             return {};
         }
         const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kBlock, size - offset));
@@ -142,6 +157,7 @@ std::vector<std::vector<std::size_t>> compareSideBySide(std::vector<OpenFile>& m
                     result.leftOut.push_back(std::move(why));
                     continue;
                 }
+                watch.compared(length);
                 const auto same = std::find_if(parts.begin(), parts.end(), [&](const auto& part) {
                     return std::memcmp(buffer(part.front()), buffer(i), length) == 0;
                 });
@@ -185,7 +201,7 @@ std::vector<std::vector<std::size_t>> compareSideBySide(std::vector<OpenFile>& m
 
 /// Verifies up to maxOpen candidates of one size at once; sets and, when asked, the members
 /// that matched no other (as one-member sets) are added to `sets`.
-void verifyPart(std::span<const VerifyCandidate> part, std::int64_t size, const StopFlag* stop,
+void verifyPart(std::span<const VerifyCandidate> part, std::int64_t size, const Watch& watch,
                 VerifyResult& result, std::vector<VerifiedSet>& sets, bool keepSingles)
 {
     std::vector<OpenFile> members;
@@ -195,7 +211,7 @@ void verifyPart(std::span<const VerifyCandidate> part, std::int64_t size, const 
         }
     }
     VerifyResult local;
-    const auto classes = compareSideBySide(members, size, stop, local);
+    const auto classes = compareSideBySide(members, size, watch, local);
     for (const auto& members_of : classes) {
         VerifiedSet set;
         for (const std::size_t i : members_of) {
@@ -217,34 +233,33 @@ void verifyPart(std::span<const VerifyCandidate> part, std::int64_t size, const 
 }
 
 /// Two files of one size compared; true when every byte is equal.
-bool sameBytes(const VerifiedFile& a, const VerifiedFile& b, std::int64_t size,
-               const StopFlag* stop)
+bool sameBytes(const VerifiedFile& a, const VerifiedFile& b, std::int64_t size, const Watch& watch)
 {
     const VerifyCandidate pair[] = {{a.row, a.path, size}, {b.row, b.path, size}};
     VerifyResult scratch;
     std::vector<VerifiedSet> sets;
-    verifyPart(pair, size, stop, scratch, sets, false);
+    verifyPart(pair, size, watch, scratch, sets, false);
     return sets.size() == 1;
 }
 
-void verifySameSize(std::span<const VerifyCandidate> group, std::int64_t size, const StopFlag* stop,
+void verifySameSize(std::span<const VerifyCandidate> group, std::int64_t size, const Watch& watch,
                     std::size_t maxOpen, VerifyResult& result)
 {
     if (group.size() <= maxOpen) {
-        verifyPart(group, size, stop, result, result.sets, false);
+        verifyPart(group, size, watch, result, result.sets, false);
         return;
     }
     // Too many to hold open: verify in parts, then join the parts' sets (and their lone
     // members) by comparing first members two at a time.
     std::vector<VerifiedSet> pieces;
     for (std::size_t first = 0; first < group.size(); first += maxOpen) {
-        verifyPart(group.subspan(first, std::min(maxOpen, group.size() - first)), size, stop,
+        verifyPart(group.subspan(first, std::min(maxOpen, group.size() - first)), size, watch,
                    result, pieces, true);
     }
     std::vector<VerifiedSet> joined;
     for (VerifiedSet& piece : pieces) {
         const auto same = std::find_if(joined.begin(), joined.end(), [&](const VerifiedSet& set) {
-            return sameBytes(set.front(), piece.front(), size, stop);
+            return sameBytes(set.front(), piece.front(), size, watch);
         });
         if (same == joined.end()) {
             joined.push_back(std::move(piece));
@@ -368,8 +383,9 @@ void joinSetsSharingFiles(VerifyResult& result)
 }
 
 VerifyResult verifyGroup(std::span<const VerifyCandidate> group, const StopFlag* stop,
-                         std::size_t maxOpen)
+                         std::size_t maxOpen, std::atomic<std::int64_t>* bytesCompared)
 {
+    const Watch watch{stop, bytesCompared};
     VerifyResult result;
     std::map<std::int64_t, std::vector<VerifyCandidate>> bySize;
     for (const VerifyCandidate& candidate : group) {
@@ -380,7 +396,7 @@ VerifyResult verifyGroup(std::span<const VerifyCandidate> group, const StopFlag*
             result.leftOut.push_back({members.front().row, members.front().path, kNoMatch});
             continue;
         }
-        verifySameSize(members, size, stop, std::max<std::size_t>(maxOpen, 2), result);
+        verifySameSize(members, size, watch, std::max<std::size_t>(maxOpen, 2), result);
     }
     for (VerifiedSet& set : result.sets) {
         std::sort(set.begin(), set.end(),
@@ -430,7 +446,8 @@ std::vector<std::vector<VerifyCandidate>> candidateGroups(const GridModel& dupli
 }
 
 std::vector<VerifyResult> verifyGroups(const std::vector<std::vector<VerifyCandidate>>& groups,
-                                       const StopFlag& stop, std::atomic<std::size_t>* groupsDone)
+                                       const StopFlag& stop, std::atomic<std::size_t>* groupsDone,
+                                       std::atomic<std::int64_t>* bytesCompared)
 {
     std::vector<VerifyResult> results(groups.size());
     WorkerPool pool(std::max(8u, std::thread::hardware_concurrency()));
@@ -439,7 +456,7 @@ std::vector<VerifyResult> verifyGroups(const std::vector<std::vector<VerifyCandi
         if (stop.requested()) {
             return;
         }
-        results[i] = verifyGroup(groups[i], &stop, maxOpen);
+        results[i] = verifyGroup(groups[i], &stop, maxOpen, bytesCompared);
         if (stop.requested()) {
             results[i] = {}; // part-way: not a verdict on the group
         }

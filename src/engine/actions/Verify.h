@@ -68,9 +68,11 @@ struct VerifyResult {
 /// hard link are never a set by themselves. Symbolic links are never followed (a member that is one
 /// is left out), and a file whose size differs from its catalogued size has changed and is left
 /// out. `maxOpen` caps the files open at once: larger groups are verified in parts whose sets are
-/// then joined by verifying their first members against each other.
+/// then joined by verifying their first members against each other. `bytesCompared`, when
+/// given, grows by the bytes of every block read and compared, for progress shown elsewhere.
 VerifyResult verifyGroup(std::span<const VerifyCandidate> group, const StopFlag* stop = nullptr,
-                         std::size_t maxOpen = 256);
+                         std::size_t maxOpen = 256,
+                         std::atomic<std::int64_t>* bytesCompared = nullptr);
 
 /// Joins the sets that share a physical file: a file in two groups of the list (a record
 /// listed twice, or two paths of one file in different groups) makes their sets one, since
@@ -86,10 +88,11 @@ std::vector<std::vector<VerifyCandidate>> candidateGroups(const GridModel& dupli
 /// Verifies each group on its own, many groups at once on a pool of threads: more threads
 /// than cores, since on a cold cache they mostly wait for the disk, which answers many reads at
 /// once faster than a few. Result i is group i's; a group not finished before a stop has an
-/// empty result. `groupsDone`, when given, counts the groups finished, for a display on another
-/// thread.
+/// empty result. `groupsDone` and `bytesCompared`, when given, count the groups finished and
+/// the bytes read and compared, for a display on another thread.
 std::vector<VerifyResult> verifyGroups(const std::vector<std::vector<VerifyCandidate>>& groups,
                                        const StopFlag& stop,
-                                       std::atomic<std::size_t>* groupsDone = nullptr);
+                                       std::atomic<std::size_t>* groupsDone = nullptr,
+                                       std::atomic<std::int64_t>* bytesCompared = nullptr);
 
 } // namespace corvelle

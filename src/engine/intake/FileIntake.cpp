@@ -188,6 +188,9 @@ void FileIntake::catalogueNamed(std::string_view fullPath, const intake::FileFac
 void FileIntake::CatalogueFile(std::string_view fullPath)
 {
     const std::string path(fullPath);
+    if (m_scope.excludes.excludes(path, false)) {
+        return;
+    }
     intake::FileReader reader(readSettings());
     catalogueNamed(path, reader.examinePath(path));
 }
@@ -204,10 +207,12 @@ void FileIntake::CatalogueFileList(std::string_view chosenFiles)
 
 void FileIntake::catalogueFiles(std::span<const std::string> fullPaths)
 {
-    const int readers = m_mode == IntakeMode::ReadAhead && fullPaths.size() > 1 ? m_readers : 0;
-    auto source =
-        intake::makeFileListSource({fullPaths.begin(), fullPaths.end()}, readSettings(), readers);
-    for (std::size_t i = 0; i < fullPaths.size(); ++i) {
+    std::vector<std::string> taken(fullPaths.begin(), fullPaths.end());
+    std::erase_if(taken,
+                  [&](const std::string& path) { return m_scope.excludes.excludes(path, false); });
+    const int readers = m_mode == IntakeMode::ReadAhead && taken.size() > 1 ? m_readers : 0;
+    auto source = intake::makeFileListSource(taken, readSettings(), readers);
+    for (std::size_t i = 0; i < taken.size(); ++i) {
         const intake::ExaminedFile file = source->nextFile();
         catalogueNamed(file.name, file.facts);
         // The list is not a scan: it checks for a stop after each file but does not yield.

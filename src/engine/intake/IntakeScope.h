@@ -1,8 +1,10 @@
-// Which files an intake takes beyond what its filter says of their names: hidden names, and a
-// range of sizes. The window's intake takes every size and leaves hidden names out.
+// Which files an intake takes beyond what its filter says of their names: hidden names, a range
+// of sizes, paths left out, and whether folder scans cross into other file systems. The window's
+// intake takes every size, leaves hidden names out, excludes nothing and crosses file systems.
 #pragma once
 
 #include "common/Types.h"
+#include "intake/PathExcludes.h"
 
 #include <cstdint>
 #include <limits>
@@ -16,6 +18,12 @@ struct IntakeScope {
     /// counted nor catalogued, whether a scan met them or they were named.
     FileSize minSize = 0;
     FileSize maxSize = std::numeric_limits<std::int64_t>::max();
+    /// Files and folders left out by their path, named ones included: neither opened nor
+    /// counted nor catalogued.
+    PathExcludes excludes;
+    /// Folder scans stay on the file system of the folder they started from: a folder on
+    /// another device (a mount point) is passed over unopened.
+    bool oneFileSystem = false;
 
     [[nodiscard]] bool takesSize(FileSize size) const { return size >= minSize && size <= maxSize; }
 };

@@ -46,6 +46,8 @@ TreeWalker::TreeWalker(std::string root, FilterPatterns filter, bool recursive,
     , m_filter(std::move(filter))
     , m_recursive(recursive)
     , m_hiddenNames(settings.scope.hiddenNames)
+    , m_excludes(settings.scope.excludes)
+    , m_oneFileSystem(settings.scope.oneFileSystem)
     , m_faults(settings.faults)
     , m_cancel(cancel)
     , m_trash(settings.trash)
@@ -59,6 +61,9 @@ bool TreeWalker::next(ScannedFolder& out)
     out = ScannedFolder{};
     if (!m_started) {
         m_started = true;
+        if (m_excludes.excludes(m_root, true)) {
+            return false;
+        }
         // The folder the user chose is taken as chosen, even when it is a link to a folder.
         int error = 0;
         auto root =
@@ -96,6 +101,9 @@ std::shared_ptr<FolderHandle> TreeWalker::openFolder(std::string path, int dirFd
                                                      const std::string* name, int flags,
                                                      int& error) const
 {
+    if (onOtherDevice(dirFd, name != nullptr ? name->c_str() : path.c_str())) {
+        return nullptr;
+    }
     auto folder = std::make_shared<FolderHandle>();
     folder->path = std::move(path);
     error = EIO; // what an injected fault stands for
@@ -152,8 +160,34 @@ std::shared_ptr<FolderHandle> TreeWalker::openDeep(std::string path, const std::
     return openFolder(std::move(path), dirFd, &name, flags, error);
 }
 
+bool TreeWalker::onOtherDevice(int dirFd, const char* path) const
+{
+    // Asked of the entry itself, before it is opened: opening an automount point would mount
+    // what it stands for.
+    struct stat st {};
+    return m_oneFileSystem && m_rootDevice &&
+           ::fstatat(dirFd, path, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0 &&
+           st.st_dev != *m_rootDevice;
+}
+
+void TreeWalker::dropExcluded(const std::string& folder, FolderListing& listing) const
+{
+    if (m_excludes.empty()) {
+        return;
+    }
+    std::erase_if(listing.files, [&](const std::string& name) {
+        return m_excludes.excludes(folder + name, false);
+    });
+    std::erase_if(listing.folders, [&](const std::string& name) {
+        return m_excludes.excludes(folder + name, true);
+    });
+}
+
 bool TreeWalker::list(std::shared_ptr<FolderHandle> folder, int openError, ScannedFolder& out)
 {
+    if (!folder) {
+        return false;
+    }
     out.failure = FolderListing::Failure::Open;
     out.error = openError;
     struct stat st {};
@@ -166,6 +200,9 @@ bool TreeWalker::list(std::shared_ptr<FolderHandle> folder, int openError, Scann
     } else if (folder->fd.valid()) {
         folder->device = st.st_dev;
         folder->inode = st.st_ino;
+        if (!m_rootDevice) {
+            m_rootDevice = st.st_dev;
+        }
         // Links are never followed, but a folder mounted inside itself still forms a loop;
         // it is reported like a folder that cannot be listed rather than walked forever.
         if (isBeingWalked(st.st_dev, st.st_ino)) {
@@ -176,6 +213,7 @@ bool TreeWalker::list(std::shared_ptr<FolderHandle> folder, int openError, Scann
             out.error = listing.error;
             out.entries = listing.entries;
             if (listing.failure == FolderListing::Failure::None) {
+                dropExcluded(folder->path, listing);
                 if (m_cache != nullptr) {
                     m_cache->folderListed(PhysicalFile::of(st));
                 }

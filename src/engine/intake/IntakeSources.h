@@ -7,6 +7,7 @@
 #include "intake/FileReading.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,9 @@ struct ExaminedFile {
 /// Walks a tree depth first, listing one folder per call.
 class TreeWalker {
 public:
-    /// `settings` give the injected faults and whether hidden names are listed; `cancel`
-    /// (optional) ends the walk early once requested.
+    /// `settings` give the injected faults and the scope: hidden names, the paths left out and
+    /// whether other file systems are entered. `cancel` (optional) ends the walk early once
+    /// requested.
     TreeWalker(std::string root, FilterPatterns filter, bool recursive,
                const ReadSettings& settings, const Cancel* cancel);
     ~TreeWalker();
@@ -48,7 +50,8 @@ private:
     struct Frame;
     /// A handle on the folder `path`, opened as `name` relative to `dirFd`, or as `path` when
     /// `name` is null. A folder the test faults make unlistable is left unopened; `error` is
-    /// then why it could not be opened.
+    /// then why it could not be opened. Null for a folder on another file system than the
+    /// walk's first when the walk stays on one: it is passed over as if it were not there.
     std::shared_ptr<FolderHandle> openFolder(std::string path, int dirFd, const std::string* name,
                                              int flags, int& error) const;
     /// A handle on the sub-folder `name` of the top frame, which holds no descriptor: reached
@@ -57,8 +60,12 @@ private:
     std::shared_ptr<FolderHandle> openDeep(std::string path, const std::string& name, int flags,
                                            int& error) const;
     /// Lists the opened folder into `out`, and keeps its sub-folders to walk next. False when
-    /// the folder is a Trash, which is passed over as if it were not there.
+    /// the folder is passed over as if it were not there: a Trash, or null from openFolder.
     bool list(std::shared_ptr<FolderHandle> folder, int openError, ScannedFolder& out);
+    /// Takes the files and sub-folders that the excludes leave out off the listing.
+    void dropExcluded(const std::string& folder, FolderListing& listing) const;
+    /// Whether the folder or file at `path` is on another device than the walk's first folder.
+    [[nodiscard]] bool onOtherDevice(int dirFd, const char* path) const;
     /// Whether the folder is one of those whose sub-folders are being walked.
     [[nodiscard]] bool isBeingWalked(dev_t device, ino_t inode) const;
     void enterLater(const std::shared_ptr<FolderHandle>& folder,
@@ -68,6 +75,10 @@ private:
     FilterPatterns m_filter;
     bool m_recursive;
     bool m_hiddenNames;
+    PathExcludes m_excludes;
+    bool m_oneFileSystem;
+    /// The device of the walk's first folder, once it is open.
+    std::optional<dev_t> m_rootDevice;
     const IntakeFaults* m_faults;
     const Cancel* m_cancel;
     std::shared_ptr<const TrashPlaces> m_trash;

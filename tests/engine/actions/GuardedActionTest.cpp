@@ -136,5 +136,34 @@ TEST_F(GuardedActionTest, aFileRewrittenWithItsOldModificationTimeIsNotActedOn)
     EXPECT_TRUE(fs::exists(dir / "copy.txt"));
 }
 
+TEST_F(GuardedActionTest, aCloneTheFileSystemCannotMakeLeavesTheCopyAsItWas)
+{
+    writeFile(dir / "kept.bin", "same bytes");
+    writeFile(dir / "copy.bin", "same bytes");
+    PlannedAction plan;
+    plan.action = FileAction::Reflink;
+    plan.path = (dir / "copy.bin").native();
+    plan.evidence = Evidence::verified(statusOf(plan.path).value());
+    plan.kept =
+        KeptFile{(dir / "kept.bin").native(), Evidence::verified(*statusOf(dir / "kept.bin"))};
+    const ActionResult result = perform(plan);
+    if (result.done) {
+        GTEST_SKIP() << "the test folder's file system clones files; the command-line test "
+                        "covers a clone";
+    }
+    EXPECT_NE(result.reason.find("reflinking '" + plan.path + "' (the file system cannot clone"),
+              std::string::npos)
+        << result.reason;
+    // The copy is the very file it was, and no temporary file is left beside it.
+    EXPECT_TRUE(plan.evidence.matches(statusOf(plan.path).value()));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+
+    // The file kept swapped for another since it was verified: nothing is cloned from it.
+    writeFile(dir / "other.bin", "same bytes");
+    fs::rename(dir / "other.bin", dir / "kept.bin");
+    EXPECT_NE(perform(plan).reason.find("the file kept"), std::string::npos);
+    EXPECT_TRUE(plan.evidence.matches(statusOf(plan.path).value()));
+}
+
 } // namespace
 } // namespace corvelle::test

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <sys/stat.h>
 
 namespace corvelle {
@@ -160,6 +161,55 @@ TEST(FileIntake, foldersAreListedInOneOrderEverywhereAndTrashFoldersAreLeftOut)
               (std::vector<std::string>{top + "A.txt", top + "a.txt", top + "b.txt", top + "B2.txt",
                                         top + "Z.txt", top + "_x.txt", top + "\xc3\xa9.txt",
                                         top + "Sub1/s", top + "sub2/s"}));
+}
+
+TEST(FileIntake, excludedFoldersAreNeverOpenedAndExcludedFilesNeverRead)
+{
+    TempDir tree;
+    for (const char* name :
+         {"keep/a.txt", "keep/b.tmp", "keep/cache/c.txt", "skip/d.txt", "deep/x/y/skip/e.txt"}) {
+        writeFile(tree / name, "same");
+    }
+    TempDir elsewhere;
+    writeFile(elsewhere / "named.tmp", "same");
+    writeFile(elsewhere / "named.txt", "same");
+    IntakeScope scope;
+    scope.excludes.add("*.tmp");
+    scope.excludes.add("skip");
+    scope.excludes.add(tree.path().native() + "/keep/cache/");
+    // Every folder and file the intake was about to open.
+    std::vector<std::string> opened;
+    std::mutex openedLock;
+    IntakeFaults faults;
+    faults.beforeOpen = [&](std::string_view path) {
+        const std::lock_guard lock(openedLock);
+        opened.emplace_back(path);
+    };
+    IntakeHarness h;
+    auto run = h.intake(kMode);
+    run->setScope(scope);
+    run->setFaults(faults);
+    ASSERT_EQ(run->Run(IntakeRequest::folderScan(tree.path(), 1024, true)), Outcome::Completed);
+    ASSERT_EQ(run->RunFiles(std::vector<std::string>{(elsewhere / "named.tmp").native(),
+                                                     (elsewhere / "named.txt").native()},
+                            1024),
+              Outcome::Completed);
+    EXPECT_EQ(h.fullPaths(), (std::vector<std::string>{folderOf(tree.path()) + "keep/a.txt",
+                                                       folderOf(elsewhere.path()) + "named.txt"}));
+    for (const std::string& path : opened) {
+        EXPECT_EQ(path.find("skip"), std::string::npos) << path;
+        EXPECT_EQ(path.find("cache"), std::string::npos) << path;
+        EXPECT_EQ(path.find(".tmp"), std::string::npos) << path;
+    }
+    EXPECT_TRUE(h.log.messages.empty());
+
+    // A named folder that an exclude matches is not scanned at all.
+    IntakeHarness named;
+    auto excluded = named.intake(kMode);
+    excluded->setScope(scope);
+    ASSERT_EQ(excluded->Run(IntakeRequest::folderScan(tree / "skip", 1024, true)),
+              Outcome::Completed);
+    EXPECT_TRUE(named.records().empty());
 }
 
 TEST(FileIntake, sizesBeyondFourGigabytesAreStoredAndReadWhole)
