@@ -33,13 +33,14 @@ FilePlaces::Entry FilePlaces::entryOf(std::string_view file)
 const std::vector<PhysicalFile>& FilePlaces::foldersAbove(std::string_view file)
 {
     const std::size_t slash = file.rfind('/');
-    std::string folder(slash == std::string_view::npos ? std::string_view(".")
-                       : slash == 0                    ? std::string_view("/")
-                                                       : file.substr(0, slash));
-    const auto found = m_byFolder.find(folder);
+    const std::string_view folderText = slash == std::string_view::npos ? std::string_view(".")
+                                        : slash == 0                    ? std::string_view("/")
+                                                                        : file.substr(0, slash);
+    const auto found = m_byFolder.find(folderText);
     if (found != m_byFolder.end()) {
         return found->second;
     }
+    std::string folder(folderText);
     std::vector<PhysicalFile> above;
     // The real location, with every link and ".." resolved: its ancestors are the folders
     // the file truly lies in. A folder bound elsewhere keeps its identity, so it is found

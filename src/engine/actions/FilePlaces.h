@@ -6,6 +6,7 @@
 #include "common/PhysicalFile.h"
 #include "common/TrashPlaces.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -39,8 +40,18 @@ private:
     /// the folder resolves now; empty when it cannot be resolved. Found once per folder.
     const std::vector<PhysicalFile>& foldersAbove(std::string_view file);
 
+    /// Looks a folder up by its text without making a string of it: asked once per file.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept
+        {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+
     TrashPlaces m_trash;
-    std::unordered_map<std::string, std::vector<PhysicalFile>> m_byFolder;
+    std::unordered_map<std::string, std::vector<PhysicalFile>, TextHash, std::equal_to<>>
+        m_byFolder;
     std::unordered_map<std::string, PhysicalFile> m_byCanonical;
 };
 

@@ -35,6 +35,12 @@ std::vector<DupePair> readPairs(const std::filesystem::path& file)
     return pairs;
 }
 
+/// A record as its row shows it, and the file it was made from.
+struct FoundRecord {
+    RecordCells cells;
+    PhysicalFile identity;
+};
+
 /// The records the pairs name, read once in ID order and kept compactly while the rows are
 /// built in pair order: names and extensions back to back in one text, and each folder, which
 /// many records share, once.
@@ -52,13 +58,13 @@ public:
         m_records.push_back(Found{record.id, folder->second, m_text.size(),
                                   static_cast<std::uint32_t>(record.file.size()),
                                   static_cast<std::uint32_t>(record.extension.size()),
-                                  record.crc.value, record.size});
+                                  record.crc.value, record.size, record.identity});
         m_text += record.file;
         m_text += record.extension;
     }
 
-    /// The record's cells; nothing when the catalogue has no record with that ID.
-    [[nodiscard]] std::optional<RecordCells> find(RecordId id) const
+    /// The record; nothing when the catalogue has no record with that ID.
+    [[nodiscard]] std::optional<FoundRecord> find(RecordId id) const
     {
         const auto at =
             std::lower_bound(m_records.begin(), m_records.end(), id,
@@ -67,12 +73,11 @@ public:
             return std::nullopt;
         }
         const std::string_view text(m_text);
-        return RecordCells{at->id,
-                           *m_folders[at->folder],
-                           text.substr(at->text, at->fileBytes),
-                           text.substr(at->text + at->fileBytes, at->extensionBytes),
-                           at->size,
-                           at->crc};
+        return FoundRecord{RecordCells{at->id, *m_folders[at->folder],
+                                       text.substr(at->text, at->fileBytes),
+                                       text.substr(at->text + at->fileBytes, at->extensionBytes),
+                                       at->size, at->crc},
+                           at->identity};
     }
 
 private:
@@ -84,6 +89,7 @@ private:
         std::uint32_t extensionBytes = 0;
         CrcValue crc = 0;
         FileSize size = 0;
+        PhysicalFile identity;
     };
 
     std::vector<Found> m_records; // in ascending ID order
@@ -122,8 +128,10 @@ Outcome clsDatabase::AddDupes(const std::filesystem::path& strFileName, GridMode
     int group = 0;
     bool shade = false;
     int groupFirstRow = -1; // the first grid row of the current group
-    const auto appendRow = [&](const RecordCells& cells) {
-        objVsg.AppendRow(dupeListRow(cells, group), RowRecord{cells.id, group, cells.size});
+    const auto appendRow = [&](const FoundRecord& record) {
+        const RecordCells& cells = record.cells;
+        objVsg.AppendRow(dupeListRow(cells, group),
+                         RowRecord{cells.id, group, cells.size, record.identity});
         lastFound = cells.id;
     };
 
@@ -131,7 +139,7 @@ Outcome clsDatabase::AddDupes(const std::filesystem::path& strFileName, GridMode
     for (std::size_t k = 0; k < pairs.size(); ++k) {
         const DupePair& pair = pairs[k];
         if (pair.head != lastHead) {
-            if (const std::optional<RecordCells> head = records.find(pair.head)) {
+            if (const std::optional<FoundRecord> head = records.find(pair.head)) {
                 ++group;
                 groupFirstRow = objVsg.RowCount();
                 appendRow(*head);
@@ -142,7 +150,7 @@ Outcome clsDatabase::AddDupes(const std::filesystem::path& strFileName, GridMode
         // A duplicate is only ever shown under its own head: if the head is no longer in
         // the catalogue, the row would join whatever group came before.
         if (pair.head == lastHead) {
-            if (const std::optional<RecordCells> dupe = records.find(pair.dupe)) {
+            if (const std::optional<FoundRecord> dupe = records.find(pair.dupe)) {
                 appendRow(*dupe);
             }
         }

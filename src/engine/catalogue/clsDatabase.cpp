@@ -325,11 +325,6 @@ const CatalogueRecord& clsDatabase::Impl::current()
     return *m_current;
 }
 
-std::vector<PhysicalFile> clsDatabase::physicalFilesOf(const std::vector<RecordId>& ids)
-{
-    return m_impl->physicalFilesOf(ids);
-}
-
 std::vector<PhysicalFile> clsDatabase::Impl::physicalFilesOf(const std::vector<RecordId>& ids)
 {
     requireOpen();

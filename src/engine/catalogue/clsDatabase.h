@@ -106,10 +106,6 @@ public:
 
     /// Makes the record with this ID current; false (cursor unspecified) when there is none.
     bool FindID(RecordId ID);
-    /// The physical files the records with these IDs were made from, in the order asked;
-    /// unknown where an ID names no record. One pass over the catalogue however many are
-    /// asked for; the cursor does not move.
-    std::vector<PhysicalFile> physicalFilesOf(const std::vector<RecordId>& ids);
 
     /// Adds a record and makes it current. Returns its new ID, or 0 when the store refuses it
     /// (a record with the same path, name, extension, size and checksum exists, or the save

@@ -1,13 +1,15 @@
 #include "commands/SelectionCommands.h"
 
-#include "catalogue/clsDatabase.h"
 #include "commands/DupeVerification.h"
 #include "commands/ProtectedFolders.h"
+#include "common/WorkerPool.h"
 #include "controls/GridModel.h"
 #include "controls/ListColumns.h"
 
 #include <algorithm>
-#include <map>
+#include <climits>
+#include <cstdint>
+#include <span>
 #include <unordered_map>
 
 namespace corvelle {
@@ -15,75 +17,118 @@ namespace {
 
 using Kind = KeepRule::Kind;
 
-/// One physical file of the list: the rows naming it, and what the rules need of it.
+enum class Decision : std::uint8_t { Open, Kept, Selected };
+
+/// One physical file of the list: what the rules need of it, and what was decided.
 struct ListedFile {
-    std::vector<int> rows; ///< ascending
+    std::uint32_t firstRow = 0; ///< where its rows start in ListedFiles' rows
+    std::uint32_t rowCount = 0;
     std::int64_t mtimeNs = 0;
     bool missing = false;     ///< could not be examined: never kept
     bool untouchable = false; ///< in a protected folder or a Trash: never selected
-    enum class Decision : std::uint8_t { Open, Kept, Selected } decision = Decision::Open;
+    Decision decision = Decision::Open;
 };
 
-struct IdentityHash {
-    std::size_t operator()(const PhysicalFile& file) const noexcept
-    {
-        return std::hash<std::uint64_t>{}(file.inode * 0x9E3779B97F4A7C15ull ^ file.device);
-    }
-};
+/// The list's physical files: which one each row names, the rows of each (ascending), and
+/// every row's path, all kept back to back rather than one allocation per row.
+class ListedFiles {
+public:
+    explicit ListedFiles(const GridModel& dupes);
 
-/// The list's physical files, and which one each row names.
-struct ListedFiles {
     std::vector<ListedFile> files;
-    std::vector<std::size_t> ofRow; ///< by row (0 unused)
-    std::vector<std::string> paths; ///< by row (0 unused)
+
+    [[nodiscard]] std::uint32_t fileOf(int row) const
+    {
+        return m_fileOfRow[static_cast<std::size_t>(row)];
+    }
+    [[nodiscard]] std::span<const int> rowsOf(const ListedFile& file) const
+    {
+        return std::span<const int>(m_rows).subspan(file.firstRow, file.rowCount);
+    }
+    [[nodiscard]] std::string_view pathOf(int row) const
+    {
+        const auto r = static_cast<std::size_t>(row);
+        return std::string_view(m_paths).substr(m_pathEnds[r - 1],
+                                                m_pathEnds[r] - m_pathEnds[r - 1]);
+    }
+
+private:
+    std::vector<std::uint32_t> m_fileOfRow; ///< by row (0 unused)
+    std::vector<int> m_rows;                ///< the rows of each file, file after file
+    std::string m_paths;                    ///< every row's path, row after row
+    std::vector<std::size_t> m_pathEnds;    ///< by row: where its path ends (0 for row 0)
 };
 
-ListedFiles listedFiles(const GridModel& dupes, clsDatabase& catalogue)
+ListedFiles::ListedFiles(const GridModel& dupes)
 {
-    ListedFiles listed;
     const auto rows = static_cast<std::size_t>(dupes.RowCount());
-    std::vector<RecordId> ids;
-    ids.reserve(rows);
-    for (int row = 1; row < dupes.RowCount(); ++row) {
-        ids.push_back(dupes.recordIdAt(row));
-    }
+    m_pathEnds.assign(rows, 0);
+    m_paths.reserve(rows * 64);
     // Records of one physical file (hard links, one file reached twice) are one file; a
-    // record without an identity is a file of its own.
-    const std::vector<PhysicalFile> identities = catalogue.physicalFilesOf(ids);
-    std::unordered_map<PhysicalFile, std::size_t, IdentityHash> byIdentity;
-    std::unordered_map<std::int32_t, std::size_t> byRecord;
-    listed.ofRow.assign(rows, 0);
-    listed.paths.resize(rows);
-    for (std::size_t r = 1; r < rows; ++r) {
-        const PhysicalFile identity = identities[r - 1];
-        const std::size_t next = listed.files.size();
-        const std::size_t file = identity.known()
-                                     ? byIdentity.try_emplace(identity, next).first->second
-                                     : byRecord.try_emplace(ids[r - 1].value(), next).first->second;
-        if (file == next) {
-            listed.files.emplace_back();
-        }
-        listed.ofRow[r] = file;
-        listed.files[file].rows.push_back(static_cast<int>(r));
-        listed.paths[r] = dupeRowPath(dupes, static_cast<int>(r));
-    }
-    return listed;
-}
-
-/// The files of each unit the rule chooses within, in list order: without a verification
-/// every group; after one, every verified set, and the groups not verified.
-std::vector<std::vector<std::size_t>> selectionUnits(const GridModel& dupes,
-                                                     const ListedFiles& listed,
-                                                     const DupeVerification& verification)
-{
-    std::vector<std::pair<int, std::vector<std::size_t>>> units; // first row, files
-    std::map<std::uint32_t, std::size_t> unitOfSet;
-    const auto addFile = [&](std::vector<std::size_t>& unit, int row) {
-        const std::size_t file = listed.ofRow[static_cast<std::size_t>(row)];
-        if (std::find(unit.begin(), unit.end(), file) == unit.end()) {
-            unit.push_back(file);
+    // record without an identity is a file of its own. Sorting rows by file gathers them.
+    struct Key {
+        std::uint64_t device;
+        std::uint64_t inode;
+        std::int32_t unknownId; ///< the record's, when the identity is unknown
+        int row;
+        auto operator<=>(const Key&) const = default;
+        [[nodiscard]] bool sameFileAs(const Key& other) const
+        {
+            return device == other.device && inode == other.inode && unknownId == other.unknownId;
         }
     };
+    std::vector<Key> keys;
+    keys.reserve(rows);
+    for (int row = 1; row < static_cast<int>(rows); ++row) {
+        const RowRecord& record = dupes.recordAt(row);
+        const PhysicalFile& identity = record.identity;
+        const bool known = identity.known();
+        keys.push_back({known ? identity.device : 0, known ? identity.inode : 0,
+                        known ? 0 : record.id.value(), row});
+        appendDupeRowPath(dupes, row, m_paths);
+        m_pathEnds[static_cast<std::size_t>(row)] = m_paths.size();
+    }
+    std::sort(keys.begin(), keys.end());
+    m_fileOfRow.assign(rows, 0);
+    m_rows.reserve(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        if (k == 0 || !keys[k].sameFileAs(keys[k - 1])) {
+            files.push_back({static_cast<std::uint32_t>(m_rows.size()), 0});
+        }
+        ++files.back().rowCount;
+        m_rows.push_back(keys[k].row);
+        m_fileOfRow[static_cast<std::size_t>(keys[k].row)] =
+            static_cast<std::uint32_t>(files.size() - 1);
+    }
+}
+
+/// The files of each unit the rule chooses within, unit after unit in list order, each file
+/// once in a unit: without a verification every group; after one, every verified set, and
+/// the groups not verified.
+class SelectionUnits {
+public:
+    SelectionUnits(const GridModel& dupes, const ListedFiles& listed,
+                   const DupeVerification& verification);
+
+    [[nodiscard]] std::size_t size() const { return m_ends.size(); }
+    [[nodiscard]] std::span<const std::uint32_t> operator[](std::size_t unit) const
+    {
+        const std::size_t begin = unit == 0 ? 0 : m_ends[unit - 1];
+        return std::span<const std::uint32_t>(m_files).subspan(begin, m_ends[unit] - begin);
+    }
+
+private:
+    std::vector<std::uint32_t> m_files;
+    std::vector<std::size_t> m_ends;
+};
+
+SelectionUnits::SelectionUnits(const GridModel& dupes, const ListedFiles& listed,
+                               const DupeVerification& verification)
+{
+    // Each unit is numbered at its first row, so numbers follow the list.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> fileOfUnit; // unit, file
+    std::unordered_map<std::uint32_t, std::uint32_t> unitOfSet;
+    std::uint32_t units = 0;
     for (int row = 1; row < dupes.RowCount();) {
         const RowRange group = groupRowsOf(dupes, row);
         row = group.end;
@@ -91,79 +136,135 @@ std::vector<std::vector<std::size_t>> selectionUnits(const GridModel& dupes,
         for (int r = group.first; r < group.end && !verified; ++r) {
             verified = verification.stateOf(dupes.recordIdAt(r)) != VerifyState::NotVerified;
         }
-        if (!verified) {
-            units.emplace_back(group.first, std::vector<std::size_t>{});
-            for (int r = group.first; r < group.end; ++r) {
-                addFile(units.back().second, r);
-            }
-            continue;
-        }
+        const std::uint32_t groupUnit = verified ? 0 : units++;
         for (int r = group.first; r < group.end; ++r) {
+            if (!verified) {
+                fileOfUnit.emplace_back(groupUnit, listed.fileOf(r));
+                continue;
+            }
             const std::uint32_t set = verification.setOf(dupes.recordIdAt(r));
             if (set == 0) {
                 continue; // identical to none, or unreadable: never a copy to delete
             }
-            const auto [at, added] = unitOfSet.try_emplace(set, units.size());
-            if (added) {
-                units.emplace_back(r, std::vector<std::size_t>{});
-            }
-            addFile(units[at->second].second, r);
+            const auto [at, added] = unitOfSet.try_emplace(set, units);
+            units += added ? 1 : 0;
+            fileOfUnit.emplace_back(at->second, listed.fileOf(r));
         }
     }
-    std::stable_sort(units.begin(), units.end(),
+    // A verified set may take files from later groups.
+    std::stable_sort(fileOfUnit.begin(), fileOfUnit.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<std::vector<std::size_t>> out;
-    out.reserve(units.size());
-    for (auto& [first, files] : units) {
-        out.push_back(std::move(files));
+    std::vector<std::uint32_t> lastUnitOf(listed.files.size(), UINT32_MAX);
+    m_files.reserve(fileOfUnit.size());
+    m_ends.assign(units, 0);
+    for (const auto& [unit, file] : fileOfUnit) {
+        if (lastUnitOf[file] != unit) {
+            lastUnitOf[file] = unit;
+            m_files.push_back(file);
+        }
+        m_ends[unit] = m_files.size();
     }
-    return out;
 }
 
-/// What the rule looks at of the unit's files that may be kept: those not selected already,
-/// unless `evenSelected`.
-std::vector<KeepCandidate> candidatesOf(const std::vector<std::size_t>& unit,
-                                        const ListedFiles& listed,
-                                        std::vector<std::size_t>& candidateFiles,
-                                        bool evenSelected = false)
+/// What the rule looks at of a unit's files that may be kept, in room kept from one unit to
+/// the next (a list of a million rows would otherwise allocate millions of times).
+class Candidates {
+public:
+    /// The unit's files that are not missing, and not selected already unless `evenSelected`.
+    std::span<const KeepCandidate> of(std::span<const std::uint32_t> unit,
+                                      const ListedFiles& listed, bool evenSelected = false)
+    {
+        m_files.clear();
+        for (const std::uint32_t f : unit) {
+            const ListedFile& file = listed.files[f];
+            if (file.missing || (!evenSelected && file.decision == Decision::Selected)) {
+                continue;
+            }
+            if (m_files.size() == m_candidates.size()) {
+                m_candidates.emplace_back();
+            }
+            KeepCandidate& candidate = m_candidates[m_files.size()];
+            const std::span<const int> rows = listed.rowsOf(file);
+            candidate.paths.resize(rows.size());
+            for (std::size_t k = 0; k < rows.size(); ++k) {
+                candidate.paths[k].row = rows[k];
+                candidate.paths[k].path.assign(listed.pathOf(rows[k]));
+            }
+            candidate.mtimeNs = file.mtimeNs;
+            m_files.push_back(f);
+        }
+        return std::span<const KeepCandidate>(m_candidates).first(m_files.size());
+    }
+    /// The file of a candidate of the last call.
+    [[nodiscard]] std::uint32_t fileOf(std::size_t candidate) const { return m_files[candidate]; }
+
+private:
+    std::vector<KeepCandidate> m_candidates;
+    std::vector<std::uint32_t> m_files;
+};
+
+/// When each file was last modified; a file that cannot be examined is missing. Asked on
+/// several threads at once: a look at a file costs microseconds from the cache and far more
+/// from the disk, which answers many at once sooner than one after another.
+void readModificationTimes(ListedFiles& listed)
 {
-    std::vector<KeepCandidate> candidates;
-    candidateFiles.clear();
-    for (const std::size_t f : unit) {
-        const ListedFile& file = listed.files[f];
-        if (file.missing || (!evenSelected && file.decision == ListedFile::Decision::Selected)) {
-            continue;
+    constexpr std::size_t kFilesPerTask = 1024;
+    WorkerPool pool(std::max(8u, std::thread::hardware_concurrency()));
+    const std::size_t files = listed.files.size();
+    pool.forEach((files + kFilesPerTask - 1) / kFilesPerTask, [&](std::size_t task) {
+        const std::size_t end = std::min(files, (task + 1) * kFilesPerTask);
+        for (std::size_t f = task * kFilesPerTask; f < end; ++f) {
+            ListedFile& file = listed.files[f];
+            const std::optional<PathStatus> status =
+                statusOf(listed.pathOf(listed.rowsOf(file).front()));
+            file.missing = !status;
+            file.mtimeNs = status ? status->mtimeNs : 0;
         }
-        KeepCandidate candidate;
-        for (const int row : file.rows) {
-            candidate.paths.push_back({row, listed.paths[static_cast<std::size_t>(row)]});
-        }
-        candidate.mtimeNs = file.mtimeNs;
-        candidates.push_back(std::move(candidate));
-        candidateFiles.push_back(f);
-    }
-    return candidates;
+    });
 }
 
-/// What the rules need of each file beyond the catalogue: when it was last modified (only
-/// for the rules on time, since examining every file costs), whether it may be selected.
+/// What the rules need of each file beyond the list: whether it may be selected, and when it
+/// was last modified (only for the rules on time, since examining every file costs).
 void examine(ListedFiles& listed, const KeepRule& rule, const ProtectedFolders& protectedFolders,
              FilePlaces& places)
 {
-    const bool byTime = rule.kind == Kind::Oldest || rule.kind == Kind::Newest;
     for (ListedFile& file : listed.files) {
-        for (const int row : file.rows) {
-            const std::string& path = listed.paths[static_cast<std::size_t>(row)];
+        for (const int row : listed.rowsOf(file)) {
+            const std::string_view path = listed.pathOf(row);
             file.untouchable =
                 file.untouchable || places.isInTrash(path) ||
                 (!protectedFolders.empty() && protectedFolders.protects(path, places));
         }
-        if (byTime) {
-            const std::optional<PathStatus> status =
-                statusOf(listed.paths[static_cast<std::size_t>(file.rows.front())]);
-            file.missing = !status;
-            file.mtimeNs = status ? status->mtimeNs : 0;
+    }
+    if (rule.kind == Kind::Oldest || rule.kind == Kind::Newest) {
+        readModificationTimes(listed);
+    }
+}
+
+/// A group whose files were all selected for other groups keeps one after all.
+void keepOneInEveryGroup(const GridModel& dupes, ListedFiles& listed,
+                         const std::vector<KeepRule>& rules, FilePlaces& places)
+{
+    Candidates candidates;
+    std::vector<std::uint32_t> unit;
+    for (int row = 1; row < dupes.RowCount();) {
+        const RowRange group = groupRowsOf(dupes, row);
+        row = group.end;
+        unit.clear();
+        bool keepsOne = false;
+        for (int r = group.first; r < group.end; ++r) {
+            const std::uint32_t f = listed.fileOf(r);
+            keepsOne = keepsOne || listed.files[f].decision != Decision::Selected;
+            unit.push_back(f);
         }
+        if (keepsOne) {
+            continue;
+        }
+        const std::span<const KeepCandidate> all = candidates.of(unit, listed, true);
+        const KeepChoice choice = chooseKept(all, rules, places);
+        const bool chosen = choice.kept && *choice.kept < all.size();
+        listed.files[chosen ? candidates.fileOf(*choice.kept) : unit.front()].decision =
+            Decision::Kept;
     }
 }
 
@@ -182,67 +283,44 @@ std::string selectionStatusText(const SelectionReport& report)
     return text;
 }
 
-SelectionCommands::SelectionCommands(clsDatabase& catalogue, GridModel& dupes,
-                                     const ProtectedFolders& protectedFolders,
+SelectionCommands::SelectionCommands(GridModel& dupes, const ProtectedFolders& protectedFolders,
                                      const DupeVerification& verification)
-    : m_catalogue(catalogue)
-    , m_dupes(dupes)
+    : m_dupes(dupes)
     , m_protected(protectedFolders)
     , m_verification(verification)
 {}
 
 SelectionReport SelectionCommands::SelectDuplicates(const KeepRule& rule, FilePlaces& places)
 {
-    using Decision = ListedFile::Decision;
     SelectionReport report;
-    ListedFiles listed = listedFiles(m_dupes, m_catalogue);
+    ListedFiles listed(m_dupes);
     examine(listed, rule, m_protected, places);
     const std::vector<KeepRule> rules{rule};
-    std::vector<std::size_t> candidateFiles;
+    Candidates candidates;
     // A file kept for one unit is never selected for another: a file in two groups (a chain
     // of names, a hard link) keeps what it was first decided.
-    for (const std::vector<std::size_t>& unit : selectionUnits(m_dupes, listed, m_verification)) {
-        const std::vector<KeepCandidate> candidates = candidatesOf(unit, listed, candidateFiles);
-        const KeepChoice choice = chooseKept(candidates, rules, places);
+    const SelectionUnits units(m_dupes, listed, m_verification);
+    for (std::size_t u = 0; u < units.size(); ++u) {
+        const KeepChoice choice = chooseKept(candidates.of(units[u], listed), rules, places);
         if (!choice.kept) {
             if (choice.refused && report.leftAlone++ == 0) {
                 report.leftAloneWhy = choice.reason;
             }
             continue;
         }
-        listed.files[candidateFiles[*choice.kept]].decision = Decision::Kept;
-        for (const std::size_t f : unit) {
+        listed.files[candidates.fileOf(*choice.kept)].decision = Decision::Kept;
+        for (const std::uint32_t f : units[u]) {
             ListedFile& file = listed.files[f];
             if (file.decision == Decision::Open && !file.untouchable && !file.missing) {
                 file.decision = Decision::Selected;
             }
         }
     }
-    // A group whose files were all selected for other groups keeps one after all.
-    for (int row = 1; row < m_dupes.RowCount();) {
-        const RowRange group = groupRowsOf(m_dupes, row);
-        row = group.end;
-        std::vector<std::size_t> unit;
-        bool keepsOne = false;
-        for (int r = group.first; r < group.end; ++r) {
-            const std::size_t f = listed.ofRow[static_cast<std::size_t>(r)];
-            keepsOne = keepsOne || listed.files[f].decision != Decision::Selected;
-            unit.push_back(f);
-        }
-        if (keepsOne) {
-            continue;
-        }
-        const KeepChoice choice =
-            chooseKept(candidatesOf(unit, listed, candidateFiles, true), rules, places);
-        const bool chosen = choice.kept && *choice.kept < candidateFiles.size();
-        listed.files[chosen ? candidateFiles[*choice.kept] : unit.front()].decision =
-            Decision::Kept;
-    }
+    keepOneInEveryGroup(m_dupes, listed, rules, places);
     std::vector<int> rows;
     std::int32_t lastGroup = 0;
     for (int row = 1; row < m_dupes.RowCount(); ++row) {
-        if (listed.files[listed.ofRow[static_cast<std::size_t>(row)]].decision ==
-            Decision::Selected) {
+        if (listed.files[listed.fileOf(row)].decision == Decision::Selected) {
             rows.push_back(row);
             const std::int32_t group = m_dupes.recordAt(row).group;
             report.groups += group != lastGroup ? 1 : 0;

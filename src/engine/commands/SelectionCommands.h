@@ -15,7 +15,6 @@ namespace corvelle {
 class DupeVerification;
 class GridModel;
 class ProtectedFolders;
-class clsDatabase;
 
 /// What Select Duplicates did.
 struct SelectionReport {
@@ -30,8 +29,7 @@ std::string selectionStatusText(const SelectionReport& report);
 
 class SelectionCommands {
 public:
-    SelectionCommands(clsDatabase& catalogue, GridModel& dupes,
-                      const ProtectedFolders& protectedFolders,
+    SelectionCommands(GridModel& dupes, const ProtectedFolders& protectedFolders,
                       const DupeVerification& verification);
 
     /// Selects, in every group, every physical file but the one `rule` keeps (an "under" rule
@@ -44,7 +42,6 @@ public:
     void InvertWithinGroups();
 
 private:
-    clsDatabase& m_catalogue;
     GridModel& m_dupes;
     const ProtectedFolders& m_protected;
     const DupeVerification& m_verification;

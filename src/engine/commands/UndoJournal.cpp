@@ -150,11 +150,12 @@ void UndoJournal::putRowsBack(const std::vector<std::pair<std::size_t, RecordId>
         const int fileAt = fileRowsHold && file.fileRow >= 1
                                ? rowNow(file.fileRow, missingFileRows)
                                : fileList.RowCount() + static_cast<int>(fileRows.size());
-        fileRows.push_back({fileAt, fileListRow(cells), RowRecord{id, 0, record.size}, {}});
+        fileRows.push_back(
+            {fileAt, fileListRow(cells), RowRecord{id, 0, record.size, record.identity}, {}});
         if (dupeRowsHold) {
-            dupeRows.push_back({rowNow(file.dupeRow, missingDupeRows),
-                                dupeListRow(cells, file.group),
-                                RowRecord{id, file.group, record.size}, file.color});
+            dupeRows.push_back(
+                {rowNow(file.dupeRow, missingDupeRows), dupeListRow(cells, file.group),
+                 RowRecord{id, file.group, record.size, record.identity}, file.color});
         }
     }
     std::sort(fileRows.begin(), fileRows.end(),

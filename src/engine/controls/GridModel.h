@@ -2,6 +2,7 @@
 // cells whose row 0 is the header; the views draw it, the engine writes rows into it.
 #pragma once
 
+#include "common/PhysicalFile.h"
 #include "common/Types.h"
 
 #include <cstdint>
@@ -41,6 +42,9 @@ struct RowRecord {
     RecordId id;
     std::int32_t group = 0; ///< the duplicate group, from 1; 0 in the file list
     FileSize size = 0;
+    /// The file the record was made from (unknown for a record made without one): rows of one
+    /// physical file are known as such without asking the catalogue.
+    PhysicalFile identity{};
 
     friend bool operator==(const RowRecord&, const RowRecord&) = default;
 };
@@ -119,6 +123,8 @@ public:
     [[nodiscard]] int findRow(RecordId id) const;
 
     [[nodiscard]] int SelectedRowCount() const { return static_cast<int>(m_selected.size()); }
+    /// The selected data rows, ascending: all of them at once, where SelectedRowAt gives one.
+    [[nodiscard]] const std::vector<int>& selectedRows() const { return m_selected; }
     [[nodiscard]] int SelectedRowAt(int i) const;
     [[nodiscard]] bool IsSelected(int row) const;
     void SelectRow(int row, bool selected);

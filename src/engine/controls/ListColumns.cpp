@@ -50,10 +50,16 @@ std::vector<std::string> dupeListRow(const RecordCells& record, std::int32_t gro
 
 std::string dupeRowPath(const GridModel& dupes, int row)
 {
-    std::string path(dupes.CellText(row, columnIndex(DupeColumn::Path)));
-    path += dupes.CellText(row, columnIndex(DupeColumn::FileName));
-    path += dupes.CellText(row, columnIndex(DupeColumn::Extension));
+    std::string path;
+    appendDupeRowPath(dupes, row, path);
     return path;
+}
+
+void appendDupeRowPath(const GridModel& dupes, int row, std::string& out)
+{
+    out += dupes.CellText(row, columnIndex(DupeColumn::Path));
+    out += dupes.CellText(row, columnIndex(DupeColumn::FileName));
+    out += dupes.CellText(row, columnIndex(DupeColumn::Extension));
 }
 
 RowRange groupRowsOf(const GridModel& dupes, int row)

@@ -54,6 +54,8 @@ std::vector<std::string> dupeListRow(const RecordCells& record, std::int32_t gro
 /// The full path of a duplicate-list row's file: its Path, File Name and Extension cells,
 /// which hold the catalogue's bytes as they are.
 std::string dupeRowPath(const GridModel& dupes, int row);
+/// The same path added to the end of `out`.
+void appendDupeRowPath(const GridModel& dupes, int row, std::string& out);
 
 /// Rows first to end - 1 of a list.
 struct RowRange {

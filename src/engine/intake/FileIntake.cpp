@@ -170,7 +170,7 @@ void FileIntake::catalogue(std::string_view folder, std::string_view fileName,
         ++m_accepted;
         if (m_grid != nullptr) {
             const RecordCells cells{id, folder, name, extension, facts.size, crc.value};
-            m_grid->AppendRow(fileListRow(cells), RowRecord{id, 0, facts.size});
+            m_grid->AppendRow(fileListRow(cells), RowRecord{id, 0, facts.size, facts.identity});
         }
     } catch (const std::exception& error) {
         // A failing store or list: this file is given up, what was done stays done, and the

@@ -1,11 +1,14 @@
 #include "controls/GridViewBinding.h"
 
+#include "controls/GridSelectionModel.h"
 #include "controls/GridTableModel.h"
 
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QTableView>
-#include <vector>
+#include <algorithm>
 
 namespace corvelle {
 
@@ -15,15 +18,21 @@ GridViewBinding::GridViewBinding(QTableView& view, GridTableModel& model)
     , m_model(model)
 {
     m_view.setModel(&m_model);
+    QItemSelectionModel* qtSelection = m_view.selectionModel();
+    m_selection = new GridSelectionModel(m_model, &m_view);
+    m_view.setSelectionModel(m_selection);
+    delete qtSelection; // the view made it with the model, and lets it go unused
+    m_view.setItemDelegate(new GridSelectionDelegate(m_model.grid(), &m_view));
     m_view.setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view.setSelectionMode(QAbstractItemView::ExtendedSelection);
     applyHiddenColumns();
 
-    QItemSelectionModel* selection = m_view.selectionModel();
-    connect(selection, &QItemSelectionModel::selectionChanged, this,
-            &GridViewBinding::viewSelectionChanged);
-    connect(selection, &QItemSelectionModel::currentRowChanged, this,
+    connect(m_selection, &QItemSelectionModel::currentRowChanged, this,
             &GridViewBinding::viewCurrentChanged);
+    // Scrolling, resizing and rows coming or going change the rows on screen.
+    QScrollBar* rows = m_view.verticalScrollBar();
+    connect(rows, &QScrollBar::valueChanged, this, &GridViewBinding::mirrorRowsOnScreen);
+    connect(rows, &QScrollBar::rangeChanged, this, &GridViewBinding::mirrorRowsOnScreen);
     connect(&m_model, &GridTableModel::gridSelectionChanged, this,
             &GridViewBinding::gridSelectionChanged);
     connect(&m_model, &GridTableModel::gridCurrentRowChanged, this,
@@ -40,21 +49,6 @@ void GridViewBinding::applyHiddenColumns()
     }
 }
 
-void GridViewBinding::viewSelectionChanged()
-{
-    if (m_syncing) {
-        return;
-    }
-    QScopedValueRollback guard(m_syncing, true);
-    std::vector<int> rows;
-    for (const QItemSelectionRange& range : m_view.selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom(); ++row) {
-            rows.push_back(GridTableModel::gridRow(row));
-        }
-    }
-    m_model.grid().setSelection(std::move(rows));
-}
-
 void GridViewBinding::viewCurrentChanged()
 {
     if (m_syncing) {
@@ -67,24 +61,18 @@ void GridViewBinding::viewCurrentChanged()
 
 void GridViewBinding::gridSelectionChanged()
 {
-    if (m_syncing) {
-        return;
-    }
-    QScopedValueRollback guard(m_syncing, true);
-    const GridModel& grid = m_model.grid();
-    const int lastColumn = m_model.columnCount() - 1;
-    QItemSelection selection;
-    for (int i = 0; i < grid.SelectedRowCount();) {
-        // One range per run of consecutive rows.
-        const int first = grid.SelectedRowAt(i);
-        int last = first;
-        while (++i < grid.SelectedRowCount() && grid.SelectedRowAt(i) == last + 1) {
-            ++last;
-        }
-        selection.select(m_model.index(GridTableModel::viewRow(first), 0),
-                         m_model.index(GridTableModel::viewRow(last), lastColumn));
-    }
-    m_view.selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    m_selection->gridSelectionChanged();
+    mirrorRowsOnScreen();
+    m_view.viewport()->update(); // the rows paint themselves from the grid
+}
+
+void GridViewBinding::mirrorRowsOnScreen()
+{
+    // A page either side covers what a key can reach before the next scroll mirrors again.
+    const int rowHeight = std::max(1, m_view.verticalHeader()->defaultSectionSize());
+    const int pageRows = std::max(1, m_view.viewport()->height() / rowHeight);
+    const int top = std::max(0, m_view.rowAt(0));
+    m_selection->mirrorRows(std::max(0, top - pageRows), top + 2 * pageRows);
 }
 
 void GridViewBinding::gridCurrentRowChanged()

@@ -158,7 +158,7 @@ frmMain::frmMain(Desktop& desktop, clsDatabase& catalogue, std::filesystem::path
     , m_settings(std::make_unique<SettingCommands>(m_tools))
     , m_lists(catalogue, m_files, m_dupes, desktop)
     , m_dupeCommands(catalogue, m_files, m_dupes, desktop, m_protected, m_journal)
-    , m_selection(catalogue, m_dupes, m_protected, m_verification)
+    , m_selection(m_dupes, m_protected, m_verification)
     , m_lastFolder(QFile::encodeName(QDir::homePath()).toStdString())
 {
     setWindowTitle(toQString(applicationTitle));

@@ -46,7 +46,7 @@ protected:
         const RecordId id =
             db.AddRecord(folder, stem, extension, size, 0, statusOf(file)->identity);
         dupes.AppendRow(dupeListRow(RecordCells{id, folder, stem, extension, size, 0}, group),
-                        RowRecord{id, group, size});
+                        RowRecord{id, group, size, statusOf(file)->identity});
     }
 
     std::vector<int> select(const std::string& ruleText)
@@ -73,7 +73,7 @@ protected:
     DupeVerification verification;
     FilePlaces places;
     SelectionReport report;
-    SelectionCommands commands{db, dupes, protectedFolders, verification};
+    SelectionCommands commands{dupes, protectedFolders, verification};
 };
 
 TEST_F(SelectionCommandsTest, eachRuleKeepsItsFileAndSelectsTheOthersOfEveryGroup)
@@ -140,7 +140,7 @@ TEST_F(SelectionCommandsTest, aFileInTwoGroupsNeverLeavesOneWithNothingKept)
     add("b.txt", 1);
     const RecordId b = dupes.recordIdAt(2);
     dupes.AppendRow({toString(b), "2", (dir / "").native(), "b", ".txt", "4", "$00000000"},
-                    RowRecord{b, 2, 4});
+                    RowRecord{b, 2, 4, dupes.recordAt(2).identity});
     add("c.txt", 2);
     EXPECT_EQ(select("last"), (std::vector<int>{1}))
         << "group 1 keeps b, so group 2 keeps b too and c stays";
