@@ -10,6 +10,7 @@
 // The corpora are $CORVELLE_CORPORA/many-small and mixed (scripts/run-benchmarks makes
 // them); without them the cases that read them are skipped.
 #include "CliActions.h"
+#include "CliTerminal.h"
 #include "NameCorpora.h"
 #include "SyntheticCatalogue.h"
 #include "catalogue/DedupeRun.h"
@@ -520,11 +521,12 @@ void BM_VerifyDuplicates_CommandLine(benchmark::State& state)
     cli::Options options;
     options.quiet = true;
     const StopFlag stop;
+    cli::TerminalDisplay display(false);
     for (auto _ : state) {
         cli::VerifiedList verified;
         verified.rows.ColumnFormat(dupeListFormat());
         benchmark::DoNotOptimize(
-            cli::verifyDuplicates(list->shown.window.dupes(), options, stop, verified));
+            cli::verifyDuplicates(list->shown.window.dupes(), options, stop, display, verified));
     }
     state.counters["rows"] = list->shown.window.dupes().RowCount() - 1;
 }

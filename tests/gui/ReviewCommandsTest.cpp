@@ -1,11 +1,13 @@
 // Reviewing the duplicates in the window, offscreen with a scripted desktop: Select Duplicates
-// from the menu with a rule and with a protected folder, Verify on a trap pair, the status
-// line, a permanent delete declined and accepted, Undo Delete, and the keys and names the
-// window offers.
+// from the menu by every rule and with a protected folder, Verify on a trap pair, the status
+// line, a permanent delete declined and accepted, a Delete refused for a protected row, a
+// Delete stopped from its progress window, Undo Delete, and the keys and names the window
+// offers.
 #include "ScriptedDesktop.h"
 #include "TestSupport.h"
 #include "catalogue/clsDatabase.h"
 #include "controls/ListColumns.h"
+#include "controls/TaskWindow.h"
 #include "controls/ToolActions.h"
 #include "mainwindow/frmMain.h"
 
@@ -18,6 +20,8 @@
 #include <QShortcut>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
+#include <filesystem>
 
 namespace corvelle {
 
@@ -42,6 +46,7 @@ private:
             test::writeFile(tree / "small/a.txt", "small");
             test::writeFile(tree / "small/keep/a.txt", "small");
             window.progressDelayMilliseconds = 0;
+            window.progressYieldMilliseconds = 0;
             desktop.folderChoices.push_back(tree.path().native());
             window.AddFolderRecursive();
             window.Dedupe();
@@ -145,6 +150,100 @@ private slots:
         QCOMPARE(f.status(), std::string("1 file deleted permanently"));
         QVERIFY(!undo->isEnabled());
         QVERIFY(undo->toolTip().contains("permanently"));
+    }
+
+    void everyRuleAndTheFolderRuleSelectFromTheMenu()
+    {
+        Fixture f;
+        const auto paths = [&](std::initializer_list<const char*> names) {
+            std::vector<std::string> out;
+            for (const char* name : names) {
+                out.push_back((f.tree / name).native());
+            }
+            return out;
+        };
+        // Times that differ from the order of the rows.
+        const auto now = std::filesystem::file_time_type::clock::now();
+        const std::vector<std::pair<const char*, int>> ages{{"big/copy again.bin", 2},
+                                                            {"big/copy.bin", 3},
+                                                            {"big/trap.bin", 1},
+                                                            {"small/a.txt", 1},
+                                                            {"small/keep/a.txt", 2}};
+        for (const auto& [name, hours] : ages) {
+            std::filesystem::last_write_time(f.tree / name, now - std::chrono::hours(hours));
+        }
+        f.click(ID_KeepOldest);
+        QCOMPARE(f.selectedPaths(), paths({"big/copy again.bin", "big/trap.bin", "small/a.txt"}));
+        f.click(ID_KeepNewest);
+        QCOMPARE(f.selectedPaths(),
+                 paths({"big/copy again.bin", "big/copy.bin", "small/keep/a.txt"}));
+        f.click(ID_KeepShortestPath); // a tie goes to the first row
+        QCOMPARE(f.selectedPaths(),
+                 paths({"big/copy again.bin", "big/trap.bin", "small/keep/a.txt"}));
+        f.click(ID_KeepLongestPath);
+        QCOMPARE(f.selectedPaths(), paths({"big/copy.bin", "big/trap.bin", "small/a.txt"}));
+
+        // Inside a folder: the folder is asked for; a group with nothing inside it is left
+        // alone and the status line says so. A cancelled question changes nothing.
+        const std::string keep = (f.tree / "small/keep").native();
+        f.desktop.folderChoices.push_back(keep);
+        f.click(ID_KeepInsideFolder);
+        QCOMPARE(f.selectedPaths(), paths({"small/a.txt"}));
+        QCOMPARE(f.status(), "1 file selected in 1 group; 1 group left alone: none of its files "
+                             "is inside '" +
+                                 keep + "'");
+        f.desktop.folderChoices.push_back(std::nullopt);
+        f.click(ID_KeepInsideFolder);
+        QCOMPARE(f.selectedPaths(), paths({"small/a.txt"}));
+    }
+
+    void aDeleteRefusesProtectedRowsAndActsOnTheRest()
+    {
+        Fixture f;
+        const std::string kept = (f.tree / "small/keep/a.txt").native();
+        QCOMPARE(f.window.protectedFolders().add((f.tree / "small/keep").native()), "");
+        f.window.dupes().setSelection({f.rowOf(f.tree / "big/copy.bin"), f.rowOf(kept)});
+        f.desktop.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+        f.window.cmdDelete->click();
+        const std::vector<std::string> texts = f.desktop.texts();
+        QCOMPARE(std::count_if(
+                     texts.begin(), texts.end(),
+                     [&](const std::string& text) { return text.find(kept) != std::string::npos; }),
+                 1);
+        QVERIFY(std::filesystem::exists(kept));
+        QVERIFY(!std::filesystem::exists(f.tree / "big/copy.bin"));
+        QCOMPARE(f.status(), std::string("1 file moved to the Trash; 1 in protected folders kept"));
+    }
+
+    void aDeleteShowsItsProgressAndStopsWhereAsked()
+    {
+        Fixture f;
+        const std::vector<std::filesystem::path> going{
+            f.tree / "big/copy again.bin", f.tree / "big/copy.bin", f.tree / "small/a.txt"};
+        std::vector<int> rows;
+        for (const std::filesystem::path& file : going) {
+            rows.push_back(f.rowOf(file));
+        }
+        f.window.dupes().setSelection(rows);
+        // Stop is pressed at the first round of events, which comes after the first file.
+        QString shownCount;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* task = qobject_cast<TaskWindow*>(widget);
+                if (task != nullptr && task->isVisible()) {
+                    shownCount = task->lblCount->text();
+                    task->cmdStop->click();
+                }
+            }
+        });
+        f.desktop.answers = {MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Yes};
+        f.window.cmdDelete->click();
+        QCOMPARE(shownCount, QStringLiteral("1 Of 3 File(s) Deleted"));
+        QCOMPARE(f.status(), std::string("1 file deleted permanently (stopped)"));
+        QVERIFY(!std::filesystem::exists(going[0]));
+        QVERIFY(std::filesystem::exists(going[1]) && std::filesystem::exists(going[2]));
+        QCOMPARE(f.window.dupes().RowCount(), 5);
+        QCOMPARE(f.rowOf(going[0]), -1);
     }
 
     void theListOffersItsKeysMenuAndNamesToEveryone()

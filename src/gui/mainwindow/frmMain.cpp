@@ -332,6 +332,7 @@ void frmMain::cmdDelete_Click()
                 return report.stopped ? Outcome::Stopped : Outcome::Completed;
             },
             this);
+        progress.yieldIntervalMs = progressYieldMilliseconds;
         progress.runShownAfter(progressDelayMilliseconds);
     }
     if (report.confirmed) {
@@ -775,6 +776,7 @@ void frmMain::UndoDelete()
             return Outcome::Completed;
         },
         this);
+    progress.yieldIntervalMs = progressYieldMilliseconds;
     progress.runShownAfter(progressDelayMilliseconds);
     setStatusLine(undoStatusText(report));
     vsgFiles_RowChanged();

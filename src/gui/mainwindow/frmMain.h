@@ -74,6 +74,9 @@ public:
     /// How long a Delete or an Undo Delete runs before its progress window shows; tests
     /// shorten it.
     int progressDelayMilliseconds = 500;
+    /// The least time between two rounds of events while one of them runs; tests make every
+    /// step a round, so that they can press Stop at a known point.
+    int progressYieldMilliseconds = 15;
 
     /// Adds what was named on the command line: each folder as Add Folder Recursive does, each
     /// run of files in one folder as Add Files does.
