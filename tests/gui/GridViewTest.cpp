@@ -100,6 +100,18 @@ private slots:
         grid.ClearSelection();
         QVERIFY(!selection->hasSelection());
         QCOMPARE(grid.SelectedRowCount(), 0);
+
+        // Clearing through the view, and a click below the last row, clear the list too.
+        view.resize(400, 400);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        grid.setSelection({1, 3});
+        view.clearSelection();
+        QCOMPARE(grid.SelectedRowCount(), 0);
+        grid.setSelection({1, 3});
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                          QPoint(5, view.viewport()->height() - 5));
+        QCOMPARE(grid.SelectedRowCount(), 0);
     }
 
     /// Clicks, Shift and Ctrl clicks, a drag and keys on a list whose every other row a command

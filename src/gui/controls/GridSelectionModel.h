@@ -6,7 +6,9 @@
 // sorted rows as Qt's model would have changed its ranges, and the delegate paints each row as
 // the grid has it. Qt's ranges hold a copy of the grid's selection over the rows on screen
 // only, where the view reads them to decide what a click does and accessibility tools read
-// what is selected.
+// what is selected. One gap follows: Qt's clearSelection() does nothing while none of the rows on
+// screen is selected, so the window clears the list's selection through the grid, never
+// through the view.
 #pragma once
 
 #include <QItemSelectionModel>
