@@ -18,11 +18,11 @@ std::string spaced(const std::vector<std::string>& words)
 }
 
 /// Every spelling of the option: "--recursive -r".
-std::vector<std::string> spellings(const OptionSpec& spec)
+std::vector<std::string> spellings(const OptionEntry& option)
 {
-    std::vector<std::string> names{std::string(spec.name)};
-    if (spec.letter != 0) {
-        names.push_back(std::string("-") + spec.letter);
+    std::vector<std::string> names{std::string(option.name)};
+    if (option.letter != 0) {
+        names.push_back(std::string("-") + option.letter);
     }
     return names;
 }
@@ -37,9 +37,9 @@ bool takesFolder(const std::string& word)
 std::string caseLabel(ValueKind kind)
 {
     std::string label;
-    for (const OptionSpec& spec : optionTable()) {
-        if (spec.kind == kind) {
-            for (const std::string& name : spellings(spec)) {
+    for (const OptionEntry& option : optionTable()) {
+        if (option.kind == kind) {
+            for (const std::string& name : spellings(option)) {
                 label += (label.empty() ? "" : "|") + name;
             }
         }
@@ -48,20 +48,20 @@ std::string caseLabel(ValueKind kind)
 }
 
 /// The bash case branch that completes the value of one option with its words.
-std::string bashWordsBranch(const OptionSpec& spec)
+std::string bashWordsBranch(const OptionEntry& option)
 {
-    std::string branch = "    " + std::string(spec.name) + ")\n";
-    if (spec.kind == ValueKind::ListOf) {
+    std::string branch = "    " + std::string(option.name) + ")\n";
+    if (option.kind == ValueKind::ListOf) {
         // Separated by ",": the words after the last comma.
         branch += "        local head=\n"
                   "        [[ $value == *,* ]] && head=${value%,*},\n"
                   "        _corvelle_cli_reply \"$head\" -W '" +
-                  spaced(spec.words) +
+                  spaced(option.words) +
                   "' -- \"${value##*,}\"\n"
                   "        compopt -o nospace 2>/dev/null ;;\n";
         return branch;
     }
-    for (const std::string& word : spec.words) {
+    for (const std::string& word : option.words) {
         if (takesFolder(word)) {
             // "under=" and then a folder.
             branch += "        if [[ $value == " + word + "* ]]; then\n" +
@@ -70,8 +70,8 @@ std::string bashWordsBranch(const OptionSpec& spec)
                       "            return\n" + "        fi\n";
         }
     }
-    branch += "        _corvelle_cli_reply '' -W '" + spaced(spec.words) + "' -- \"$value\"\n";
-    if (std::any_of(spec.words.begin(), spec.words.end(), takesFolder)) {
+    branch += "        _corvelle_cli_reply '' -W '" + spaced(option.words) + "' -- \"$value\"\n";
+    if (std::any_of(option.words.begin(), option.words.end(), takesFolder)) {
         branch += "        [[ ${COMPREPLY[0]-} == *= ]] && compopt -o nospace 2>/dev/null\n";
     }
     return branch + "        ;;\n";
@@ -95,15 +95,15 @@ std::string zshDescription(std::string_view help)
 }
 
 /// What zsh completes as an option's value: after the description's ":VALUE:".
-std::string zshValueAction(const OptionSpec& spec)
+std::string zshValueAction(const OptionEntry& option)
 {
-    switch (spec.kind) {
+    switch (option.kind) {
     case ValueKind::OneOf:
-        return std::any_of(spec.words.begin(), spec.words.end(), takesFolder)
-                   ? "->" + std::string(spec.name.substr(2))
-                   : "(" + spaced(spec.words) + ")";
+        return std::any_of(option.words.begin(), option.words.end(), takesFolder)
+                   ? "->" + std::string(option.name.substr(2))
+                   : "(" + spaced(option.words) + ")";
     case ValueKind::ListOf:
-        return "_sequence compadd - " + spaced(spec.words);
+        return "_sequence compadd - " + spaced(option.words);
     case ValueKind::Folder:
         return "_files -/";
     case ValueKind::File:
@@ -115,28 +115,28 @@ std::string zshValueAction(const OptionSpec& spec)
     return " ";
 }
 
-/// One _arguments spec line for the option.
-std::string zshSpec(const OptionSpec& spec, std::string_view help)
+/// The option's line among the arguments of zsh's _arguments.
+std::string zshArgumentLine(const OptionEntry& option, std::string_view help)
 {
     const std::string description = "[" + zshDescription(help) + "]";
-    std::string names = std::string(spec.name);
+    std::string names = std::string(option.name);
     std::string line = "    ";
-    if (spec.letter != 0) {
-        const std::string letter = std::string("-") + spec.letter;
+    if (option.letter != 0) {
+        const std::string letter = std::string("-") + option.letter;
         line += "'(" + letter + " " + names + ")'{" + letter + "," + names + "}'";
     } else {
-        line += "'" + std::string(spec.repeatable ? "*" : "");
+        line += "'" + std::string(option.repeatable ? "*" : "");
         line += names;
     }
-    if (spec.kind != ValueKind::None) {
+    if (option.kind != ValueKind::None) {
         line += "=";
     }
     line += description;
-    if (spec.kind != ValueKind::None) {
-        std::string value(spec.valueName);
+    if (option.kind != ValueKind::None) {
+        std::string value(option.valueName);
         std::transform(value.begin(), value.end(), value.begin(),
                        [](char c) { return static_cast<char>(c - 'A' + 'a'); });
-        line += ":" + value + ":" + zshValueAction(spec);
+        line += ":" + value + ":" + zshValueAction(option);
     }
     return line + "' \\\n";
 }
@@ -147,10 +147,10 @@ std::string bashCompletion()
 {
     std::string options;
     std::string branches;
-    for (const OptionSpec& spec : optionTable()) {
-        options += (options.empty() ? "" : " ") + spaced(spellings(spec));
-        if (spec.kind == ValueKind::OneOf || spec.kind == ValueKind::ListOf) {
-            branches += bashWordsBranch(spec);
+    for (const OptionEntry& option : optionTable()) {
+        options += (options.empty() ? "" : " ") + spaced(spellings(option));
+        if (option.kind == ValueKind::OneOf || option.kind == ValueKind::ListOf) {
+            branches += bashWordsBranch(option);
         }
     }
     return R"(# bash completion for corvelle-cli, written from the program's own table of options.
@@ -223,25 +223,25 @@ complete -F _corvelle_cli corvelle-cli
 
 std::string zshCompletion()
 {
-    std::string specs;
+    std::string argumentLines;
     std::string states;
     std::string sharedHelp;
-    const std::span<const OptionSpec> table = optionTable();
+    const std::span<const OptionEntry> table = optionTable();
     for (std::size_t i = 0; i < table.size(); ++i) {
-        const OptionSpec& spec = table[i];
+        const OptionEntry& option = table[i];
         // Options that share the next one's help get it too.
         std::size_t helped = i;
         while (helped + 1 < table.size() && table[helped].help.empty()) {
             ++helped;
         }
-        specs += zshSpec(spec, table[helped].help);
-        if (zshValueAction(spec).starts_with("->")) {
+        argumentLines += zshArgumentLine(option, table[helped].help);
+        if (zshValueAction(option).starts_with("->")) {
             std::string folderWords;
             std::string plainWords;
-            for (const std::string& word : spec.words) {
+            for (const std::string& word : option.words) {
                 (takesFolder(word) ? folderWords : plainWords) += " " + word;
             }
-            states += "    " + std::string(spec.name.substr(2)) +
+            states += "    " + std::string(option.name.substr(2)) +
                       ")\n"
                       "        if compset -P '*='; then\n"
                       "            _files -/\n"
@@ -255,7 +255,8 @@ std::string zshCompletion()
            "options.\n\n"
            "local state\n"
            "_arguments -s -S \\\n" +
-           specs + "    '*:path:_files' && return 0\n\ncase $state in\n" + states + "esac\n";
+           argumentLines + "    '*:path:_files' && return 0\n\ncase $state in\n" + states +
+           "esac\n";
 }
 
 } // namespace corvelle::cli

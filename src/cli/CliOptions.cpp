@@ -314,30 +314,30 @@ Apply ending(ParseResult result)
 
 // --- The table ------------------------------------------------------------------------------
 
-std::vector<OptionSpec> makeTable()
+std::vector<OptionEntry> makeTable()
 {
     const auto flag = [](std::string_view name, char letter, std::string help, Apply apply,
                          std::string_view heading = {}) {
-        OptionSpec spec;
-        spec.name = name;
-        spec.letter = letter;
-        spec.help = std::move(help);
-        spec.apply = std::move(apply);
-        spec.heading = heading;
-        return spec;
+        OptionEntry option;
+        option.name = name;
+        option.letter = letter;
+        option.help = std::move(help);
+        option.apply = std::move(apply);
+        option.heading = heading;
+        return option;
     };
     const auto valued = [](std::string_view name, ValueKind kind, std::string_view valueName,
                            std::string help, Apply apply) {
-        OptionSpec spec;
-        spec.name = name;
-        spec.kind = kind;
-        spec.valueName = valueName;
-        spec.help = std::move(help);
-        spec.apply = std::move(apply);
-        return spec;
+        OptionEntry option;
+        option.name = name;
+        option.kind = kind;
+        option.valueName = valueName;
+        option.help = std::move(help);
+        option.apply = std::move(apply);
+        return option;
     };
 
-    std::vector<OptionSpec> table;
+    std::vector<OptionEntry> table;
     table.push_back(flag("--recursive", 'r', "also scan every sub-folder",
                          setting(&Options::recursive), "Which files:"));
     table.push_back(
@@ -499,25 +499,25 @@ std::vector<OptionSpec> makeTable()
 }
 
 /// The option the predicate picks, or null.
-template <class Picks> const OptionSpec* findOption(Picks picks)
+template <class Picks> const OptionEntry* findOption(Picks picks)
 {
-    const std::span<const OptionSpec> table = optionTable();
+    const std::span<const OptionEntry> table = optionTable();
     const auto found = std::find_if(table.begin(), table.end(), picks);
     return found == table.end() ? nullptr : &*found;
 }
 
 /// Applies one option; `value` is empty and absent for a flag.
-Problem applyOption(ParseState& state, const OptionSpec& spec,
+Problem applyOption(ParseState& state, const OptionEntry& option,
                     std::optional<std::string_view> value)
 {
-    if (spec.kind == ValueKind::None && value) {
-        return std::string(spec.name) + " takes no value";
+    if (option.kind == ValueKind::None && value) {
+        return std::string(option.name) + " takes no value";
     }
-    if (spec.kind != ValueKind::None && !value) {
-        return std::string(spec.name) + " needs a value";
+    if (option.kind != ValueKind::None && !value) {
+        return std::string(option.name) + " needs a value";
     }
-    state.given.insert(spec.name);
-    return spec.apply(state, value.value_or(std::string_view{}));
+    state.given.insert(option.name);
+    return option.apply(state, value.value_or(std::string_view{}));
 }
 
 /// The rules between options, once all are read.
@@ -564,17 +564,17 @@ template <class Next> Problem readOption(ParseState& state, std::string_view arg
         // Bundled short options: -rq; a letter that takes a value takes the rest, or the next
         // argument.
         for (std::size_t i = 1; i < arg.size() && !state.ending; ++i) {
-            const OptionSpec* spec =
-                findOption([&](const OptionSpec& option) { return option.letter == arg[i]; });
-            if (spec == nullptr) {
+            const OptionEntry* option = findOption(
+                [&](const OptionEntry& candidate) { return candidate.letter == arg[i]; });
+            if (option == nullptr) {
                 return "unknown option " + inQuotes(std::string("-") + arg[i]);
             }
             std::optional<std::string_view> value;
-            if (spec->kind != ValueKind::None) {
+            if (option->kind != ValueKind::None) {
                 value = i + 1 < arg.size() ? std::optional(arg.substr(i + 1)) : next();
                 i = arg.size();
             }
-            if (Problem problem = applyOption(state, *spec, value)) {
+            if (Problem problem = applyOption(state, *option, value)) {
                 return problem;
             }
         }
@@ -583,18 +583,18 @@ template <class Next> Problem readOption(ParseState& state, std::string_view arg
     // A long option, with its value after "=" or as the next argument.
     const std::size_t eq = arg.find('=');
     const std::string_view name = arg.substr(0, eq);
-    const OptionSpec* spec =
-        findOption([&](const OptionSpec& option) { return option.name == name; });
-    if (spec == nullptr) {
+    const OptionEntry* option =
+        findOption([&](const OptionEntry& candidate) { return candidate.name == name; });
+    if (option == nullptr) {
         return "unknown option " + inQuotes(name);
     }
     std::optional<std::string_view> value;
     if (eq != std::string_view::npos) {
         value = arg.substr(eq + 1);
-    } else if (spec->kind != ValueKind::None) {
+    } else if (option->kind != ValueKind::None) {
         value = next();
     }
-    return applyOption(state, *spec, value);
+    return applyOption(state, *option, value);
 }
 
 // --- Help -----------------------------------------------------------------------------------
@@ -627,12 +627,12 @@ std::string wrapped(std::string_view text)
 }
 
 /// "-r, --recursive" or "--use LIST".
-std::string namesOf(const OptionSpec& spec)
+std::string namesOf(const OptionEntry& option)
 {
-    std::string names = spec.letter != 0 ? std::string("-") + spec.letter + ", " : "";
-    names += spec.name;
-    if (!spec.valueName.empty()) {
-        names += " " + std::string(spec.valueName);
+    std::string names = option.letter != 0 ? std::string("-") + option.letter + ", " : "";
+    names += option.name;
+    if (!option.valueName.empty()) {
+        names += " " + std::string(option.valueName);
     }
     return names;
 }
@@ -642,19 +642,19 @@ std::string optionsHelp()
     const Options defaults;
     std::string out;
     std::string sharing; // options that share the help of the next
-    for (const OptionSpec& spec : optionTable()) {
-        if (!spec.heading.empty()) {
-            out += "\n" + std::string(spec.heading) + "\n";
+    for (const OptionEntry& option : optionTable()) {
+        if (!option.heading.empty()) {
+            out += "\n" + std::string(option.heading) + "\n";
         }
-        if (spec.help.empty()) {
-            sharing += namesOf(spec) + ", ";
+        if (option.help.empty()) {
+            sharing += namesOf(option) + ", ";
             continue;
         }
-        std::string names = "  " + sharing + namesOf(spec);
+        std::string names = "  " + sharing + namesOf(option);
         sharing.clear();
-        std::string help = spec.help;
-        if (spec.shownDefault) {
-            help += " (default " + spec.shownDefault(defaults) + ")";
+        std::string help = option.help;
+        if (option.shownDefault) {
+            help += " (default " + option.shownDefault(defaults) + ")";
         }
         if (names.size() + 1 >= helpIndent) {
             names += "\n";
@@ -669,9 +669,9 @@ std::string optionsHelp()
 
 } // namespace
 
-std::span<const OptionSpec> optionTable()
+std::span<const OptionEntry> optionTable()
 {
-    static const std::vector<OptionSpec> table = makeTable();
+    static const std::vector<OptionEntry> table = makeTable();
     return table;
 }
 

@@ -74,7 +74,7 @@ enum class ValueKind {
 };
 
 /// One option, as the parser, --help, the manual page check and the completions know it.
-struct OptionSpec {
+struct OptionEntry {
     std::string_view name; ///< "--recursive"
     char letter = 0;       ///< 'r' for -r; 0 when there is no short form
     ValueKind kind = ValueKind::None;
@@ -96,7 +96,7 @@ struct OptionSpec {
 };
 
 /// Every option, in the order of --help.
-std::span<const OptionSpec> optionTable();
+std::span<const OptionEntry> optionTable();
 
 /// The text of --help.
 std::string helpText();

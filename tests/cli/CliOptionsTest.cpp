@@ -12,7 +12,7 @@
 namespace corvelle::test {
 namespace {
 
-using cli::OptionSpec;
+using cli::OptionEntry;
 
 cli::Options parsed(const std::vector<std::string_view>& args)
 {
@@ -43,13 +43,13 @@ TEST(CliOptions, theManualPageNamesEveryOptionAndNoOther)
 {
     const std::string page = readFile(CORVELLE_MANUAL_PAGE);
     std::set<std::string> inTable;
-    for (const OptionSpec& spec : cli::optionTable()) {
-        inTable.insert(std::string(spec.name));
+    for (const OptionEntry& option : cli::optionTable()) {
+        inTable.insert(std::string(option.name));
         std::string troff;
-        for (const char c : spec.name) {
+        for (const char c : option.name) {
             troff += c == '-' ? "\\-" : std::string(1, c);
         }
-        EXPECT_NE(page.find(troff), std::string::npos) << spec.name << " is not in the page";
+        EXPECT_NE(page.find(troff), std::string::npos) << option.name << " is not in the page";
     }
     // Every long option the page names is one the program takes.
     const std::regex named(R"(\\-\\-([a-z0-9]+(\\-[a-z0-9]+)*))");
@@ -67,8 +67,8 @@ TEST(CliOptions, helpShowsEveryOptionWithItsDefaultWithinEightyColumns)
     for (const std::string& line : linesOf(help)) {
         EXPECT_LE(line.size(), 84u) << line;
     }
-    for (const OptionSpec& spec : cli::optionTable()) {
-        EXPECT_NE(help.find(std::string(spec.name)), std::string::npos) << spec.name;
+    for (const OptionEntry& option : cli::optionTable()) {
+        EXPECT_NE(help.find(std::string(option.name)), std::string::npos) << option.name;
     }
     // The defaults shown are those a run starts with.
     EXPECT_NE(help.find("(default extension,size,crc)"), std::string::npos);
@@ -180,8 +180,9 @@ TEST(CliOptions, bashCompletesOptionsAndTheWordsEachOptionTakes)
         const std::string got = bashCompletes(script, words);
         if (offered == "-") {
             // Every option of the table, and its short form.
-            for (const OptionSpec& spec : cli::optionTable()) {
-                EXPECT_NE(got.find(std::string(spec.name) + " "), std::string::npos) << spec.name;
+            for (const OptionEntry& option : cli::optionTable()) {
+                EXPECT_NE(got.find(std::string(option.name) + " "), std::string::npos)
+                    << option.name;
             }
             EXPECT_NE(got.find("-0 "), std::string::npos);
         } else {
