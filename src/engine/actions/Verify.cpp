@@ -232,14 +232,18 @@ void verifyPart(std::span<const VerifyCandidate> part, std::int64_t size, const 
     }
 }
 
-/// Two files of one size compared; true when every byte is equal.
+/// Two files of one size compared; true when every byte is equal and both are still the files
+/// their parts verified: one rewritten or replaced since holds other bytes than its part's.
 bool sameBytes(const VerifiedFile& a, const VerifiedFile& b, std::int64_t size, const Watch& watch)
 {
     const VerifyCandidate pair[] = {{a.row, a.path, size}, {b.row, b.path, size}};
     VerifyResult scratch;
     std::vector<VerifiedSet> sets;
     verifyPart(pair, size, watch, scratch, sets, false);
-    return sets.size() == 1;
+    return sets.size() == 1 &&
+           std::all_of(sets.front().begin(), sets.front().end(), [&](const VerifiedFile& again) {
+               return again.status.sameContentAs(again.row == a.row ? a.status : b.status);
+           });
 }
 
 void verifySameSize(std::span<const VerifyCandidate> group, std::int64_t size, const Watch& watch,
@@ -313,8 +317,55 @@ std::vector<LinkedPath> VerifiedFile::paths() const
     return all;
 }
 
+namespace {
+
+/// Files seen in two sets as they were at two different moments: read once before and once
+/// after a change, each set holds the bytes of another version, so they prove nothing about
+/// each other. Such files leave every set as changed, and sets left with one member go.
+void dropFilesChangedBetweenSets(VerifyResult& result)
+{
+    std::map<PhysicalFile, PathStatus> seen;
+    std::set<PhysicalFile> changed;
+    for (const VerifiedSet& set : result.sets) {
+        for (const VerifiedFile& file : set) {
+            const auto [found, added] = seen.emplace(file.status.identity, file.status);
+            if (!added && !found->second.sameContentAs(file.status)) {
+                changed.insert(file.status.identity);
+            }
+        }
+    }
+    if (changed.empty()) {
+        return;
+    }
+    std::set<std::string> said;
+    for (VerifiedSet& set : result.sets) {
+        std::erase_if(set, [&](const VerifiedFile& file) {
+            if (!changed.contains(file.status.identity)) {
+                return false;
+            }
+            for (const LinkedPath& path : file.paths()) {
+                if (said.insert(path.path).second) {
+                    result.leftOut.push_back(
+                        {path.row, path.path, kChanged, LeftOut::Kind::Changed});
+                }
+            }
+            return true;
+        });
+        if (set.size() == 1) {
+            for (const LinkedPath& path : set.front().paths()) {
+                result.leftOut.push_back({path.row, path.path, kNoMatch});
+            }
+            set.clear();
+        }
+    }
+    std::erase_if(result.sets, [](const VerifiedSet& set) { return set.empty(); });
+}
+
+} // namespace
+
 void joinSetsSharingFiles(VerifyResult& result)
 {
+    dropFilesChangedBetweenSets(result);
     // Union-find over the sets, by the physical files they hold.
     std::vector<std::size_t> parent(result.sets.size());
     for (std::size_t i = 0; i < parent.size(); ++i) {
@@ -367,10 +418,19 @@ void joinSetsSharingFiles(VerifyResult& result)
                     once.push_back(std::move(path));
                 }
             }
+            if (once.empty()) {
+                file.links.clear();
+                file.path.clear(); // every path of it is in an earlier set already
+                continue;
+            }
             file.row = once.front().row;
             file.path = once.front().path;
             file.links.assign(std::make_move_iterator(once.begin() + 1),
                               std::make_move_iterator(once.end()));
+        }
+        std::erase_if(set, [](const VerifiedFile& file) { return file.path.empty(); });
+        if (set.size() < 2) {
+            continue; // its paths are all in other sets
         }
         std::sort(set.begin(), set.end(),
                   [](const VerifiedFile& a, const VerifiedFile& b) { return a.row < b.row; });

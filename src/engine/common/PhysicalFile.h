@@ -24,6 +24,11 @@ struct PhysicalFile {
         return known() && device == other.device && inode == other.inode;
     }
     friend constexpr bool operator==(const PhysicalFile&, const PhysicalFile&) noexcept = default;
+    /// By device, then inode: for ordered containers of files.
+    friend constexpr bool operator<(const PhysicalFile& a, const PhysicalFile& b) noexcept
+    {
+        return a.device != b.device ? a.device < b.device : a.inode < b.inode;
+    }
 
     /// The identity in a status the caller already has (from stat, fstat, fstatat).
     static PhysicalFile of(const struct stat& status) noexcept;

@@ -74,5 +74,33 @@ TEST_F(VerifyTest, pathsOfOnePhysicalFileAreOneMemberAndNeverASetByThemselves)
     EXPECT_EQ(set[1].path, (dir / "copy.bin").native());
 }
 
+TEST_F(VerifyTest, setsAreNotJoinedThroughAFileThatChangedBetweenTheirReads)
+{
+    // f is in two groups: read with a and b, then rewritten in place, then read with c and d.
+    // Each set proves its members equal to one version of f only; joined, a could be kept for
+    // c and d and the other version would go.
+    add("a.bin", "version 1");
+    add("b.bin", "version 1");
+    add("f.bin", "version 1");
+    VerifyResult first = verifyGroup(group);
+    ASSERT_EQ(first.sets.size(), 1u);
+    writeFile(dir / "f.bin", "version 2");
+    writeFile(dir / "c.bin", "version 2");
+    writeFile(dir / "d.bin", "version 2");
+    group = {{3, (dir / "f.bin").native(), 9},
+             {4, (dir / "c.bin").native(), 9},
+             {5, (dir / "d.bin").native(), 9}};
+    VerifyResult second = verifyGroup(group);
+    ASSERT_EQ(second.sets.size(), 1u);
+
+    VerifyResult both = std::move(first);
+    both.sets.push_back(std::move(second.sets.front()));
+    joinSetsSharingFiles(both);
+    EXPECT_EQ(setRows(both), (std::vector<std::vector<int>>{{1, 2}, {4, 5}}));
+    ASSERT_EQ(both.leftOut.size(), 1u);
+    EXPECT_EQ(both.leftOut.front().row, 3);
+    EXPECT_EQ(both.leftOut.front().kind, LeftOut::Kind::Changed);
+}
+
 } // namespace
 } // namespace corvelle::test
