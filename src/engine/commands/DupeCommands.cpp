@@ -33,10 +33,10 @@ std::string filesCount(std::size_t count)
     return std::to_string(count) + (count == 1 ? " file" : " files");
 }
 
+/// Whether the file is among `going`, which is sorted.
 bool isGoing(const std::vector<PhysicalFile>& going, const PhysicalFile& file)
 {
-    return std::any_of(going.begin(), going.end(),
-                       [&](const PhysicalFile& one) { return one.sameFileAs(file); });
+    return file.known() && std::binary_search(going.begin(), going.end(), file);
 }
 
 } // namespace
@@ -145,7 +145,8 @@ bool DupeCommands::groupKeepsRows(int memberRow, const std::vector<int>& going) 
 }
 
 std::vector<PhysicalFile> DupeCommands::stayingIn(int memberRow, const std::vector<int>& going,
-                                                  const std::vector<PhysicalFile>& goingFiles)
+                                                  const std::vector<PhysicalFile>& goingFiles,
+                                                  FilePlaces& places)
 {
     const RowRange group = groupRowsOf(m_dupes, memberRow);
     std::vector<PhysicalFile> staying;
@@ -153,6 +154,9 @@ std::vector<PhysicalFile> DupeCommands::stayingIn(int memberRow, const std::vect
         RowFile other;
         if (std::binary_search(going.begin(), going.end(), row) ||
             !fileOf(row, FileAction::Delete, other)) {
+            continue;
+        }
+        if (places.isInTrash(other.plan.path)) {
             continue;
         }
         const std::optional<PathStatus> now = statusOf(other.plan.path);
@@ -223,7 +227,10 @@ DeleteReport DupeCommands::deleteRows(DeleteRequest request, const WorkHooks& ho
             goingFiles.push_back(planned[i].record.identity);
         }
     }
-    TrashBins trash(m_trash());
+    std::sort(goingFiles.begin(), goingFiles.end());
+    const TrashEnvironment environment = m_trash();
+    TrashBins trash(environment);
+    FilePlaces places(TrashPlaces::find(environment));
     // What stays of each group is looked at once, when its first row is acted on.
     std::unordered_map<std::int32_t, std::vector<PhysicalFile>> staying;
     std::vector<RowFile> removed;
@@ -238,7 +245,7 @@ DeleteReport DupeCommands::deleteRows(DeleteRequest request, const WorkHooks& ho
             const std::int32_t group = m_dupes.recordAt(rows[i]).group;
             auto stays = staying.find(group);
             if (stays == staying.end()) {
-                stays = staying.emplace(group, stayingIn(rows[i], rows, goingFiles)).first;
+                stays = staying.emplace(group, stayingIn(rows[i], rows, goingFiles, places)).first;
             }
             file.plan.staying = stays->second;
             if (stays->second.empty() && groupKeepsRows(rows[i], rows)) {

@@ -16,6 +16,8 @@
 
 namespace corvelle {
 
+class FilePlaces;
+
 class GridModel;
 class ProtectedFolders;
 class UndoJournal;
@@ -91,9 +93,11 @@ private:
     [[nodiscard]] std::vector<int> unprotected(const std::vector<int>& selected,
                                                DeleteReport& report);
     /// The physical files that stay in the row's group: rows not being deleted whose file is
-    /// still as catalogued and is not itself going.
+    /// still as catalogued, is not itself going and is not inside a Trash (a file there is
+    /// no copy to keep). `goingFiles` is sorted.
     [[nodiscard]] std::vector<PhysicalFile> stayingIn(int memberRow, const std::vector<int>& going,
-                                                      const std::vector<PhysicalFile>& goingFiles);
+                                                      const std::vector<PhysicalFile>& goingFiles,
+                                                      FilePlaces& places);
     /// Whether the group of the row has rows that are not being deleted.
     [[nodiscard]] bool groupKeepsRows(int memberRow, const std::vector<int>& going) const;
     /// The rows removed leave both lists and the catalogue; returns each record's file-list

@@ -185,6 +185,20 @@ TEST_F(DupeCommandsTest, aCopyIsKeptWhenTheRowsMeantToStayAreGoneOrGoingThemselv
               "none of the files of its group that were to stay is still there");
 }
 
+TEST_F(DupeCommandsTest, aCopyInsideTheTrashIsNoCopyThatStays)
+{
+    fs::create_directories(dir / "Trash" / "info");
+    add("../Trash/files/a.txt", 1); // thrown away already: emptying the Trash ends it
+    add("b.txt", 1);
+    dupes.setSelection({2});
+    messages.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+    commands.DeleteSelected();
+    EXPECT_TRUE(fs::exists(dir / "files" / "b.txt")) << "b is the last copy outside the Trash";
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(messages.shown[2].reason,
+              "none of the files of its group that were to stay is still there");
+}
+
 TEST_F(DupeCommandsTest, undoPutsOddNamesBackExactlyAndRefusesAPathTakenMeanwhile)
 {
     const std::vector<std::string> names{"with space.txt", "100%.txt", "new\nline.txt",
