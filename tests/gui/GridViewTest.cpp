@@ -112,6 +112,20 @@ private slots:
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
                           QPoint(5, view.viewport()->height() - 5));
         QCOMPARE(grid.SelectedRowCount(), 0);
+
+        // Many rows removed at once reach the view as a reset; the rows left keep their
+        // selection, on screen and in the list.
+        for (int id = 7; id <= 200; ++id) {
+            grid.AppendRow({std::to_string(id)}, RowRecord{RecordId{id}, 1, 0});
+        }
+        grid.setSelection({1, 2, 3});
+        std::vector<int> scattered;
+        for (int row = 10; row < 200; row += 2) {
+            scattered.push_back(row);
+        }
+        grid.removeRowSet(scattered);
+        QCOMPARE(grid.SelectedRowCount(), 3);
+        QCOMPARE(selection->selectedRows().size(), 3);
     }
 
     /// Clicks, Shift and Ctrl clicks, a drag and keys on a list whose every other row a command

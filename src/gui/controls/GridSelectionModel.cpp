@@ -57,12 +57,22 @@ GridSelectionModel::GridSelectionModel(GridTableModel& model, QObject* parent)
     for (const auto moved : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
         connect(&model, moved, this, &GridSelectionModel::restartGesture);
     }
-    connect(&model, &QAbstractItemModel::modelReset, this, &GridSelectionModel::restartGesture);
+    // A reset makes Qt clear its own ranges through select(); the grid keeps its selection
+    // across it (it moves the selected rows itself), so that clear must not reach it.
+    connect(&model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_resetting = true; });
+    connect(&model, &QAbstractItemModel::modelReset, this, [this] {
+        m_resetting = false;
+        restartGesture();
+    });
 }
 
 void GridSelectionModel::select(const QItemSelection& selection, SelectionFlags command)
 {
     if (command == NoUpdate) {
+        return;
+    }
+    if (m_resetting) {
+        QItemSelectionModel::select(selection, command);
         return;
     }
     // As Qt's model: Clear empties everything; a step without Current ends the gesture before

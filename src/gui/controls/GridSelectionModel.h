@@ -44,7 +44,8 @@ private:
     std::vector<int> m_base;    ///< the grid's selection before the gesture under way
     std::vector<int> m_gesture; ///< the rows of the gesture's latest step, ascending
     SelectionFlags m_gestureCommand = NoUpdate;
-    bool m_applying = false; ///< the grid is taking a change of this model's
+    bool m_applying = false;  ///< the grid is taking a change of this model's
+    bool m_resetting = false; ///< the model is being reset: Qt clears its own ranges only
 };
 
 /// Paints a cell selected exactly when its row is selected in the grid.

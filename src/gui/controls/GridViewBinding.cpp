@@ -40,6 +40,8 @@ GridViewBinding::GridViewBinding(QTableView& view, GridTableModel& model)
     connect(&m_model, &GridTableModel::columnVisibilityChanged, &m_view,
             &QTableView::setColumnHidden);
     connect(&m_model, &QAbstractItemModel::modelReset, this, &GridViewBinding::applyHiddenColumns);
+    // A reset empties Qt's ranges; the grid's selection shows again on the rows on screen.
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &GridViewBinding::mirrorRowsOnScreen);
 }
 
 void GridViewBinding::applyHiddenColumns()
