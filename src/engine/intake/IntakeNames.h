@@ -25,6 +25,8 @@ class FilterPatterns {
 public:
     explicit FilterPatterns(std::string_view filters);
     [[nodiscard]] bool matches(std::string_view name) const;
+    /// Whether every name passes.
+    [[nodiscard]] bool matchesAll() const { return m_matchAll; }
 
 private:
     /// One ending as given, and its letter-case-folded characters for names that are not

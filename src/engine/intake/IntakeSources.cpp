@@ -52,6 +52,10 @@ TreeWalker::TreeWalker(std::string root, FilterPatterns filter, bool recursive,
     , m_cancel(cancel)
     , m_trash(settings.trash)
     , m_cache(settings.cache)
+    , m_cacheMeetsWholeFolders(settings.crcSize > 0 && m_filter.matchesAll() &&
+                               m_excludes.empty() &&
+                               settings.scope.minSize.bytes() == IntakeScope{}.minSize.bytes() &&
+                               settings.scope.maxSize.bytes() == IntakeScope{}.maxSize.bytes())
 {}
 
 TreeWalker::~TreeWalker() = default;
@@ -214,7 +218,7 @@ bool TreeWalker::list(std::shared_ptr<FolderHandle> folder, int openError, Scann
             out.entries = listing.entries;
             if (listing.failure == FolderListing::Failure::None) {
                 dropExcluded(folder->path, listing);
-                if (m_cache != nullptr) {
+                if (m_cache != nullptr && m_cacheMeetsWholeFolders) {
                     m_cache->folderListed(PhysicalFile::of(st));
                 }
                 out.fileCount = listing.files.size();

@@ -83,6 +83,13 @@ private:
     const Cancel* m_cancel;
     std::shared_ptr<const TrashPlaces> m_trash;
     ChecksumCache* m_cache;
+    /// Whether this scan looks every file of a folder it lists up in the cache, so that the
+    /// cache may forget the files of that folder it did not meet: they are gone. A scan that
+    /// leaves files out (by name, excluded, by size) or reads no checksums meets only some,
+    /// and the others are still there. Hidden files left out are the exception: they are
+    /// few, and forgetting them costs a read, where keeping everything would let the cache
+    /// grow with every file ever deleted.
+    bool m_cacheMeetsWholeFolders;
     bool m_started = false;
     std::vector<Frame> m_stack;
 };

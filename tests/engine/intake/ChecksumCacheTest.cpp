@@ -112,6 +112,33 @@ TEST_F(ChecksumCacheTest, filesGoneFromAListedFolderAreForgottenOthersKept)
     EXPECT_EQ(ChecksumCache(cacheFile, [](std::string) {}).size(), 2u);
 }
 
+TEST_F(ChecksumCacheTest, aScanThatLeavesFilesOutForgetsNoneOfThem)
+{
+    writeFile(tree / "a/one.txt", "1");
+    writeFile(tree / "a/two.dat", "2");
+    scan();
+    const auto rescan = [&](std::string filter, std::int32_t crcSize, IntakeScope scope) {
+        ChecksumCache cache(cacheFile, [](std::string) {});
+        IntakeHarness h;
+        auto run = h.intake(IntakeMode::Sequential);
+        run->setChecksumCache(&cache);
+        run->setScope(scope);
+        IntakeRequest request = IntakeRequest::folderScan(tree / "a", crcSize, false);
+        request.strFilters = std::move(filter);
+        ASSERT_EQ(run->Run(request), Outcome::Completed);
+        cache.save();
+    };
+    IntakeScope small;
+    small.maxSize = 0;
+    IntakeScope excluding;
+    excluding.excludes.add("*.dat");
+    rescan("*.txt", 1024 * 1024, {}); // two.dat is not looked at
+    rescan("*.*", 0, {});             // sizes only: no checksum looked up
+    rescan("*.*", 1024 * 1024, small);
+    rescan("*.*", 1024 * 1024, excluding);
+    EXPECT_EQ(ChecksumCache(cacheFile, [](std::string) {}).size(), 2u);
+}
+
 TEST_F(ChecksumCacheTest, aDamagedCacheIsMadeAnewAndAnotherProgramsFileIsLeftAlone)
 {
     for (int i = 0; i < 300; ++i) {
