@@ -157,6 +157,10 @@ ActionResult performAction(const PlannedAction& plan, TrashBins& trash)
         return result;
     }
     result.done = true;
+    if (former && plan.action == FileAction::Trash) {
+        // Moved, not gone: it keeps its permissions, so that a restore gives it back as it was.
+        (void)::chmod(result.trashPath.c_str(), *former);
+    }
     result.after = statusOf(file).value_or(PathStatus{});
     if (plan.action == FileAction::Link || plan.action == FileAction::Reflink) {
         result.keptAfter = statusOf(kept);

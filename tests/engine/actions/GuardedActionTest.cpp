@@ -90,14 +90,22 @@ TEST_F(GuardedActionTest, aHardLinkOfAFileThatStaysIsNeverRemoved)
     EXPECT_EQ(readFile(kept.path), "same bytes");
 }
 
-TEST_F(GuardedActionTest, aReadOnlyFileThatCannotBeTrashedStaysReadOnly)
+TEST_F(GuardedActionTest, aReadOnlyFileStaysReadOnlyWhetherTrashedOrNot)
 {
+    const auto readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    const PlannedAction moved = catalogued("moved.txt", "abc", FileAction::Trash);
+    ::chmod(moved.path.c_str(), 0444);
+    const ActionResult result = perform(moved);
+    ASSERT_TRUE(result.done) << result.reason;
+    EXPECT_EQ(fs::status(result.trashPath).permissions() & fs::perms::all, readOnly)
+        << "a restore gives it back as it was";
+
     const PlannedAction file = catalogued("read-only.txt", "abc", FileAction::Trash);
     ::chmod(file.path.c_str(), 0444);
+    fs::remove_all(dir / "Trash" / "files");
     writeFile(dir / "Trash" / "files", "in the way");
     EXPECT_FALSE(perform(file).done);
-    EXPECT_EQ(fs::status(file.path).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(fs::status(file.path).permissions() & fs::perms::all, readOnly);
 }
 
 TEST_F(GuardedActionTest, aFileRewrittenWithItsOldModificationTimeIsNotActedOn)
