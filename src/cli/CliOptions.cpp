@@ -806,6 +806,9 @@ Output (on stdout), one entry per row of the duplicate list, grouped:
          UTF-8 holds them with U+FFFD for each invalid byte, and a field of the
          same name ending in "_base64" holds the exact bytes (standard base64).
          With an action each group also says what was kept and done (below)
+         With --verify (and every action) tsv and csv add an eighth column,
+         Physical File, and json a "physical_file" field: the number, within its
+         group, of the file each path names; hard links of one file share it
   -0     each full path as it is, followed by NUL; an extra NUL after each group
 With nothing to compare (fewer than 2 files catalogued) or no duplicates found, the
 output is empty: {"groups": []}, the csv header alone, nothing for tsv and -0, and

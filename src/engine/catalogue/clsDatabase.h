@@ -142,7 +142,8 @@ public:
     /// FindDupes on that file reads the file back, as for an export file written elsewhere.
     void forgetExport();
     /// Fills the grid with the numbered, shaded duplicate groups of the pair file (an empty
-    /// name: of the pairs the last FindDupes kept in memory).
+    /// name: of the pairs the last FindDupes kept in memory, which this hands over: a second
+    /// call without a FindDupes between finds none, where a pair file can be read again).
     Outcome AddDupes(const std::filesystem::path& strFileName, GridModel& objVsg,
                      const WorkHooks& hooks);
 
