@@ -7,6 +7,7 @@
 #include "catalogue/DedupeRun.h"
 #include "catalogue/clsDatabase.h"
 #include "common/PosixFile.h"
+#include "common/TextParts.h"
 #include "controls/GridModel.h"
 #include "controls/ListColumns.h"
 #include "intake/ChecksumCache.h"
@@ -560,11 +561,6 @@ void catalogueTargets(const std::vector<Target>& targets, const Options& options
     }
 }
 
-std::string filesCount(std::int64_t count)
-{
-    return std::to_string(count) + (count == 1 ? " file" : " files");
-}
-
 StepResult findDuplicates(const Options& options, RunFiles& files, TerminalDisplay& display,
                           GridModel& duplicates)
 {
@@ -573,7 +569,7 @@ StepResult findDuplicates(const Options& options, RunFiles& files, TerminalDispl
         // Nothing to compare: an empty result, not a failure.
         if (!options.quiet) {
             display.say("You must have at least added 2 files to dedupe (" +
-                        filesCount(catalogued) + " catalogued)");
+                        countOf(catalogued, "file") + " catalogued)");
         }
         return std::nullopt;
     }
@@ -594,7 +590,7 @@ StepResult findDuplicates(const Options& options, RunFiles& files, TerminalDispl
         return exitFailed; // the pass has reported its own message
     }
     if (!options.quiet && duplicates.RowCount() <= duplicates.HeaderRows()) {
-        display.say("no duplicates among " + filesCount(catalogued) + " catalogued");
+        display.say("no duplicates among " + countOf(catalogued, "file") + " catalogued");
     }
     return std::nullopt;
 }

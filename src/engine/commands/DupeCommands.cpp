@@ -4,6 +4,7 @@
 #include "commands/ProtectedFolders.h"
 #include "commands/UndoJournal.h"
 #include "common/TextEscapes.h"
+#include "common/TextParts.h"
 #include "controls/GridModel.h"
 #include "controls/ListColumns.h"
 
@@ -26,11 +27,6 @@ std::string namedPaths(const std::vector<std::string>& paths)
         text += "\n... and " + std::to_string(paths.size() - kPathsNamed) + " more";
     }
     return text;
-}
-
-std::string filesCount(std::size_t count)
-{
-    return std::to_string(count) + (count == 1 ? " file" : " files");
 }
 
 /// Whether the file is among `going`, which is sorted.
@@ -57,10 +53,11 @@ std::string deleteStatusText(const DeleteReport& report)
     if (!report.confirmed) {
         return {};
     }
-    std::string text = report.declined ? std::string("Nothing deleted")
-                       : report.action == FileAction::Trash
-                           ? filesCount(report.done) + " moved to the Trash"
-                           : filesCount(report.done) + " deleted permanently";
+    std::string text =
+        report.declined ? std::string("Nothing deleted")
+        : report.action == FileAction::Trash
+            ? countOf(static_cast<std::int64_t>(report.done), "file") + " moved to the Trash"
+            : countOf(static_cast<std::int64_t>(report.done), "file") + " deleted permanently";
     if (report.failed > 0) {
         text += "; " + std::to_string(report.failed) + " could not be deleted";
     }

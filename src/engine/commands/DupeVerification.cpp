@@ -1,27 +1,22 @@
 #include "commands/DupeVerification.h"
 
+#include "common/TextParts.h"
 #include "controls/GridModel.h"
 
 #include <iterator>
 
 namespace corvelle {
-namespace {
-
-std::string counted(std::size_t count, const char* one, const char* many)
-{
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-} // namespace
 
 std::string verifySummaryText(const VerifySummary& summary)
 {
-    std::string text = "Verified " + counted(summary.groupsVerified, "group", "groups");
+    std::string text =
+        "Verified " + countOf(static_cast<std::int64_t>(summary.groupsVerified), "group");
     if (summary.groupsVerified < summary.groups) {
         text += " of " + std::to_string(summary.groups) + " (stopped)";
     }
-    text += ": " + counted(summary.identical, "file", "files") + " identical to another copy, " +
-            std::to_string(summary.notIdentical) + " identical to none";
+    text += ": " + countOf(static_cast<std::int64_t>(summary.identical), "file") +
+            " identical to another copy, " + std::to_string(summary.notIdentical) +
+            " identical to none";
     if (summary.unreadable > 0) {
         text += ", " + std::to_string(summary.unreadable) + " unreadable or changed";
     }

@@ -2,6 +2,7 @@
 
 #include "commands/DupeVerification.h"
 #include "commands/ProtectedFolders.h"
+#include "common/TextParts.h"
 #include "common/WorkerPool.h"
 #include "controls/GridModel.h"
 #include "controls/ListColumns.h"
@@ -272,13 +273,11 @@ void keepOneInEveryGroup(const GridModel& dupes, ListedFiles& listed,
 
 std::string selectionStatusText(const SelectionReport& report)
 {
-    std::string text = std::to_string(report.selected) +
-                       (report.selected == 1 ? " file selected in " : " files selected in ") +
-                       std::to_string(report.groups) + (report.groups == 1 ? " group" : " groups");
+    std::string text = countOf(static_cast<std::int64_t>(report.selected), "file") +
+                       " selected in " + countOf(static_cast<std::int64_t>(report.groups), "group");
     if (report.leftAlone > 0) {
-        text += "; " + std::to_string(report.leftAlone) +
-                (report.leftAlone == 1 ? " group left alone: " : " groups left alone: ") +
-                report.leftAloneWhy;
+        text += "; " + countOf(static_cast<std::int64_t>(report.leftAlone), "group") +
+                " left alone: " + report.leftAloneWhy;
     }
     return text;
 }

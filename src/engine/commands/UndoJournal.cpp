@@ -2,17 +2,13 @@
 
 #include "actions/GuardedAction.h"
 #include "common/TextEscapes.h"
+#include "common/TextParts.h"
 #include "controls/ListColumns.h"
 
 #include <algorithm>
 
 namespace corvelle {
 namespace {
-
-std::string files(std::size_t count)
-{
-    return std::to_string(count) + (count == 1 ? " file" : " files");
-}
 
 /// Where a row goes back: its former number, less the rows before it that are still missing.
 int rowNow(int former, const std::vector<int>& stillMissing)
@@ -25,7 +21,8 @@ int rowNow(int former, const std::vector<int>& stillMissing)
 
 std::string undoStatusText(const UndoReport& report)
 {
-    std::string text = files(report.restored) + " restored from the Trash";
+    std::string text =
+        countOf(static_cast<std::int64_t>(report.restored), "file") + " restored from the Trash";
     if (report.refused > 0) {
         text += "; " + std::to_string(report.refused) + " could not be restored";
     }

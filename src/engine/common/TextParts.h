@@ -1,6 +1,9 @@
-// Splitting a text at a separator, without copying: filters at ";", tables at line ends.
+// Small pieces of text: splitting a text at a separator without copying (filters at ";",
+// tables at line ends), and a count with its noun.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace corvelle {
@@ -18,6 +21,12 @@ template <class Visit> void forEachPart(std::string_view text, char separator, V
         visit(text.substr(start, end - start));
         start = end + 1;
     }
+}
+
+/// "1 file", "3 files": the count and the noun, in the plural unless the count is one.
+inline std::string countOf(std::int64_t count, std::string_view noun)
+{
+    return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
 }
 
 } // namespace corvelle
