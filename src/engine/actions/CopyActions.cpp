@@ -1,7 +1,6 @@
 #include "actions/CopyActions.h"
 
 #include <algorithm>
-#include <sys/stat.h>
 
 namespace corvelle {
 namespace {
@@ -133,12 +132,9 @@ bool KeepRule::resolve()
     if (kind != Kind::Under) {
         return true;
     }
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        return false;
-    }
-    folderIdentity = PhysicalFile::of(st);
-    return true;
+    const std::optional<PhysicalFile> identity = corvelle::folderIdentity(folder);
+    folderIdentity = identity.value_or(PhysicalFile{});
+    return identity.has_value();
 }
 
 KeepCandidate KeepCandidate::of(const VerifiedFile& file)

@@ -3,17 +3,16 @@
 #include "actions/FilePlaces.h"
 
 #include <algorithm>
-#include <sys/stat.h>
 
 namespace corvelle {
 
 std::string ProtectedFolders::add(std::string path)
 {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    const std::optional<PhysicalFile> found = folderIdentity(path);
+    if (!found) {
         return "'" + path + "' is not a folder that exists";
     }
-    const PhysicalFile identity = PhysicalFile::of(st);
+    const PhysicalFile identity = *found;
     const bool known = std::any_of(m_folders.begin(), m_folders.end(), [&](const Folder& folder) {
         return folder.identity.sameFileAs(identity);
     });

@@ -24,6 +24,15 @@ PathStatus PathStatus::of(const struct stat& status) noexcept
     return out;
 }
 
+std::optional<PhysicalFile> folderIdentity(const std::filesystem::path& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        return std::nullopt;
+    }
+    return PhysicalFile::of(st);
+}
+
 std::optional<PathStatus> statusOf(const std::filesystem::path& path)
 {
     struct stat st {};

@@ -59,4 +59,8 @@ struct PathStatus {
 /// The status of the path, or nothing when it cannot be examined (gone, or no permission).
 std::optional<PathStatus> statusOf(const std::filesystem::path& path);
 
+/// The identity of the folder the path names, links followed; nothing when it names no folder
+/// (or none that can be examined).
+std::optional<PhysicalFile> folderIdentity(const std::filesystem::path& path);
+
 } // namespace corvelle

@@ -8,7 +8,6 @@
 #include <iterator>
 #include <pwd.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -93,12 +92,9 @@ bool TrashPlaces::isTrash(PhysicalFile folder) const
 
 void TrashPlaces::add(const fs::path& folder)
 {
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        const PhysicalFile identity = PhysicalFile::of(st);
-        if (!isTrash(identity)) {
-            m_folders.push_back(identity);
-        }
+    const std::optional<PhysicalFile> identity = folderIdentity(folder);
+    if (identity && !isTrash(*identity)) {
+        m_folders.push_back(*identity);
     }
 }
 
