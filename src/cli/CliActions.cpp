@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <iterator>
 #include <map>
 #include <set>
 
@@ -102,12 +101,7 @@ std::vector<VerifiedSet> verifyDuplicates(const GridModel& duplicates, const Opt
                                  " of " + withThousands(static_cast<std::int64_t>(groups.size()));
                       });
     display.clear();
-    VerifyResult all;
-    for (VerifyResult& result : results) {
-        std::move(result.sets.begin(), result.sets.end(), std::back_inserter(all.sets));
-        std::move(result.leftOut.begin(), result.leftOut.end(), std::back_inserter(all.leftOut));
-    }
-    joinSetsSharingFiles(all);
+    VerifyResult all = mergeResults(results);
     if (!options.quiet) {
         std::set<std::string> named;
         for (const LeftOut& left : all.leftOut) {

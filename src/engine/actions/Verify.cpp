@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -440,6 +441,23 @@ void joinSetsSharingFiles(VerifyResult& result)
         result.sets.begin(), result.sets.end(),
         [](const VerifiedSet& a, const VerifiedSet& b) { return a.front().row < b.front().row; });
     std::erase_if(result.leftOut, [&](const LeftOut& left) { return inASet.contains(left.path); });
+}
+
+VerifyResult mergeResults(std::vector<VerifyResult>& results, std::size_t* finished)
+{
+    VerifyResult all;
+    for (VerifyResult& result : results) {
+        if (result.sets.empty() && result.leftOut.empty()) {
+            continue; // not finished
+        }
+        if (finished != nullptr) {
+            ++*finished;
+        }
+        std::move(result.sets.begin(), result.sets.end(), std::back_inserter(all.sets));
+        std::move(result.leftOut.begin(), result.leftOut.end(), std::back_inserter(all.leftOut));
+    }
+    joinSetsSharingFiles(all);
+    return all;
 }
 
 VerifyResult verifyGroup(std::span<const VerifyCandidate> group, const StopFlag* stop,

@@ -80,6 +80,10 @@ VerifyResult verifyGroup(std::span<const VerifyCandidate> group, const StopFlag*
 /// files left out that are in a set after all are no longer left out.
 void joinSetsSharingFiles(VerifyResult& result);
 
+/// The results of the groups of a list as one, their sets sharing files joined. `finished`,
+/// when given, counts the groups that have a result (a stop leaves the others empty).
+VerifyResult mergeResults(std::vector<VerifyResult>& results, std::size_t* finished = nullptr);
+
 /// The duplicate list's groups as candidates to verify, in ascending group number, each
 /// group's rows in list order. The list's cells hold the catalogue's bytes as they are, so
 /// each path names exactly the file catalogued.

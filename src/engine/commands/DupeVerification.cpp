@@ -3,8 +3,6 @@
 #include "common/TextParts.h"
 #include "controls/GridModel.h"
 
-#include <iterator>
-
 namespace corvelle {
 
 std::string verifySummaryText(const VerifySummary& summary)
@@ -27,16 +25,7 @@ VerifySummary DupeVerification::apply(const GridModel& dupes, std::vector<Verify
 {
     VerifySummary summary;
     summary.groups = results.size();
-    VerifyResult all;
-    for (VerifyResult& result : results) {
-        if (result.sets.empty() && result.leftOut.empty()) {
-            continue; // not finished
-        }
-        ++summary.groupsVerified;
-        std::move(result.sets.begin(), result.sets.end(), std::back_inserter(all.sets));
-        std::move(result.leftOut.begin(), result.leftOut.end(), std::back_inserter(all.leftOut));
-    }
-    joinSetsSharingFiles(all);
+    VerifyResult all = mergeResults(results, &summary.groupsVerified);
     m_any = m_any || summary.groupsVerified > 0;
     for (std::size_t s = 0; s < all.sets.size(); ++s) {
         for (const VerifiedFile& file : all.sets[s]) {
