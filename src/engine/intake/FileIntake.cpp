@@ -188,7 +188,7 @@ void FileIntake::catalogueNamed(std::string_view fullPath, const intake::FileFac
 void FileIntake::CatalogueFile(std::string_view fullPath)
 {
     const std::string path(fullPath);
-    if (m_scope.excludes.excludes(path, false)) {
+    if (m_scope.excludes.excludesNamed(path, false)) {
         return;
     }
     intake::FileReader reader(readSettings());
@@ -208,8 +208,9 @@ void FileIntake::CatalogueFileList(std::string_view chosenFiles)
 void FileIntake::catalogueFiles(std::span<const std::string> fullPaths)
 {
     std::vector<std::string> taken(fullPaths.begin(), fullPaths.end());
-    std::erase_if(taken,
-                  [&](const std::string& path) { return m_scope.excludes.excludes(path, false); });
+    std::erase_if(taken, [&](const std::string& path) {
+        return m_scope.excludes.excludesNamed(path, false);
+    });
     const int readers = m_mode == IntakeMode::ReadAhead && taken.size() > 1 ? m_readers : 0;
     auto source = intake::makeFileListSource(taken, readSettings(), readers);
     for (std::size_t i = 0; i < taken.size(); ++i) {

@@ -65,7 +65,7 @@ bool TreeWalker::next(ScannedFolder& out)
     out = ScannedFolder{};
     if (!m_started) {
         m_started = true;
-        if (m_excludes.excludes(m_root, true)) {
+        if (m_excludes.excludesNamed(m_root, true)) {
             return false;
         }
         // The folder the user chose is taken as chosen, even when it is a link to a folder.

@@ -98,4 +98,22 @@ bool PathExcludes::excludes(std::string_view path, bool folder) const
     });
 }
 
+bool PathExcludes::excludesNamed(std::string_view path, bool folder) const
+{
+    if (m_patterns.empty()) {
+        return false;
+    }
+    const std::vector<std::string> names = namesOf(path);
+    for (std::size_t length = 1; length <= names.size(); ++length) {
+        const bool isFolder = length < names.size() || folder;
+        const std::span<const std::string> leading(names.data(), length);
+        if (std::any_of(m_patterns.begin(), m_patterns.end(), [&](const Pattern& pattern) {
+                return (isFolder || !pattern.foldersOnly) && matchNames(pattern.names, leading);
+            })) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace corvelle

@@ -22,6 +22,9 @@ public:
     /// Whether the path (absolute; a trailing "/" is ignored) is left out. `folder`: the path
     /// is a folder.
     [[nodiscard]] bool excludes(std::string_view path, bool folder) const;
+    /// The same for a path named to the intake rather than met in a scan: it is also left out
+    /// when a folder it lies in is, as a scan of that folder would never reach it.
+    [[nodiscard]] bool excludesNamed(std::string_view path, bool folder) const;
 
 private:
     struct Pattern {

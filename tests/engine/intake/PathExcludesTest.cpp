@@ -69,5 +69,20 @@ TEST(PathExcludes, anyOfSeveralPatternsLeavesAPathOut)
     EXPECT_FALSE(excludes.excludes("/a/b.txt", false));
 }
 
+TEST(PathExcludes, aNamedPathInsideAFolderLeftOutIsLeftOutToo)
+{
+    // A scan of /a would never reach node_modules' files: naming one, or a folder below it,
+    // leaves it out the same way.
+    PathExcludes excludes;
+    excludes.add("node_modules");
+    excludes.add("/a/secret/");
+    EXPECT_TRUE(excludes.excludesNamed("/a/node_modules/pkg", true));
+    EXPECT_TRUE(excludes.excludesNamed("/a/node_modules/pkg/x.js", false));
+    EXPECT_TRUE(excludes.excludesNamed("/a/secret/file.txt", false));
+    EXPECT_FALSE(excludes.excludesNamed("/a/secret", false)) << "a file named secret is no folder";
+    EXPECT_FALSE(excludes.excludesNamed("/a/modules/x.js", false));
+    EXPECT_FALSE(excludes.excludes("/a/node_modules/pkg/x.js", false))
+        << "a scan never meets it: the folder is left out before it is opened";
+}
 } // namespace
 } // namespace corvelle
